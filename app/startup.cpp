@@ -1,0 +1,76 @@
+#include "app/startup.h"
+
+#include <stdio.h>
+
+#include "app/cmdline.h"
+#include "res/resource.h"
+
+namespace {
+
+// Reads every token; gives false (after telling the user) when the line
+// cannot be used.
+bool ParseCommandLine(const char* line, AStartupUi& ui, StartupResult* result) {
+    CommandToken token;
+    const char* cursor = line;
+    while (NextToken(&cursor, &token) != TokenEnd) {
+        if (token.kind == TokenKeyword) {
+            // No keyword is defined: say so, rather than run with an
+            // option the user believes is in force.
+            ui.Tell(IDS_UNKNOWN_KEYWORD, token.text, 0);
+            return false;
+        }
+        if (token.length == 0) continue;  // "" names nothing
+        if (result->name_from_command_line) {
+            ui.Tell(IDS_TWO_WORKSPACE_NAMES, "", 0);
+            return false;
+        }
+        if (token.too_long) {
+            ui.Tell(IDS_CANNOT_CREATE_WORKSPACE, token.text, kErrorFilenameTooLong);
+            return false;
+        }
+        result->name = token.text;
+        result->name_from_command_line = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+StartupResult OpenWorkspace(const char* command_line, const char* default_name, AStartupUi& ui) {
+    StartupResult result;
+    result.name_from_command_line = false;
+    result.created = false;
+    if (!ParseCommandLine(command_line ? command_line : "", ui, &result)) return result;
+    if (!result.name_from_command_line) result.name = default_name;
+    const char* name = result.name.c_str();
+
+    std::unique_ptr<Db> db(new Db);
+    if (db->Open(name)) {
+        result.workspace = std::move(db);
+        return result;
+    }
+    uint32_t code = db->error();
+    if (code == kErrorFileInvalid) {
+        bool made_by_open = db->created();
+        db.reset();
+        if (result.name_from_command_line &&
+            !ui.AskYesNo(IDS_CREATE_WORKSPACE_QUESTION, name, code)) {
+            // Leave no trace of the question: the open made an empty file.
+            if (made_by_open) remove(name);
+            return result;
+        }
+        db.reset(new Db);
+        if (db->Create(name)) {
+            result.created = true;
+            result.workspace = std::move(db);
+            return result;
+        }
+        code = db->error();
+    }
+    db.reset();
+    if (code == kErrorSharingViolation)
+        ui.Tell(IDS_WORKSPACE_IN_USE, name, code);
+    else
+        ui.Tell(IDS_CANNOT_CREATE_WORKSPACE, name, code);
+    return result;
+}

@@ -1,0 +1,40 @@
+// Choosing, opening or creating the workspace file at start-up.
+//
+// The decisions live here, away from the message boxes, so that every path
+// (two names, a file in use, a refused or failed creation) can be tested
+// without a display. The caller supplies the user-facing half.
+#ifndef SKEIND_APP_STARTUP_H
+#define SKEIND_APP_STARTUP_H
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+
+#include "store/db.h"
+
+// How start-up talks to the user. Messages are string-table numbers; the
+// text argument fills the template's %s and the code its %ld.
+class AStartupUi {
+public:
+    virtual void Tell(int message, const char* text, uint32_t code) = 0;
+    virtual bool AskYesNo(int message, const char* text, uint32_t code) = 0;
+
+protected:
+    ~AStartupUi() {}
+};
+
+struct StartupResult {
+    std::unique_ptr<Db> workspace;  // null when start-up was refused
+    std::string name;               // as the user gave it, or the default
+    bool name_from_command_line;
+    bool created;                   // a new workspace file was made
+};
+
+// Reads the command line (without the program's own name), then opens the
+// named or default workspace, creating it when it does not exist. On any
+// refusal the user has been told why and the result holds no workspace;
+// the program then ends with exit code 0.
+StartupResult OpenWorkspace(const char* command_line, const char* default_name, AStartupUi& ui);
+
+#endif

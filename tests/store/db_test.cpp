@@ -1,0 +1,264 @@
+// The allocator against values worked out by hand from the file layout.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <vector>
+
+#include "store/db.h"
+#include "tests/store/db_checker.h"
+#include "tests/support/temp_dir.h"
+
+using namespace layout;
+
+namespace {
+
+struct Expected {
+    uint32_t offset;
+    int order;
+};
+
+// The eight blocks a new 32 KiB workspace starts with.
+const Expected kNewBlocks[] = {
+    {0x1060, 5}, {0x1080, 7}, {0x1100, 8}, {0x1200, 9},
+    {0x1400, 10}, {0x1800, 11}, {0x2000, 13}, {0x4000, 14},
+};
+
+void SetBit(std::vector<uint8_t>& image, uint32_t g) {
+    uint32_t word = (g & 0xFFF00000u) + ((g >> 10) & 0x3FF) * 4;
+    Put32(&image[word], Get32(&image[word]) | 1u << ((g >> 5) & 31));
+}
+
+// The complete new workspace, byte by byte.
+std::vector<uint8_t> NewWorkspaceImage() {
+    std::vector<uint8_t> image(32768, 0);
+    memcpy(&image[0], "SKEN", 4);
+    image[4] = 1;                  // header layout
+    image[6] = 0x00;               // version 6.0, low byte
+    image[7] = 0x06;
+    image[8] = 24;                 // workspace header size
+    image[12] = 5;
+    image[13] = 19;
+    image[14] = 20;
+    for (size_t i = 0; i < sizeof kNewBlocks / sizeof kNewBlocks[0]; ++i) {
+        uint32_t b = kNewBlocks[i].offset;
+        int k = kNewBlocks[i].order;
+        Put32(&image[0x1000 + 4 * (k - 5)], b);  // sole block: head of its list
+        Put32(&image[b + 8], (uint32_t)k);        // next 0, previous 0, order
+        SetBit(image, b);
+    }
+    return image;
+}
+
+class DbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = dir_.File("test.sk1");
+        ASSERT_TRUE(db_.Create(name_.c_str())) << db_.error();
+    }
+    std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(db_.Ptr(0), db_.Ptr(0) + db_.size()); }
+    void ExpectSound() {
+        std::string fault = CheckDb(db_, &in_use_);
+        EXPECT_EQ("", fault);
+    }
+    uint32_t Alloc(int order) {
+        uint32_t b = db_.AllocOrder(order);
+        if (b) in_use_[b] = order;
+        return b;
+    }
+    void Free(uint32_t b) {
+        db_.Free(b, in_use_[b]);
+        in_use_.erase(b);
+    }
+
+    TempDir dir_;
+    std::string name_;
+    Db db_;
+    std::map<uint32_t, int> in_use_;
+};
+
+TEST_F(DbTest, NewWorkspaceMatchesTheLayoutByteForByte) {
+    EXPECT_EQ(32768, db_.size());
+    std::vector<uint8_t> want = NewWorkspaceImage();
+    std::vector<uint8_t> got = Bytes();
+    ASSERT_EQ(want.size(), got.size());
+    for (size_t i = 0; i < want.size(); ++i)
+        ASSERT_EQ(want[i], got[i]) << "first difference at offset 0x" << std::hex << i;
+    ExpectSound();
+
+    // And the same bytes reached the disc.
+    db_.Close();
+    EXPECT_EQ(want, ReadWholeFile(name_));
+}
+
+TEST_F(DbTest, SmallestBlockComesFirstAndFreeingRestoresTheLists) {
+    std::vector<uint8_t> before = Bytes();
+    uint32_t b = Alloc(5);
+    EXPECT_EQ(0x1060u, b);
+    EXPECT_EQ(0u, db_.FreeHead(5));
+    EXPECT_FALSE(db_.FreeBit(0x1060));
+    ExpectSound();
+    Free(b);
+    EXPECT_EQ(before, Bytes());
+}
+
+TEST_F(DbTest, SplittingGivesTheLowerHalfAndListsTheUpper) {
+    EXPECT_EQ(0x1080u, Alloc(6));
+    EXPECT_EQ(0x10C0u, db_.FreeHead(6));
+    EXPECT_EQ(0u, db_.FreeHead(7));
+    EXPECT_EQ(0x1100u, Alloc(7));  // a whole 128-byte block is gone: split 256
+    EXPECT_EQ(0x1180u, db_.FreeHead(7));
+    ExpectSound();
+}
+
+TEST_F(DbTest, SixtyFourByteBuddiesMergeWhicheverIsFreedFirst) {
+    for (int pass = 0; pass < 2; ++pass) {
+        uint32_t a = Alloc(6);
+        uint32_t x = Alloc(6);
+        ASSERT_EQ(0x1080u, a);
+        ASSERT_EQ(0x10C0u, x);
+        Free(pass ? x : a);
+        ExpectSound();
+        Free(pass ? a : x);
+        ExpectSound();
+        EXPECT_EQ(0x1080u, db_.FreeHead(7)) << "pass " << pass;
+        EXPECT_EQ(0u, db_.FreeHead(6));
+    }
+}
+
+TEST_F(DbTest, TwoThirtyTwoByteBuddiesBecomeOneSixtyFourByteBlock) {
+    // Take the lone 32-byte block, then split the 128 at 0x1080 and hold its
+    // upper 64 so that the pair under test cannot merge any further.
+    ASSERT_EQ(0x1060u, Alloc(5));
+    uint32_t a = Alloc(5);
+    ASSERT_EQ(0x1080u, a);
+    ASSERT_EQ(0x10C0u, Alloc(6));
+    uint32_t b = Alloc(5);
+    ASSERT_EQ(0x10A0u, b);
+    for (int pass = 0; pass < 2; ++pass) {
+        Free(pass ? b : a);
+        ExpectSound();
+        Free(pass ? a : b);
+        EXPECT_EQ(0x1080u, db_.FreeHead(6));
+        EXPECT_EQ(0u, db_.FreeHead(5));
+        EXPECT_EQ(6u, Get32(db_.Ptr(0x1080) + kFreeOrder));
+        ExpectSound();
+        ASSERT_EQ(0x1080u, Alloc(5));
+        ASSERT_EQ(0x10A0u, Alloc(5));
+    }
+}
+
+TEST_F(DbTest, LastLargeBlockThenNothingWithoutGrowth) {
+    db_.SetSizeLimit((uint32_t)db_.size());
+    uint32_t b = Alloc(14);
+    EXPECT_EQ(0x4000u, b);
+    EXPECT_FALSE(db_.ToldFull());
+    EXPECT_EQ(0u, db_.AllocOrder(14));
+    EXPECT_TRUE(db_.ToldFull());
+    EXPECT_EQ(32768, db_.size());
+    ExpectSound();
+}
+
+TEST_F(DbTest, BuddyBeyondTheEndOfTheFileIsNeverMerged) {
+    // Grow to 36 KiB: the new 4 KiB block at 0x8000 has its buddy at 0x9000,
+    // past the end, and so stays a 4 KiB block.
+    db_.SetSizeLimit(0x9000);
+    while (Alloc(5) != 0) {
+    }
+    EXPECT_EQ(0x9000, db_.size());
+    ExpectSound();
+    std::map<uint32_t, int> held = in_use_;
+    for (std::map<uint32_t, int>::iterator it = held.begin(); it != held.end(); ++it)
+        if (it->first >= 0x8000) Free(it->first);
+    EXPECT_EQ(0x8000u, db_.FreeHead(12));
+    EXPECT_EQ(0u, db_.FreeHead(13));
+    ExpectSound();
+}
+
+TEST_F(DbTest, TextAndSizedBlocks) {
+    uint32_t t = db_.AllocText(30);  // 30 + 2 fits 32 bytes
+    ASSERT_NE(0u, t);
+    EXPECT_EQ(5, db_.Ptr(t)[kTextOrder]);
+    EXPECT_EQ(0, db_.Ptr(t)[31]);
+    uint32_t u = db_.AllocText(31);  // needs 64
+    ASSERT_NE(0u, u);
+    EXPECT_EQ(6, db_.Ptr(u)[kTextOrder]);
+    EXPECT_EQ(5, CountedOrder(28));
+    EXPECT_EQ(6, CountedOrder(29));
+    EXPECT_EQ(19, OrderForSize(1u << 19));
+    EXPECT_EQ(0, OrderForSize((1u << 19) + 1));
+    EXPECT_EQ(0u, db_.AllocSize((1u << 19) + 1));
+    EXPECT_EQ(0, TextOrder(0xFFFFFFFFu));  // no wrap-around to a tiny block
+    db_.Free(t, 5);
+    db_.FreeSize(u, 64);
+    ExpectSound();
+}
+
+TEST_F(DbTest, GrowthCrossesChunkBoundariesAndKeepsTheData) {
+    // Fill blocks with a pattern tied to their offset; grow well past 1 MiB.
+    std::vector<uint32_t> blocks;
+    while ((uint32_t)db_.size() < 3 * kChunkSize) {
+        uint32_t b = Alloc(12);
+        ASSERT_NE(0u, b);
+        memset(db_.Ptr(b), (int)(b >> 12), 4096);
+        blocks.push_back(b);
+    }
+    ExpectSound();
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_FALSE(Db::InBitmapPage(blocks[i]));
+        uint8_t want = (uint8_t)(blocks[i] >> 12);
+        for (uint32_t j = 0; j < 4096; j += 511) ASSERT_EQ(want, db_.Ptr(blocks[i])[j]);
+    }
+    // The largest order can be had too once the file grows for it.
+    uint32_t big = Alloc(19);
+    ASSERT_NE(0u, big);
+    EXPECT_EQ(0u, big % (1u << 19));
+    EXPECT_EQ(kChunkSize / 2, big & kChunkMask);  // only upper halves hold one
+    ExpectSound();
+    for (size_t i = 0; i < blocks.size(); ++i) Free(blocks[i]);
+    Free(big);
+    ExpectSound();
+}
+
+TEST_F(DbTest, CeilingIsReportedOnceAndNothingIsLost) {
+    struct Counter : AGrowthNotice {
+        int calls = 0;
+        void WorkspaceFull() override { ++calls; }
+    } counter;
+    db_.SetGrowthNotice(&counter);
+    db_.SetSizeLimit(kChunkSize + 64 * 1024);
+    int refused = 0;
+    for (int i = 0; i < 20000 && refused < 50; ++i) {
+        if (Alloc(5 + i % 8) == 0) ++refused;
+    }
+    EXPECT_EQ(1, counter.calls);
+    EXPECT_LE((uint32_t)db_.size(), kChunkSize + 64 * 1024);
+    EXPECT_EQ(0u, db_.size() % kPageSize);
+    ExpectSound();
+}
+
+TEST_F(DbTest, ReopenedFileHasTheSameLists) {
+    for (int i = 0; i < 100; ++i) Alloc(5 + i % 6);
+    std::vector<uint8_t> before = Bytes();
+    db_.Close();
+    Db again;
+    ASSERT_TRUE(again.Open(name_.c_str())) << again.error();
+    EXPECT_FALSE(again.created());
+    ASSERT_EQ(before.size(), (size_t)again.size());
+    EXPECT_EQ(0, memcmp(&before[0], again.Ptr(0), before.size()));
+    EXPECT_EQ("", CheckDb(again, &in_use_));
+}
+
+TEST_F(DbTest, DamagedListHeadNeverLeadsOutsideTheFile) {
+    Put32(db_.Ptr(FreeHeadOffset(7)), 0x7FFFFFE0u);  // far past the end
+    Put32(db_.Ptr(FreeHeadOffset(8)), 0x1104u);      // misaligned
+    db_.SetSizeLimit((uint32_t)db_.size());
+    for (int k = 5; k <= 19; ++k) {
+        uint32_t b = db_.AllocOrder(k);
+        if (b) {
+            EXPECT_EQ(0u, b % (1u << k));
+            EXPECT_LE(b + (1u << k), (uint32_t)db_.size());
+        }
+    }
+}
+
+}  // namespace
