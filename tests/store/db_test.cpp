@@ -7,47 +7,11 @@
 #include "store/db.h"
 #include "tests/store/db_checker.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/workspace_image.h"
 
 using namespace layout;
 
 namespace {
-
-struct Expected {
-    uint32_t offset;
-    int order;
-};
-
-// The eight blocks a new 32 KiB workspace starts with.
-const Expected kNewBlocks[] = {
-    {0x1060, 5}, {0x1080, 7}, {0x1100, 8}, {0x1200, 9},
-    {0x1400, 10}, {0x1800, 11}, {0x2000, 13}, {0x4000, 14},
-};
-
-void SetBit(std::vector<uint8_t>& image, uint32_t g) {
-    uint32_t word = (g & 0xFFF00000u) + ((g >> 10) & 0x3FF) * 4;
-    Put32(&image[word], Get32(&image[word]) | 1u << ((g >> 5) & 31));
-}
-
-// The complete new workspace, byte by byte.
-std::vector<uint8_t> NewWorkspaceImage() {
-    std::vector<uint8_t> image(32768, 0);
-    memcpy(&image[0], "SKEN", 4);
-    image[4] = 1;                  // header layout
-    image[6] = 0x00;               // version 6.0, low byte
-    image[7] = 0x06;
-    image[8] = 24;                 // workspace header size
-    image[12] = 5;
-    image[13] = 19;
-    image[14] = 20;
-    for (size_t i = 0; i < sizeof kNewBlocks / sizeof kNewBlocks[0]; ++i) {
-        uint32_t b = kNewBlocks[i].offset;
-        int k = kNewBlocks[i].order;
-        Put32(&image[0x1000 + 4 * (k - 5)], b);  // sole block: head of its list
-        Put32(&image[b + 8], (uint32_t)k);        // next 0, previous 0, order
-        SetBit(image, b);
-    }
-    return image;
-}
 
 class DbTest : public ::testing::Test {
 protected:

@@ -1,0 +1,31 @@
+# Everything starts here; each target installs what it needs first.
+.PHONY: all setup run test native win64 win32 bench fuzz clean
+
+all: win64
+
+setup:
+	@bash scripts/setup.sh
+
+native: setup
+	@bash scripts/build.sh native
+
+win64: setup
+	@bash scripts/build.sh win64
+
+win32: setup
+	@bash scripts/build.sh win32
+
+run: win64
+	@bash scripts/run.sh
+
+test: setup
+	@bash scripts/test.sh
+
+bench: setup
+	@cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DSKEIND_SANITIZE=OFF \
+	  -DSKEIND_TESTS=OFF -DSKEIND_BENCH=ON >/dev/null
+	@cmake --build build/bench -j2
+	@./build/bench/bin/db_bench
+
+clean:
+	rm -rf build

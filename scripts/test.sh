@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the native, 64-bit and 32-bit Windows targets and runs every test:
+# natively under ASan/UBSan, and the Windows programs under Wine and Xvfb.
+# Ends with one summary line counting the individual test cases.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+. scripts/wine.sh
+
+results=$PWD/build/results
+rm -rf "$results"
+mkdir -p "$results/native" "$results/win64"
+status=0
+
+bash scripts/build.sh native || exit 1
+bash scripts/build.sh win64 || exit 1
+bash scripts/build.sh win32 || exit 1
+
+echo "== native tests (ASan, UBSan)"
+GTEST_OUTPUT="xml:$results/native/" ctest --test-dir build/native --output-on-failure || status=1
+
+echo "== Windows tests under Wine"
+wine_start "$PWD/build/win64/wineprefix"
+# Wine sees the Linux file system as drive Z:.
+GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" \
+  with_display ctest --test-dir build/win64 --output-on-failure || status=1
+wine_stop
+
+python3 scripts/summarize.py "$results" || status=1
+exit $status

@@ -1,0 +1,30 @@
+# Sourced by the other scripts: a Wine prefix of the build's own, a warm
+# wineserver, and a virtual display when there is none.
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+# wine_start PREFIX: boot the prefix (about 10 s the first time) with a
+# persistent server whose output is detached, so that nothing Wine leaves
+# running holds on to our pipes.
+wine_start() {
+  export WINEPREFIX="$1"
+  export WINEDEBUG=-all
+  # No browser engine or .NET runtime: their installers would ask questions.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
+  "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+wine_stop() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+}
+
+# with_display CMD...: run under Xvfb unless a display is already there.
+with_display() {
+  if [ -n "${DISPLAY:-}" ]; then
+    "$@"
+  else
+    xvfb-run -a -s '-screen 0 1024x768x24' "$@"
+  fi
+}

@@ -1,0 +1,139 @@
+// The real program, started as a user would start it, driven from outside
+// through its message boxes.
+#include <gtest/gtest.h>
+
+#include "store/db.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/workspace_image.h"
+#include "tests/system/program.h"
+#include "tools/uiprobe/probe.h"
+
+namespace {
+
+const int kTimeout = 20000;
+
+class StartupSystem : public ::testing::Test {
+protected:
+    // Starts skeind.exe in the test's directory with `args`.
+    void Start(const std::string& args) {
+        ASSERT_TRUE(program_.Start(BesideThisProgram("skeind.exe"), args, dir_.path()));
+    }
+    // The message box the program shows next.
+    ProbeMessageBox NextBox() {
+        ProbeMessageBox box;
+        EXPECT_TRUE(ProbeWaitForMessageBox(program_.pid(), kTimeout, &box)) << "no message box";
+        return box;
+    }
+    static std::vector<std::string> ButtonTexts(const ProbeMessageBox& box) {
+        std::vector<std::string> texts;
+        for (size_t i = 0; i < box.buttons.size(); ++i) texts.push_back(box.buttons[i].text);
+        return texts;
+    }
+    DWORD ExitCode() {
+        DWORD code = 12345;
+        EXPECT_TRUE(program_.WaitForExit(kTimeout, &code)) << "the program did not end";
+        return code;
+    }
+    size_t FilesInDir() {
+        WIN32_FIND_DATAA found;
+        size_t n = 0;
+        HANDLE h = FindFirstFileA((dir_.path() + "\\*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        do {
+            if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) ++n;
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+        return n;
+    }
+
+    TempDir dir_;
+    Program program_;
+};
+
+TEST_F(StartupSystem, FreshStartCreatesTheDefaultWorkspace) {
+    Start("");
+    EXPECT_EQ(0u, ExitCode());
+    std::vector<unsigned char> bytes = ReadWholeFile(dir_.File("default.sk1"));
+    EXPECT_EQ(NewWorkspaceImage(), bytes);
+    EXPECT_EQ(1u, FilesInDir());
+}
+
+TEST_F(StartupSystem, TwoNamesAreRefused) {
+    Start("one.sk1 two.sk1");
+    ProbeMessageBox box = NextBox();
+    EXPECT_EQ("Skeindle", box.caption);
+    EXPECT_EQ("Skeindle is confused.  There appears to be more than one workspace file name "
+              "specified on its command line.\nChoose OK.  Skeindle will close.",
+              box.text);
+    EXPECT_EQ(std::vector<std::string>{"OK"}, ButtonTexts(box));
+    EXPECT_TRUE(ProbePressButton(box, "OK"));
+    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, FilesInDir());
+}
+
+TEST_F(StartupSystem, MissingNamedFileAnsweredNoLeavesNoFile) {
+    Start("new.sk1");
+    ProbeMessageBox box = NextBox();
+    EXPECT_EQ("Skeindle", box.caption);
+    EXPECT_EQ("Skeindle was unable to open its workspace file \"new.sk1\".  Perhaps you are "
+              "running it for the first time, so the file has not been created.  Without it, "
+              "Skeindle will close.\nCreate the workspace file now?  (1006)",
+              box.text);
+    EXPECT_EQ((std::vector<std::string>{"&Yes", "&No"}), ButtonTexts(box));
+    EXPECT_TRUE(ProbePressButton(box, "No"));
+    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, FilesInDir());
+}
+
+TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
+    Start("=\"my first map.sk1\"");
+    ProbeMessageBox box = NextBox();
+    EXPECT_NE(std::string::npos, box.text.find("\"my first map.sk1\""));
+    EXPECT_TRUE(ProbePressButton(box, "Yes"));
+    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(NewWorkspaceImage(), ReadWholeFile(dir_.File("my first map.sk1")));
+}
+
+TEST_F(StartupSystem, DoubledQuotesAreOneNameAndReportedAsSuch) {
+    // A quotation mark cannot be part of a Windows file name, so this one
+    // name cannot even be opened (error 123, invalid name); the message
+    // shows it undoubled.
+    Start("\"say \"\"hi\"\" again.sk1\"");
+    ProbeMessageBox box = NextBox();
+    EXPECT_EQ("Skeindle could not create the workspace file \"say \"hi\" again.sk1\".  Perhaps the "
+              "disc is full, or some other catastrophe has overtaken us. (123)\nPress OK.  "
+              "Skeindle will close.",
+              box.text);
+    EXPECT_TRUE(ProbePressButton(box, "OK"));
+    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, FilesInDir());
+}
+
+TEST_F(StartupSystem, FileInUseByAnotherProcessIsReported) {
+    std::string name = dir_.File("busy.sk1");
+    Db holder;
+    ASSERT_TRUE(holder.Create(name.c_str()));
+    Start("busy.sk1");
+    ProbeMessageBox box = NextBox();
+    EXPECT_EQ("Skeindle could not open the workspace file busy.sk1 because this file is already in "
+              "use.\nUsually this is because there is already a Skeindle running.  In this case, "
+              "use Alt+Tab or the Taskbar to find to the first Skeindle.",
+              box.text);
+    EXPECT_TRUE(ProbePressButton(box, "OK"));
+    EXPECT_EQ(0u, ExitCode());
+    holder.Close();
+    EXPECT_EQ(NewWorkspaceImage(), ReadWholeFile(name));
+}
+
+TEST_F(StartupSystem, UnknownKeywordIsExplained) {
+    Start("/Turbo");
+    ProbeMessageBox box = NextBox();
+    EXPECT_EQ("Skeindle not understand the command-line keyword \"/turbo\".\nChoose OK.  Skeindle "
+              "will close.",
+              box.text);
+    EXPECT_TRUE(ProbePressButton(box, "OK"));
+    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, FilesInDir());
+}
+
+}  // namespace
