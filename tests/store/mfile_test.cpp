@@ -1,0 +1,98 @@
+// The mapped file on both platforms: the same outcomes and the same error
+// codes, since start-up acts on the codes.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "store/layout.h"
+#include "store/mfile.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(MFile, EmptyAndMissingFiles) {
+    TempDir dir;
+    std::string name = dir.File("x.sk1");
+
+    MFile reader;
+    EXPECT_FALSE(reader.OpenExisting(name.c_str(), MFile::AccessRead, 0));
+    EXPECT_EQ(kErrorFileNotFound, reader.error());
+    EXPECT_FALSE(FileExists(name));
+
+    // With the write bit a missing file is made empty, and cannot be mapped.
+    MFile writer;
+    EXPECT_FALSE(writer.OpenExisting(name.c_str(), MFile::AccessRead | MFile::AccessWrite, 0));
+    EXPECT_EQ(kErrorFileInvalid, writer.error());
+    EXPECT_TRUE(writer.created());
+    EXPECT_TRUE(writer.base() == 0);
+    EXPECT_TRUE(FileExists(name));
+
+    MFile again;
+    EXPECT_FALSE(again.OpenExisting(name.c_str(), MFile::AccessRead | MFile::AccessWrite, 0));
+    EXPECT_EQ(kErrorFileInvalid, again.error());
+    EXPECT_FALSE(again.created());
+}
+
+TEST(MFile, CreateSizesAndHeader) {
+    TempDir dir;
+    std::string name = dir.File("c.sk1");
+    MFile f;
+    ASSERT_TRUE(f.CreateNew(name.c_str(), "ABCD", 2, 3, 100, 10000));
+    // (100 + 10000 + 0x203B) rounded down to 4 KiB.
+    EXPECT_EQ((100 + 10000 + 0x203B) & ~0xFFF, f.size());
+    EXPECT_EQ(0, memcmp(f.base(), "ABCD", 4));
+    EXPECT_EQ(0x0302, Get16(f.base() + layout::kVersion));
+    EXPECT_EQ(100u, Get32(f.base() + layout::kWsHeaderSize));
+    for (int32_t i = 16; i < f.size(); ++i) ASSERT_EQ(0, f.base()[i]) << i;
+}
+
+TEST(MFile, SecondOpenOfAFileInUseIsRefused) {
+    TempDir dir;
+    std::string name = dir.File("busy.sk1");
+    MFile first;
+    ASSERT_TRUE(first.CreateNew(name.c_str(), "SKEN", 0, 6, 24, 0x6000));
+    MFile second;
+    EXPECT_FALSE(second.OpenExisting(name.c_str(), MFile::AccessRead | MFile::AccessWrite, 0));
+    EXPECT_EQ(kErrorSharingViolation, second.error());
+    // Replacing it is refused too, and leaves it whole.
+    MFile third;
+    EXPECT_FALSE(third.CreateNew(name.c_str(), "XXXX", 0, 1, 24, 0));
+    EXPECT_EQ(kErrorSharingViolation, third.error());
+    EXPECT_EQ(0, memcmp(first.base(), "SKEN", 4));
+    first.Close();
+    first.Close();  // twice is harmless
+    EXPECT_TRUE(second.OpenExisting(name.c_str(), MFile::AccessRead | MFile::AccessWrite, 0));
+    EXPECT_EQ(32768, second.size());
+}
+
+TEST(MFile, ExtendKeepsTheDataAndZeroesTheRest) {
+    TempDir dir;
+    std::string name = dir.File("grow.sk1");
+    MFile f;
+    ASSERT_TRUE(f.CreateNew(name.c_str(), "SKEN", 0, 6, 24, 0x6000));
+    memset(f.base() + 100, 0x5A, 1000);
+    ASSERT_TRUE(f.Extend(3 << 20));
+    EXPECT_EQ(3 << 20, f.size());
+    for (int i = 100; i < 1100; ++i) ASSERT_EQ(0x5A, f.base()[i]);
+    for (int32_t i = 32768; i < f.size(); i += 4093) ASSERT_EQ(0, f.base()[i]);
+    f.base()[f.size() - 1] = 7;  // the whole new stretch is writable
+    EXPECT_FALSE(f.Extend(1 << 20));  // never shrinks
+    f.Close();
+    std::vector<unsigned char> bytes = ReadWholeFile(name);
+    ASSERT_EQ((size_t)(3 << 20), bytes.size());
+    EXPECT_EQ(7, bytes.back());
+    EXPECT_EQ(0x5A, bytes[500]);
+}
+
+TEST(MFile, ReadOnlyOpenMapsExistingData) {
+    TempDir dir;
+    std::string name = dir.File("ro.sk1");
+    std::vector<unsigned char> data(8192, 0x11);
+    ASSERT_TRUE(WriteWholeFile(name, &data[0], data.size()));
+    MFile f;
+    ASSERT_TRUE(f.OpenExisting(name.c_str(), MFile::AccessRead, 0));
+    EXPECT_EQ(8192, f.size());
+    EXPECT_EQ(0x11, f.base()[8191]);
+    EXPECT_FALSE(f.Extend(16384));  // not writable
+}
+
+}  // namespace
