@@ -41,8 +41,8 @@
 #define IDS_ANNOTATION_NEEDS_TITLE      15
 
 /* Browser dialogs. */
-#define IDS_NETSCAPE_DESCRIPTION        17
-#define IDS_NETSCAPE_RECOMMENDED        27
+#define IDS_DEFAULT_BROWSER_NAME        17
+#define IDS_RECOMMENDED_BROWSER        27
 #define IDS_FIND_BROWSER_TITLE          102
 #define IDS_PROGRAM_FILE_FILTER         103
 #define IDS_OVERWRITE_DOCTORED          104
@@ -110,7 +110,7 @@
 #define IDS_VIEW_PAGE_TITLE             72
 
 /* Browser link. */
-#define IDS_NETSCAPE_UPDATE_BUSY        73
+#define IDS_BROWSER_UPDATE_BUSY        73
 
 /* Edit menu item texts that change with the state of the map. */
 #define IDS_UNDO_DELETE_PAGES           90
