@@ -44,8 +44,8 @@ StartupResult OpenWorkspace(const char* command_line, const char* default_name, 
     if (!result.name_from_command_line) result.name = default_name;
     const char* name = result.name.c_str();
 
-    std::unique_ptr<Db> db(new Db);
-    if (db->Open(name)) {
+    std::unique_ptr<NodeDb> db(new NodeDb);
+    if (db->OpenWorkspace(name)) {
         result.workspace = std::move(db);
         return result;
     }
@@ -59,8 +59,8 @@ StartupResult OpenWorkspace(const char* command_line, const char* default_name, 
             if (made_by_open) remove(name);
             return result;
         }
-        db.reset(new Db);
-        if (db->Create(name)) {
+        db.reset(new NodeDb);
+        if (db->CreateWorkspace(name)) {
             result.created = true;
             result.workspace = std::move(db);
             return result;

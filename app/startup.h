@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "store/db.h"
+#include "store/nodedb.h"
 
 // How start-up talks to the user. Messages are string-table numbers; the
 // text argument fills the template's %s and the code its %ld.
@@ -25,7 +25,7 @@ protected:
 };
 
 struct StartupResult {
-    std::unique_ptr<Db> workspace;  // null when start-up was refused
+    std::unique_ptr<NodeDb> workspace;  // null when start-up was refused
     std::string name;               // as the user gave it, or the default
     bool name_from_command_line;
     bool created;                   // a new workspace file was made

@@ -1,0 +1,599 @@
+#include "store/nodedb.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "observe/content_type.h"
+#include "observe/url.h"
+#include "res/resource.h"
+#include "res/strings.h"
+#include "store/node_ref.h"
+
+using namespace layout;
+
+const char kVisitedRootUrl[] = "x-skeind-1:/h/";
+const char kSessionsRootUrl[] = "x-skeind-1:/s/";
+const char kAnnotationUrlFormat[] = "x-skeind-1:/a/%ld";
+
+namespace {
+
+// Offsets are kept in 16 bits beside each URL, so longer texts are refused.
+const size_t kMaxNameLength = 0xFFFF;
+
+uint16_t Max16(int a, int b) { return (uint16_t)(a > b ? a : b); }
+
+}  // namespace
+
+static uint32_t g_workspace_serial = 0;
+
+AWorkspace::AWorkspace() : serial_(g_workspace_serial++) {}
+
+std::ostream& AWorkspace::Print(std::ostream& out) { return out << "<workspace " << serial_ << ">"; }
+
+// ---------------------------------------------------------------------------
+// Opening
+
+bool NodeDb::OpenWorkspace(const char* name) {
+    if (!Open(name)) return false;
+    BuildVisitedList();
+    return true;
+}
+
+bool NodeDb::CreateWorkspace(const char* name) {
+    if (!Create(name)) return false;
+    BuildVisitedList();
+    return true;
+}
+
+void NodeDb::BuildVisitedList() {
+    FreeAll();
+    NodeId root = FindNode(kVisitedRootUrl, true);
+    if (root == 0) return;
+    if (FirstOut(root) == 0) {
+        SetKind(root, GroupNode);
+        SetFlags(root, Pinned | PinFixed);
+        NodeRef(*this, root).SetTitleText(AppString(IDS_VISITED_SITES_TITLE), false);
+    }
+    for (LinkId g = FirstOut(root); g != 0; g = NextLink(g)) {
+        if (!(LinkKindOf(g) & LinkAnchor)) continue;
+        NodeId group = LinkNode(g);
+        for (LinkId s = FirstOut(group); s != 0; s = NextLink(s)) {
+            if (!(LinkKindOf(s) & LinkAnchor)) continue;
+            const char* site = Text(Name(LinkNode(s)));
+            char* copy = strdup(site);
+            if (copy) InsertSorted(copy);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+
+bool NodeDb::InMapping(const void* p) const {
+    const uint8_t* b = (const uint8_t*)p;
+    return IsOpen() && b >= Ptr(0) && b < Ptr(0) + size();
+}
+
+const char* NodeDb::Text(uint32_t block) {
+    if (block == 0) return "";
+    return (const char*)Ptr(block) + kTextChars;
+}
+
+void NodeDb::FreeText(uint32_t block) {
+    if (block != 0) Free(block, Ptr(block)[kTextOrder]);
+}
+
+// A new text block holding `length` characters of `text`. The text may lie
+// in the mapping itself, which an allocation can move, so it is copied out
+// first in that case.
+uint32_t NodeDb::StoreText(const char* text, size_t length) {
+    if (length > 0xFFFFFFFDu) return 0;
+    std::string stable;
+    if (InMapping(text)) {
+        stable.assign(text, length);
+        text = stable.data();
+    }
+    uint32_t block = AllocText((uint32_t)length);
+    if (block == 0) return 0;
+    memcpy(Ptr(block) + kTextChars, text, length);
+    return block;
+}
+
+int NodeDb::AddVisited(const char* chars, size_t length) {
+    bool slash_in_text = strchr(chars, '/') != 0;
+    size_t n = strnlen(chars, length);
+    bool add_slash = (n == 0 || chars[n - 1] != '/') && slash_in_text;
+    char* copy = (char*)malloc(n + 2);
+    if (!copy) return 0;
+    memcpy(copy, chars, n);
+    if (add_slash) copy[n++] = '/';
+    copy[n] = 0;
+    return InsertSorted(copy);
+}
+
+uint32_t NodeDb::NextStamp() {
+    uint32_t stamp = Header(kStampCounter);
+    SetHeader(kStampCounter, stamp + 1);
+    return stamp;
+}
+
+// ---------------------------------------------------------------------------
+// The name tree
+
+int NodeDb::Compare(const char* url, NodeId node) const {
+    const char* name = (const char*)Ptr(Node(node).name()) + kTextChars;
+    return strcmp(url, name);  // byte-wise, as unsigned characters
+}
+
+NodeId NodeDb::FindNode(const char* url, bool create) {
+    if (!IsOpen() || url == 0) return 0;
+    std::string stable;
+    if (create && InMapping(url)) {
+        stable = url;
+        url = stable.c_str();
+    }
+    NodeId x = Root();
+    if (x == 0) {
+        if (!create) return 0;
+        NodeId made = MakeNode(url, 0);
+        if (made) SetHeader(kTreeRoot, made);
+        return made;
+    }
+    for (;;) {
+        int c = Compare(url, x);
+        if (c == 0) {
+            ClearFlags(x, Deleted);
+            return x;
+        }
+        NodeId child = c < 0 ? Node(x).left() : Node(x).right();
+        if (child == 0) {
+            if (!create) return 0;
+            NodeId made = MakeNode(url, x);
+            if (made == 0) return 0;
+            if (c < 0)
+                Node(x).set_left(made);
+            else
+                Node(x).set_right(made);
+            Rebalance(x);
+            return made;
+        }
+        x = child;
+    }
+}
+
+NodeId NodeDb::MakeNode(const char* url, NodeId parent) {
+    size_t length = strlen(url);
+    if (length > kMaxNameLength) return 0;
+    NodeId node = AllocOrder(kNodeOrder);
+    if (node == 0) return 0;
+    uint32_t name = StoreText(url, length);
+    if (name == 0) {
+        Free(node, kNodeOrder);
+        return 0;
+    }
+    memset(Ptr(node), 0, kNodeSize);
+    NodeRec rec = Node(node);
+    rec.set_name(name);
+    rec.set_parent(parent);
+    rec.set_stamp(NextStamp());
+    Touch(node);
+    SetLabel(node, 0);
+    if (ContentType(node) == 0) {
+        LabelView view = GetLabelView(node);
+        SetContentType(node, ContentTypeOfUrl(view.text, view.dir_end));
+    }
+    SetFlags(node, Untitled | NotFetched);
+    return node;
+}
+
+int NodeDb::HeightOf(NodeId node) const { return node ? Node(node).height() + 1 : 0; }
+
+void NodeDb::FixHeight(NodeId node) {
+    NodeRec rec = Node(node);
+    rec.set_height(Max16(HeightOf(rec.left()), HeightOf(rec.right())));
+}
+
+void NodeDb::ReplaceChild(NodeId parent, NodeId old_child, NodeId new_child) {
+    if (parent == 0) {
+        SetHeader(kTreeRoot, new_child);
+        return;
+    }
+    NodeRec p = Node(parent);
+    if (p.left() == old_child)
+        p.set_left(new_child);
+    else
+        p.set_right(new_child);
+    FixHeight(parent);
+}
+
+NodeId NodeDb::RotateLeft(NodeId x) {
+    NodeRec xr = Node(x);
+    NodeId y = xr.right();
+    NodeRec yr = Node(y);
+    NodeId parent = xr.parent();
+    NodeId inner = yr.left();
+    xr.set_right(inner);
+    if (inner) Node(inner).set_parent(x);
+    yr.set_left(x);
+    FixHeight(x);
+    yr.set_height(Max16(HeightOf(yr.right()), xr.height() + 1));
+    yr.set_parent(parent);
+    xr.set_parent(y);
+    ReplaceChild(parent, x, y);
+    return y;
+}
+
+NodeId NodeDb::RotateRight(NodeId x) {
+    NodeRec xr = Node(x);
+    NodeId y = xr.left();
+    NodeRec yr = Node(y);
+    NodeId parent = xr.parent();
+    NodeId inner = yr.right();
+    xr.set_left(inner);
+    if (inner) Node(inner).set_parent(x);
+    yr.set_right(x);
+    FixHeight(x);
+    yr.set_height(Max16(HeightOf(yr.left()), xr.height() + 1));
+    yr.set_parent(parent);
+    xr.set_parent(y);
+    ReplaceChild(parent, x, y);
+    return y;
+}
+
+// AVL rebalancing on the path from `from` up to the root.
+void NodeDb::Rebalance(NodeId from) {
+    NodeId p = from;
+    while (p != 0) {
+        NodeRec rec = Node(p);
+        int l = HeightOf(rec.left());
+        int r = HeightOf(rec.right());
+        rec.set_height(Max16(l, r));
+        if (l > r + 1) {
+            if (HeightOf(Node(rec.left()).left()) < r + 1) RotateLeft(rec.left());
+            p = RotateRight(p);
+        } else if (r > l + 1) {
+            if (HeightOf(Node(rec.right()).right()) < l + 1) RotateRight(rec.right());
+            p = RotateLeft(p);
+        }
+        p = Node(p).parent();
+    }
+}
+
+NodeId NodeDb::FirstInTree() const {
+    NodeId x = Root();
+    if (x == 0) return 0;
+    while (Node(x).left()) x = Node(x).left();
+    return x;
+}
+
+NodeId NodeDb::NextInTree(NodeId x) const {
+    if (Node(x).right()) {
+        x = Node(x).right();
+        while (Node(x).left()) x = Node(x).left();
+        return x;
+    }
+    NodeId p = Node(x).parent();
+    while (p != 0 && Node(p).right() == x) {
+        x = p;
+        p = Node(p).parent();
+    }
+    return p;
+}
+
+NodeId NodeDb::FirstNode() {
+    NodeId x = IsOpen() ? FirstInTree() : 0;
+    while (x != 0 && IsDeleted(x)) x = NextInTree(x);
+    return x;
+}
+
+NodeId NodeDb::NextNode(NodeId node) {
+    NodeId x = NextInTree(node);
+    while (x != 0 && IsDeleted(x)) x = NextInTree(x);
+    return x;
+}
+
+// ---------------------------------------------------------------------------
+// Program nodes
+
+NodeId NodeDb::SessionsRoot() {
+    NodeId root = Header(kSessionsRoot);
+    if (root != 0) return root;
+    root = FindNode(kSessionsRootUrl, true);
+    if (root == 0) return 0;
+    SetHeader(kSessionsRoot, root);
+    SetKind(root, GroupNode);
+    if (!TestFlags(root, Pinned)) SetFlags(root, Pinned);
+    NodeRef(*this, root).SetTitleText(AppString(IDS_SAVED_SESSIONS_TITLE), false);
+    return root;
+}
+
+NodeId NodeDb::NewAnnotation() {
+    uint32_t n = Header(kAnnotationCounter);
+    SetHeader(kAnnotationCounter, n + 1);
+    char url[64];
+    snprintf(url, sizeof url, kAnnotationUrlFormat, (long)n);
+    NodeId node = FindNode(url, true);
+    if (node) SetKind(node, AnnotationNode);
+    return node;
+}
+
+// ---------------------------------------------------------------------------
+// Node fields
+
+NodeId NodeDb::Touch(NodeId node) {
+    uint32_t stamp = NextStamp();
+    Node(node).set_stamp(stamp);
+    return node;
+}
+
+uint32_t NodeDb::Stamp(NodeId node) { return Node(node).stamp(); }
+
+NodeFlags NodeDb::TestFlags(NodeId node, NodeFlags mask) { return Node(node).flags() & mask; }
+
+NodeId NodeDb::SetFlagsMasked(NodeId node, NodeFlags value, NodeFlags mask) {
+    NodeRec rec = Node(node);
+    rec.set_flags((NodeFlags)((rec.flags() & ~mask) | value));
+    return node;
+}
+
+NodeId NodeDb::SetFlags(NodeId node, NodeFlags bits) {
+    NodeRec rec = Node(node);
+    rec.set_flags(rec.flags() | bits);
+    return node;
+}
+
+NodeId NodeDb::ClearFlags(NodeId node, NodeFlags bits) {
+    NodeRec rec = Node(node);
+    rec.set_flags(rec.flags() & (NodeFlags)~bits);
+    return node;
+}
+
+NodeFlags NodeDb::ToggleFlags(NodeId node, NodeFlags bits) {
+    NodeRec rec = Node(node);
+    rec.set_flags(rec.flags() ^ bits);
+    return rec.flags();
+}
+
+NodeFlags NodeDb::Kind(NodeId node) { return TestFlags(node, KindMask); }
+
+int NodeDb::SetKind(NodeId node, NodeFlags kind) {
+    SetFlagsMasked(node, kind, KindMask);
+    return 1;
+}
+
+uint32_t NodeDb::Name(NodeId node) { return Node(node).name(); }
+uint32_t NodeDb::Title(NodeId node) { return Node(node).title(); }
+uint32_t NodeDb::Label(NodeId node) { return Node(node).label(); }
+
+uint32_t NodeDb::SetTitle(NodeId node, const char* text) {
+    std::string stable;
+    if (text && InMapping(text)) {
+        stable = text;
+        text = stable.c_str();
+    }
+    FreeText(Node(node).title());
+    Node(node).set_title(0);
+    if (text == 0 || *text == 0) return 0;
+    uint32_t block = StoreText(text, strlen(text));
+    Node(node).set_title(block);
+    return block;
+}
+
+int NodeDb::SetTitleFromControl(NodeId node, const ATextSource& control) {
+    size_t length = control.TextLength();
+    if (length == 0) return 0;
+    std::vector<char> text(length + 1);
+    control.CopyText(&text[0], text.size());
+    if (text[0] == 0) return 0;
+    return SetTitle(node, &text[0]) != 0;
+}
+
+LabelView NodeDb::GetLabelView(NodeId node) {
+    NodeRec rec = Node(node);
+    LabelView view;
+    view.text = Text(rec.label() ? rec.label() : rec.name());
+    view.host_end = rec.host_end();
+    view.dir_end = rec.dir_end();
+    return view;
+}
+
+uint32_t NodeDb::SetLabel(NodeId node, const char* text) {
+    std::string stable;
+    if (text && InMapping(text)) {
+        stable = text;
+        text = stable.c_str();
+    }
+    FreeText(Node(node).label());
+    Node(node).set_label(0);
+    uint32_t block = 0;
+    if (text != 0 && strlen(text) <= kMaxNameLength) block = StoreText(text, strlen(text));
+    Node(node).set_label(block);
+    // Offsets of the given text, or of the URL when none was given.
+    const char* measured = text ? text : Text(Node(node).name());
+    UrlSplit parts = SplitUrl(measured);
+    Node(node).set_host_end((uint16_t)parts.host_end);
+    Node(node).set_dir_end((uint16_t)parts.dir_end);
+    return block;
+}
+
+uint32_t NodeDb::ContentType(NodeId node) { return Get32(Ptr(node) + kNodeContentType); }
+
+NodeId NodeDb::SetContentType(NodeId node, uint32_t type) {
+    Node(node).set_content_type(type);
+    return node;
+}
+
+uint32_t NodeDb::DisplayMark(NodeId node) { return Node(node).display_mark(); }
+void NodeDb::SetDisplayMark(NodeId node, uint32_t mark) { Node(node).set_display_mark(mark); }
+
+// ---------------------------------------------------------------------------
+// Bodies
+
+uint32_t NodeDb::Body(NodeId node) { return Node(node).body(); }
+
+void NodeDb::FreeTextBody(NodeId node) {
+    FreeText(Node(node).body());
+    Node(node).set_body(0);
+}
+
+void NodeDb::FreeCountedBody(NodeId node) {
+    uint32_t body = Node(node).body();
+    if (body != 0) {
+        int order = CountedOrder(Get32(Ptr(body) + kCountedLength));
+        if (order) Free(body, order);
+    }
+    Node(node).set_body(0);
+}
+
+int NodeDb::SetBodyFromControl(NodeId node, const ATextSource& control) {
+    size_t length = control.TextLength();
+    std::vector<char> text(length + 1);
+    length = length ? control.CopyText(&text[0], text.size()) : 0;
+    FreeTextBody(node);
+    if (length == 0) return 1;
+    uint32_t block = StoreText(&text[0], length);
+    Node(node).set_body(block);
+    return block != 0;
+}
+
+int NodeDb::SetBodyBytes(NodeId node, const void* bytes, uint32_t n) {
+    std::string stable;
+    if (bytes && InMapping(bytes)) {
+        stable.assign((const char*)bytes, n);
+        bytes = stable.data();
+    }
+    FreeTextBody(node);
+    if (bytes != 0 && n > 0) Node(node).set_body(StoreText((const char*)bytes, n));
+    return 1;
+}
+
+uint32_t NodeDb::BodyLength(NodeId node) {
+    uint32_t body = Node(node).body();
+    return body ? Get32(Ptr(body) + kCountedLength) : 0;
+}
+
+int NodeDb::SetBodyLength(NodeId node, uint32_t n) {
+    FreeCountedBody(node);
+    if (n == 0) return 1;
+    int order = CountedOrder(n);
+    uint32_t block = order ? AllocOrder(order) : 0;
+    if (block == 0) return 0;
+    Put32(Ptr(block) + kCountedLength, n);
+    Node(node).set_body(block);
+    return 1;
+}
+
+uint8_t* NodeDb::BodyData(NodeId node) {
+    uint32_t body = Node(node).body();
+    return body ? Ptr(body) + kCountedData : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+LinkId NodeDb::SkipDeleted(LinkId cell) const {
+    while (cell != 0 && IsDeleted(Cell(cell).node())) cell = Cell(cell).next();
+    return cell;
+}
+
+LinkId NodeDb::FirstOut(NodeId node) { return SkipDeleted(Node(node).out_head()); }
+LinkId NodeDb::FirstIn(NodeId node) { return SkipDeleted(Node(node).in_head()); }
+LinkId NodeDb::NextLink(LinkId link) { return SkipDeleted(Cell(link).next()); }
+NodeId NodeDb::LinkNode(LinkId link) { return Cell(link).node(); }
+LinkKind NodeDb::LinkKindOf(LinkId link) { return Cell(link).kind(); }
+
+// A spare cell, carving a new 32-byte block into four when none is left:
+// the first is used and the other three join the spare list in order.
+LinkId NodeDb::TakeCell() {
+    LinkId cell = Header(kFreeLinkCells);
+    if (cell != 0) {
+        SetHeader(kFreeLinkCells, Cell(cell).next());
+        return cell;
+    }
+    uint32_t block = AllocOrder(kMinOrder);
+    if (block == 0) return 0;
+    uint32_t old_head = Header(kFreeLinkCells);
+    Cell(block + 8).set_next(block + 16);
+    Cell(block + 16).set_next(block + 24);
+    Cell(block + 24).set_next(old_head);
+    SetHeader(kFreeLinkCells, block + 8);
+    return block;
+}
+
+void NodeDb::GiveCell(LinkId cell) {
+    Put32(Ptr(cell) + kCellTarget, 0);
+    Cell(cell).set_next(Header(kFreeLinkCells));
+    SetHeader(kFreeLinkCells, cell);
+}
+
+void NodeDb::AppendCell(NodeId node, bool out_list, LinkId cell) {
+    NodeRec rec = Node(node);
+    Cell(cell).set_next(0);
+    LinkId tail = out_list ? rec.out_tail() : rec.in_tail();
+    if (tail != 0)
+        Cell(tail).set_next(cell);
+    else if (out_list)
+        rec.set_out_head(cell);
+    else
+        rec.set_in_head(cell);
+    if (out_list)
+        rec.set_out_tail(cell);
+    else
+        rec.set_in_tail(cell);
+}
+
+LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
+    kind &= kLinkKindMask;
+    for (LinkId c = FirstOut(from); c != 0; c = Cell(c).next())
+        if (Cell(c).node() == to && Cell(c).kind() == kind) return c;
+    LinkId out = TakeCell();
+    if (out == 0) return 0;
+    LinkId in = TakeCell();
+    if (in == 0) {
+        GiveCell(out);
+        return 0;
+    }
+    Cell(out).set_target(to, kind);
+    AppendCell(from, true, out);
+    Cell(in).set_target(from, kind);
+    AppendCell(to, false, in);
+    return out;
+}
+
+// Removes from one list of `node` every cell to `other` whose kind shares
+// a bit with `mask`; gives the number removed.
+int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask) {
+    NodeRec rec = Node(node);
+    LinkId prev = 0;
+    LinkId cell = out_list ? rec.out_head() : rec.in_head();
+    int removed = 0;
+    while (cell != 0) {
+        LinkId next = Cell(cell).next();
+        if (Cell(cell).node() == other && (Cell(cell).kind() & mask)) {
+            if (prev)
+                Cell(prev).set_next(next);
+            else if (out_list)
+                rec.set_out_head(next);
+            else
+                rec.set_in_head(next);
+            GiveCell(cell);
+            ++removed;
+        } else {
+            prev = cell;
+        }
+        cell = next;
+    }
+    if (out_list)
+        rec.set_out_tail(prev);
+    else
+        rec.set_in_tail(prev);
+    return removed;
+}
+
+int NodeDb::RemoveLinks(NodeId from, NodeId to, unsigned mask) {
+    if (RemoveCells(from, true, to, mask) == 0) return 0;
+    return RemoveCells(to, false, from, mask) != 0;
+}

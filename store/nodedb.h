@@ -1,0 +1,109 @@
+// NodeDb: the workspace over the mapped file. Nodes sit in an AVL tree
+// ordered by URL; links are pairs of cells, one in the source's out-list and
+// one in the target's in-list.
+#ifndef SKEIND_STORE_NODEDB_H
+#define SKEIND_STORE_NODEDB_H
+
+#include <string>
+
+#include "store/db.h"
+#include "store/visited_list.h"
+#include "store/workspace.h"
+
+class NodeDb : public AWorkspace, public Db, public Visited_list {
+public:
+    NodeDb() {}
+
+    // Open or create the file (Db), then build the visited-sites list.
+    bool OpenWorkspace(const char* name);
+    bool CreateWorkspace(const char* name);
+    // Rebuilds Visited_list from the group nodes; makes the visited-sites
+    // root when the workspace is new.
+    void BuildVisitedList();
+
+    const char* Text(uint32_t block) override;
+    int AddVisited(const char* chars, size_t length) override;
+    uint32_t NextStamp() override;
+    NodeId FindNode(const char* url, bool create) override;
+    NodeId SessionsRoot() override;
+    NodeId NewAnnotation() override;
+    NodeId Touch(NodeId node) override;
+    uint32_t Stamp(NodeId node) override;
+    NodeFlags TestFlags(NodeId node, NodeFlags mask) override;
+    NodeId SetFlagsMasked(NodeId node, NodeFlags value, NodeFlags mask) override;
+    NodeId SetFlags(NodeId node, NodeFlags bits) override;
+    NodeId ClearFlags(NodeId node, NodeFlags bits) override;
+    NodeFlags ToggleFlags(NodeId node, NodeFlags bits) override;
+    NodeFlags Kind(NodeId node) override;
+    int SetKind(NodeId node, NodeFlags kind) override;
+    uint32_t Name(NodeId node) override;
+    uint32_t Title(NodeId node) override;
+    int SetTitleFromControl(NodeId node, const ATextSource& control) override;
+    uint32_t SetTitle(NodeId node, const char* text) override;
+    uint32_t Label(NodeId node) override;
+    LabelView GetLabelView(NodeId node) override;
+    uint32_t SetLabel(NodeId node, const char* text) override;
+    uint32_t ContentType(NodeId node) override;
+    NodeId SetContentType(NodeId node, uint32_t type) override;
+    uint32_t DisplayMark(NodeId node) override;
+    void SetDisplayMark(NodeId node, uint32_t mark) override;
+    LinkId FirstOut(NodeId node) override;
+    LinkId FirstIn(NodeId node) override;
+    Undo_delete* Delete(NodeId node, bool with_self, Undo_delete* undo) override;
+    uint32_t Body(NodeId node) override;
+    int SetBodyFromControl(NodeId node, const ATextSource& control) override;
+    int SetBodyBytes(NodeId node, const void* bytes, uint32_t n) override;
+    uint32_t BodyLength(NodeId node) override;
+    int SetBodyLength(NodeId node, uint32_t n) override;
+    uint8_t* BodyData(NodeId node) override;
+    NodeId FirstNode() override;
+    NodeId NextNode(NodeId node) override;
+    LinkId AddLink(NodeId from, NodeId to, LinkKind kind) override;
+    int RemoveLinks(NodeId from, NodeId to, unsigned mask) override;
+    LinkId NextLink(LinkId link) override;
+    NodeId LinkNode(LinkId link) override;
+    LinkKind LinkKindOf(LinkId link) override;
+
+    // Destroys every Deleted node with its links and texts and rebuilds the
+    // name tree perfectly balanced. Voids older undo records. Gives the
+    // number of live nodes.
+    uint32_t Purge();
+
+    // Raw access for the check, the tests and the purge.
+    NodeRec Node(NodeId node) const { return NodeRec(Ptr(node)); }
+    LinkCell Cell(LinkId link) const { return LinkCell(Ptr(link)); }
+    uint32_t Header(uint32_t field) const { return Get32(Ptr(field)); }
+    void SetHeader(uint32_t field, uint32_t v) { Put32(Ptr(field), v); }
+    NodeId Root() const { return Header(layout::kTreeRoot); }
+    // The first node in URL order and its successor, Deleted ones included.
+    NodeId FirstInTree() const;
+    NodeId NextInTree(NodeId node) const;
+
+private:
+    bool IsDeleted(NodeId node) const { return (Node(node).flags() & Deleted) != 0; }
+    int Compare(const char* url, NodeId node) const;
+    NodeId MakeNode(const char* url, NodeId parent);
+    void Rebalance(NodeId from);
+    NodeId RotateLeft(NodeId x);
+    NodeId RotateRight(NodeId x);
+    void ReplaceChild(NodeId parent, NodeId old_child, NodeId new_child);
+    void FixHeight(NodeId node);
+    int HeightOf(NodeId node) const;  // stored height + 1, 0 for none
+
+    LinkId TakeCell();
+    void GiveCell(LinkId cell);
+    void AppendCell(NodeId node, bool out_list, LinkId cell);
+    int RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask);
+    LinkId SkipDeleted(LinkId cell) const;
+
+    void FreeText(uint32_t block);
+    void FreeTextBody(NodeId node);
+    void FreeCountedBody(NodeId node);
+    uint32_t StoreText(const char* text, size_t length);
+    bool InMapping(const void* p) const;
+
+    NodeId BuildBalanced(const NodeId* nodes, size_t count, NodeId parent);
+    void DestroyNode(NodeId node);
+};
+
+#endif

@@ -1,0 +1,340 @@
+// The workspace operations on a real file: the name tree, texts, links,
+// bodies and the program's own nodes.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "store/node_ref.h"
+#include "store/undo.h"
+#include "store/nodedb.h"
+#include "tests/store/workspace_checker.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/workspace_image.h"
+
+using namespace layout;
+
+namespace {
+
+class TextOf : public ATextSource {
+public:
+    explicit TextOf(const std::string& s) : s_(s) {}
+    size_t TextLength() const override { return s_.size(); }
+    size_t CopyText(char* out, size_t room) const override {
+        size_t n = s_.size() < room - 1 ? s_.size() : room - 1;
+        memcpy(out, s_.data(), n);
+        out[n] = 0;
+        return n;
+    }
+
+private:
+    std::string s_;
+};
+
+class NodeDbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = dir_.File("w.sk1");
+        ASSERT_TRUE(db_.Create(name_.c_str()));  // bare: no visited-sites root
+    }
+    void ExpectSound() { EXPECT_EQ("", CheckWorkspace(db_)); }
+    std::string Url(NodeId n) { return db_.Text(db_.Name(n)); }
+
+    TempDir dir_;
+    std::string name_;
+    NodeDb db_;
+};
+
+void Put32At(std::vector<uint8_t>& image, uint32_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) image[at + i] = (uint8_t)(v >> (8 * i));
+}
+void Put16At(std::vector<uint8_t>& image, uint32_t at, uint16_t v) {
+    image[at] = (uint8_t)v;
+    image[at + 1] = (uint8_t)(v >> 8);
+}
+void PutText(std::vector<uint8_t>& image, uint32_t at, int order, const char* s) {
+    image[at] = (uint8_t)order;
+    memcpy(&image[at + 1], s, strlen(s) + 1);
+}
+void ClearBit(std::vector<uint8_t>& image, uint32_t g) {
+    image[((g >> 10) & 0x3FF) * 4 + ((g >> 5) & 31) / 8] &= (uint8_t)~(1u << ((g >> 5) & 7));
+}
+void SetBit(std::vector<uint8_t>& image, uint32_t g) {
+    image[((g >> 10) & 0x3FF) * 4 + ((g >> 5) & 31) / 8] |= (uint8_t)(1u << ((g >> 5) & 7));
+}
+
+// Two pages and one link, every byte worked out from the record layouts.
+TEST_F(NodeDbTest, SmallMapMatchesTheLayoutByteForByte) {
+    NodeId a = db_.FindNode("http://a/", true);
+    NodeId b = db_.FindNode("http://a/b.html", true);
+    LinkId l = db_.AddLink(a, b, LinkAnchor);
+    ASSERT_EQ(0x1080u, a);  // the 128-byte block split: 0x10C0 stays free
+    ASSERT_EQ(0x10C0u, b);
+    ASSERT_EQ(0x1120u, l);
+
+    std::vector<uint8_t> want = NewWorkspaceImage();
+    // Node a's text took the lone 32-byte block; node b's text split the
+    // 256-byte block at 0x1100 (0x1180, 0x1140, 0x1120 freed on the way);
+    // the link's cells then took 0x1120.
+    for (uint32_t g : {0x1060u, 0x1080u, 0x1100u}) ClearBit(want, g);
+    for (uint32_t g : {0x1140u, 0x1180u}) SetBit(want, g);
+    Put32At(want, FreeHeadOffset(5), 0);
+    Put32At(want, FreeHeadOffset(6), 0x1140);
+    Put32At(want, FreeHeadOffset(7), 0x1180);
+    Put32At(want, FreeHeadOffset(8), 0);
+    Put32At(want, 0x1140 + 8, 6);
+    Put32At(want, 0x1180 + 8, 7);
+    memset(&want[0x1080], 0, 64);  // both node records start zeroed
+    memset(&want[0x10C0], 0, 64);
+    PutText(want, 0x1060, 5, "http://a/");
+    PutText(want, 0x1100, 5, "http://a/b.html");
+
+    Put32At(want, kTreeRoot, 0x1080);
+    Put32At(want, kFreeLinkCells, 0x1130);  // two spare cells: +16, +24
+    Put32At(want, kStampCounter, 4);        // two stamps per new node
+
+    // Node a: name, height 1 (b hangs right), flags Untitled|not fetched,
+    // stamp 1, host end 8, directory end 9, out-list the one cell.
+    Put32At(want, 0x1080 + kNodeName, 0x1060);
+    Put16At(want, 0x1080 + kNodeHeight, 1);
+    Put16At(want, 0x1080 + kNodeFlags, 0x0009);
+    Put32At(want, 0x1080 + kNodeRight, 0x10C0);
+    Put16At(want, 0x1080 + kNodeHostEnd, 8);
+    Put16At(want, 0x1080 + kNodeDirEnd, 9);
+    Put32At(want, 0x1080 + kNodeOutHead, 0x1120);
+    Put32At(want, 0x1080 + kNodeOutTail, 0x1120);
+    Put32At(want, 0x1080 + kNodeStamp, 1);
+    // Node b: a leaf under a, stamp 3, text/html guessed from ".html".
+    Put32At(want, 0x10C0 + kNodeName, 0x1100);
+    Put16At(want, 0x10C0 + kNodeFlags, 0x0009);
+    Put32At(want, 0x10C0 + kNodeParent, 0x1080);
+    Put16At(want, 0x10C0 + kNodeHostEnd, 8);
+    Put16At(want, 0x10C0 + kNodeDirEnd, 9);
+    Put32At(want, 0x10C0 + kNodeInHead, 0x1128);
+    Put32At(want, 0x10C0 + kNodeInTail, 0x1128);
+    Put32At(want, 0x10C0 + kNodeStamp, 3);
+    Put32At(want, 0x10C0 + kNodeContentType, 0x45);
+    // The cell block: out cell b|1, in cell a|1, spare chain 0x1130 → 0x1138.
+    memset(&want[0x1120], 0, 32);
+    Put32At(want, 0x1124, 0x10C0 | 1);
+    Put32At(want, 0x112C, 0x1080 | 1);
+    Put32At(want, 0x1130, 0x1138);
+
+    std::vector<uint8_t> got(db_.Ptr(0), db_.Ptr(0) + db_.size());
+    ASSERT_EQ(want.size(), got.size());
+    for (size_t i = 0; i < want.size(); ++i)
+        ASSERT_EQ(want[i], got[i]) << "first difference at offset 0x" << std::hex << i;
+}
+
+TEST_F(NodeDbTest, FindNodeWithoutCreateAllocatesNothing) {
+    std::vector<uint8_t> before(db_.Ptr(0), db_.Ptr(0) + db_.size());
+    EXPECT_EQ(0u, db_.FindNode("http://nowhere/", false));
+    NodeId n = db_.FindNode("http://here/", true);
+    EXPECT_EQ(0u, db_.FindNode("http://nowhere/", false));
+    EXPECT_EQ(n, db_.FindNode("http://here/", false));
+    (void)before;
+    EXPECT_EQ(2u, db_.Header(kStampCounter));
+    EXPECT_EQ(Untitled | NotFetched, db_.TestFlags(n, 0xFFFF));
+    ExpectSound();
+}
+
+TEST_F(NodeDbTest, LookupRevivesADeletedNode) {
+    NodeId n = db_.FindNode("http://x/", true);
+    db_.SetFlags(n, Deleted);
+    EXPECT_EQ(0u, db_.FirstNode());
+    EXPECT_EQ(n, db_.FindNode("http://x/", false));
+    EXPECT_FALSE(db_.TestFlags(n, Deleted));
+    EXPECT_EQ(n, db_.FirstNode());
+}
+
+TEST_F(NodeDbTest, AscendingInsertionsKeepTheTreeBalanced) {
+    char url[64];
+    const int count = 5000;
+    for (int i = 0; i < count; ++i) {
+        snprintf(url, sizeof url, "http://h/%06d", i);
+        ASSERT_NE(0u, db_.FindNode(url, true));
+    }
+    // An AVL tree of 5000 nodes is at most 1.44 log2(5000) ≈ 17.7 high.
+    EXPECT_LE(db_.Node(db_.Root()).height(), 17);
+    ExpectSound();
+    int seen = 0;
+    std::string last;
+    for (NodeId n = db_.FirstNode(); n; n = db_.NextNode(n), ++seen) {
+        ASSERT_LT(last, Url(n));
+        last = Url(n);
+    }
+    EXPECT_EQ(count, seen);
+}
+
+TEST_F(NodeDbTest, LinksAreNeverDoubledAndRemoveByMask) {
+    NodeId a = db_.FindNode("http://a/", true);
+    NodeId b = db_.FindNode("http://b/", true);
+    LinkId first = db_.AddLink(a, b, LinkAnchor);
+    uint32_t spare = db_.Header(kFreeLinkCells);
+    EXPECT_EQ(first, db_.AddLink(a, b, LinkAnchor));
+    EXPECT_EQ(spare, db_.Header(kFreeLinkCells));  // no cells used
+    LinkId second = db_.AddLink(a, b, LinkInclude);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(second, db_.NextLink(db_.FirstOut(a)));
+    ExpectSound();
+
+    EXPECT_EQ(0, db_.RemoveLinks(a, b, LinkRedirect));
+    EXPECT_EQ(1, db_.RemoveLinks(a, b, 63));
+    EXPECT_EQ(0u, db_.FirstOut(a));
+    EXPECT_EQ(0u, db_.FirstIn(b));
+    EXPECT_EQ(0, db_.RemoveLinks(a, b, 63));
+    ExpectSound();
+}
+
+TEST_F(NodeDbTest, LinksToDeletedNodesAreSkipped) {
+    NodeId a = db_.FindNode("http://a/", true);
+    NodeId b = db_.FindNode("http://b/", true);
+    NodeId c = db_.FindNode("http://c/", true);
+    db_.AddLink(a, b, LinkAnchor);
+    db_.AddLink(a, c, LinkAnchor);
+    db_.SetFlags(b, Deleted);
+    LinkId l = db_.FirstOut(a);
+    ASSERT_NE(0u, l);
+    EXPECT_EQ(c, db_.LinkNode(l));
+    EXPECT_EQ(0u, db_.NextLink(l));
+}
+
+TEST_F(NodeDbTest, VisitedPrefixesGetTheirSlashOnce) {
+    const char* url = "http://abcd/index.html";
+    EXPECT_EQ(1, db_.AddVisited(url, 11));  // "http://abcd" + "/"
+    EXPECT_EQ(0, db_.AddVisited(url, 12));  // "http://abcd/"
+    EXPECT_EQ(0, db_.AddVisited(url, 11));
+    ASSERT_EQ(1u, db_.Count());
+    EXPECT_STREQ("http://abcd/", db_[0]);
+    EXPECT_EQ(1, db_.AddVisited("mailto:", 7));  // no '/' anywhere: as given
+    EXPECT_TRUE(db_.Contains("mailto:"));
+    EXPECT_EQ(1, db_.AddVisited("http://aaa/", 11));
+    EXPECT_STREQ("http://aaa/", db_[0]);  // kept sorted
+}
+
+TEST_F(NodeDbTest, TitlesLabelsAndControls) {
+    NodeId n = db_.FindNode("http://h/dir/page.txt", true);
+    EXPECT_EQ(0x85u, db_.ContentType(n));
+    uint32_t t = db_.SetTitle(n, "Thirty characters exactly: 30!");
+    ASSERT_NE(0u, t);
+    EXPECT_EQ(5, db_.Ptr(t)[0]);
+    EXPECT_EQ(0u, db_.SetTitle(n, ""));
+    EXPECT_EQ(0u, db_.Title(n));
+    db_.SetTitle(n, "kept");
+    EXPECT_EQ(0, db_.SetTitleFromControl(n, TextOf("")));
+    EXPECT_STREQ("kept", db_.Text(db_.Title(n)));
+    EXPECT_EQ(1, db_.SetTitleFromControl(n, TextOf("from the dialog")));
+    EXPECT_STREQ("from the dialog", db_.Text(db_.Title(n)));
+    // A title set from its own text survives the old block being freed.
+    db_.SetTitle(n, db_.Text(db_.Title(n)));
+    EXPECT_STREQ("from the dialog", db_.Text(db_.Title(n)));
+
+    LabelView v = db_.GetLabelView(n);
+    EXPECT_STREQ("http://h/dir/page.txt", v.text);
+    EXPECT_EQ(8, v.host_end);
+    EXPECT_EQ(13, v.dir_end);
+    ASSERT_NE(0u, db_.SetLabel(n, "ftp://other.host/x/y/z"));
+    v = db_.GetLabelView(n);
+    EXPECT_STREQ("ftp://other.host/x/y/z", v.text);
+    EXPECT_EQ(16, v.host_end);
+    EXPECT_EQ(21, v.dir_end);
+    EXPECT_EQ(0u, db_.SetLabel(n, 0));
+    EXPECT_EQ(13, db_.GetLabelView(n).dir_end);
+    ExpectSound();
+}
+
+TEST_F(NodeDbTest, TextAndCountedBodies) {
+    NodeId n = db_.NewAnnotation();
+    EXPECT_EQ(1, db_.SetBodyFromControl(n, TextOf("Some notes.")));
+    EXPECT_STREQ("Some notes.", db_.Text(db_.Body(n)));
+    ExpectSound();
+    EXPECT_EQ(1, db_.SetBodyFromControl(n, TextOf("")));
+    EXPECT_EQ(0u, db_.Body(n));
+    EXPECT_EQ(1, db_.SetBodyBytes(n, "abc", 3));
+    EXPECT_STREQ("abc", db_.Text(db_.Body(n)));
+    EXPECT_EQ(1, db_.SetBodyBytes(n, 0, 0));
+    EXPECT_EQ(0u, db_.Body(n));
+    ExpectSound();
+
+    NodeId s = db_.FindNode("x-skeind-1:/session/one", true);
+    db_.SetKind(s, SessionNode);
+    ASSERT_EQ(1, db_.SetBodyLength(s, 28));
+    EXPECT_EQ(5, OrderForSize(28 + 4));
+    EXPECT_EQ(28u, db_.BodyLength(s));
+    memset(db_.BodyData(s), 0xAB, 28);
+    ExpectSound();
+    ASSERT_EQ(1, db_.SetBodyLength(s, 100000));
+    EXPECT_EQ(100000u, db_.BodyLength(s));
+    memset(db_.BodyData(s), 0xCD, 100000);  // the whole body is writable
+    ExpectSound();
+    EXPECT_EQ(1, db_.SetBodyLength(s, 0));
+    EXPECT_EQ(0u, db_.BodyLength(s));
+    EXPECT_EQ(0, db_.BodyData(s));
+    ExpectSound();
+}
+
+TEST_F(NodeDbTest, AnnotationsAreNumberedFromZeroAndNeverReused) {
+    NodeId first = db_.NewAnnotation();
+    EXPECT_EQ("x-skeind-1:/a/0", Url(first));
+    EXPECT_EQ(AnnotationNode, db_.Kind(first));
+    delete db_.Delete(first, true, 0);
+    db_.Purge();
+    NodeId second = db_.NewAnnotation();
+    EXPECT_EQ("x-skeind-1:/a/1", Url(second));
+}
+
+TEST_F(NodeDbTest, SessionsRootIsMadeOnceAndForgottenWhenPurged) {
+    NodeId root = db_.SessionsRoot();
+    ASSERT_NE(0u, root);
+    EXPECT_EQ("x-skeind-1:/s/", Url(root));
+    EXPECT_EQ(GroupNode, db_.Kind(root));
+    EXPECT_TRUE(db_.TestFlags(root, Pinned));
+    EXPECT_STREQ("Saved sessions", db_.Text(db_.Title(root)));
+    EXPECT_FALSE(db_.TestFlags(root, Untitled));
+    EXPECT_EQ(root, db_.SessionsRoot());
+    EXPECT_EQ(root, db_.Header(kSessionsRoot));
+    db_.SetFlags(root, Deleted);
+    db_.Purge();
+    EXPECT_EQ(0u, db_.Header(kSessionsRoot));
+    EXPECT_NE(0u, db_.SessionsRoot());
+    ExpectSound();
+}
+
+TEST_F(NodeDbTest, PrintsItsSerialNumber) {
+    NodeDb other;
+    std::ostringstream a, b;
+    db_.Print(a);
+    b << other;
+    EXPECT_EQ("<workspace " + std::to_string(db_.serial()) + ">", a.str());
+    EXPECT_EQ(db_.serial() + 1, other.serial());
+    EXPECT_EQ("<workspace " + std::to_string(other.serial()) + ">", b.str());
+}
+
+TEST(NodeDbOpen, NewWorkspaceGetsItsVisitedSitesRoot) {
+    TempDir dir;
+    std::string name = dir.File("v.sk1");
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        NodeId root = db.FindNode("x-skeind-1:/h/", false);
+        ASSERT_NE(0u, root);
+        EXPECT_EQ(GroupNode, db.Kind(root));
+        EXPECT_EQ(Pinned | PinFixed, db.TestFlags(root, Pinned | PinFixed));
+        EXPECT_STREQ("Visited Net Sites", db.Text(db.Title(root)));
+        NodeId page = db.FindNode("http://www.example.com/a.html", true);
+        NodeRef(db, page).FileUnderHost();
+        NodeId other = db.FindNode("http://10.0.0.1/", true);
+        NodeRef(db, other).FileUnderHost();
+        EXPECT_EQ(2u, db.Count());
+        EXPECT_EQ("", CheckWorkspace(db));
+    }
+    NodeDb again;
+    ASSERT_TRUE(again.OpenWorkspace(name.c_str()));
+    ASSERT_EQ(2u, again.Count());
+    EXPECT_STREQ("http://10.0.0.1/", again[0]);
+    EXPECT_STREQ("http://www.example.com/", again[1]);
+}
+
+}  // namespace
