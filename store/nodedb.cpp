@@ -466,7 +466,10 @@ int NodeDb::SetBodyBytes(NodeId node, const void* bytes, uint32_t n) {
         bytes = stable.data();
     }
     FreeTextBody(node);
-    if (bytes != 0 && n > 0) Node(node).set_body(StoreText((const char*)bytes, n));
+    if (bytes != 0 && n > 0) {
+        uint32_t block = StoreText((const char*)bytes, n);  // may move the mapping
+        Node(node).set_body(block);
+    }
     return 1;
 }
 

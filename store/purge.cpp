@@ -83,10 +83,12 @@ void NodeDb::DestroyNode(NodeId node) {
     FreeText(rec.name());
     FreeText(rec.label());
     FreeText(rec.title());
-    if (rec.flags() & TextBodyKind)
-        FreeTextBody(node);
-    else
+    // Only the session kind keeps a counted body; whatever else carries a
+    // body got it as a text block.
+    if (rec.flags() & CountedBodyKind)
         FreeCountedBody(node);
+    else
+        FreeTextBody(node);
     if (Header(kSessionsRoot) == node) SetHeader(kSessionsRoot, 0);
     Free(node, kNodeOrder);
 }

@@ -112,7 +112,7 @@ std::string CheckWorkspace(const NodeDb& db) {
         NodeRec rec = db.Node(n);
         if (!w.UseText(rec.label(), "label") || !w.UseText(rec.title(), "title")) return w.fault;
         if (rec.body()) {
-            if (rec.flags() & TextBodyKind) {
+            if (!(rec.flags() & CountedBodyKind)) {
                 if (!w.UseText(rec.body(), "text body")) return w.fault;
             } else {
                 uint32_t n_bytes = Get32(db.Ptr(rec.body()));
