@@ -8,8 +8,8 @@ namespace {
 const char* const kMajorNames[] = {"application", "audio", "image", "multipart", "text", "video"};
 const int kMajorCount = (int)(sizeof kMajorNames / sizeof kMajorNames[0]);
 
-const char* const kMinorNames[] = {"aiff", "basic",   "gif",       "html", "jpeg",   "mpeg",
-                                   "msvideo", "plain", "quicktime", "wav", "xbitmap"};
+const char* const kMinorNames[] = {"aiff",    "basic", "gif",       "html", "jpeg",   "mpeg",
+                                   "msvideo", "plain", "quicktime", "wav",  "xbitmap"};
 const int kMinorCount = (int)(sizeof kMinorNames / sizeof kMinorNames[0]);
 
 bool IsMimeSpace(char c) {

@@ -1,9 +1,11 @@
 #include "observe/url.h"
 
+#include "res/resource.h"
+#include "res/strings.h"
+
 #include <string.h>
 
 const char kNullAddressName[] = "-- error: null address --";
-const char kLocalDiscName[] = "Files on local disc";
 
 namespace {
 
@@ -181,6 +183,8 @@ int NormaliseFileSlashes(UrlBuffer* b) {
             int dot_at = (int)(dot - b->text);
             RemoveAt(b, 0, 1);
             memcpy(b->text, "ftp", 3);
+            // A host cut short by a full buffer gets its '/' now there is room.
+            if (end - 1 == b->length) InsertAt(b, b->length, "/", 1);
             return dot_at - 1;
         }
         InsertAt(b, 5, "//", 2);
@@ -411,7 +415,7 @@ UrlNameKind UrlDisplayName(const char* url, int host_end, int dir_end, UrlBuffer
     } else {
         start = AfterPreviousSlash(url, host_end);  // (h/)
         if (start == host_end && strncmp(url, "file:", 5) == 0) {
-            PutFixed(kLocalDiscName, out);
+            PutFixed(AppString(IDS_LOCAL_DISC_FILES), out);
             return UrlNameLocalDisc;
         }
     }

@@ -73,13 +73,10 @@ UrlSplit SplitUrl(const char* url);
 enum UrlNameKind {
     UrlNameShort,        // "(" name ")", the name cut to kUrlMax - 2 characters
     UrlNameNullAddress,  // kNullAddressName: empty URL or no ':' in it
-    UrlNameLocalDisc,    // kLocalDiscName: the root of the local file system
+    UrlNameLocalDisc,    // string IDS_LOCAL_DISC_FILES: the root of the local file system
 };
 
 extern const char kNullAddressName[];  // "-- error: null address --"
-// The English text of string resource IDS_LOCAL_DISC_FILES (109); a Win32
-// caller may show the loaded resource instead when given UrlNameLocalDisc.
-extern const char kLocalDiscName[];    // "Files on local disc"
 
 // The text shown for a page whose title is unknown, from the URL and its
 // stored offsets. Offsets that do not fit the text (negative or beyond its

@@ -161,11 +161,7 @@ const char* NodeRef::DisplayTitle() {
     if (title) return w.Text(title);
     LabelView view = w.GetLabelView(node_);
     static UrlBuffer name;
-    static std::string local;
-    if (UrlDisplayName(view.text, view.host_end, view.dir_end, &name) == UrlNameLocalDisc) {
-        local = AppString(IDS_LOCAL_DISC_FILES);
-        snprintf(name.text, sizeof name.text, "%s", local.c_str());
-    }
+    UrlDisplayName(view.text, view.host_end, view.dir_end, &name);
     uint32_t stored = w.SetTitle(node_, name.text);
     return stored ? w.Text(stored) : name.text;
 }

@@ -78,6 +78,10 @@ public:
     // The first node in URL order and its successor, Deleted ones included.
     NodeId FirstInTree() const;
     NodeId NextInTree(NodeId node) const;
+    // Hangs nodes[0..count) (in URL order) from `parent` as a perfectly
+    // balanced tree with true heights; gives its top. The purge and the
+    // check rebuild the name tree with it.
+    NodeId BuildBalanced(const NodeId* nodes, size_t count, NodeId parent);
 
 private:
     bool IsDeleted(NodeId node) const { return (Node(node).flags() & Deleted) != 0; }
@@ -102,7 +106,6 @@ private:
     uint32_t StoreText(const char* text, size_t length);
     bool InMapping(const void* p) const;
 
-    NodeId BuildBalanced(const NodeId* nodes, size_t count, NodeId parent);
     void DestroyNode(NodeId node);
 };
 

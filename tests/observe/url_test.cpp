@@ -9,6 +9,8 @@
 
 #include "observe/content_type.h"
 #include "observe/url.h"
+#include "res/resource.h"
+#include "res/strings.h"
 
 namespace {
 
@@ -120,6 +122,11 @@ TEST(PercentNormalisation, NonHexDigitsAreReadByTheOldArithmetic) {
     EXPECT_EQ("%01", Percent("%G1"));
     // '%' counts -11: -176 + 4 is 84 modulo 256, 'T'.
     EXPECT_EQ("T1", Percent("%%41"));
+    // 'G' is past the upper-case range: as a low digit it counts -16.
+    EXPECT_EQ("%00", Percent("%1G"));
+    EXPECT_EQ("%F0", Percent("%0G"));
+    // '@' is above '9' and below 'G': 64-55 = 9.
+    EXPECT_EQ("%99", Percent("%@@"));
     // A space after '%' is part of the escape, never copied raw.
     EXPECT_EQ("%00", Percent("% 0"));
 }
@@ -308,6 +315,17 @@ TEST(CanonicalUrlLength, FileInsertionsDropWhatIsPushedOffTheEnd) {
     EXPECT_EQ(canon, Canon(canon));
 }
 
+TEST(CanonicalUrlLength, AFullDottedFileHostBecomesAnFtpHostWithItsSlash) {
+    std::string file = "file://h." + std::string(1100, 'X');
+    UrlBuffer b;
+    CanonicalUrl(file.c_str(), &b);
+    EXPECT_TRUE(WellFormed(b));
+    EXPECT_TRUE(b.truncated);
+    std::string want = "ftp://h." + std::string(kUrlMax - 9, 'x') + "/";
+    EXPECT_EQ(want, b.text);
+    EXPECT_EQ(want, Canon(b.text));
+}
+
 // ---- CanonicalUrl: properties ----------------------------------------------
 
 const char* const kVariedUrls[] = {
@@ -363,14 +381,21 @@ TEST(CanonicalUrlProperties, CanonicalUrlsWithAHostHaveASlashAtTheHostEnd) {
     }
 }
 
-// Three shapes for which one application of the rules is not the last: a
-// second "view-source:" is exposed, a '/' appended after "%x" completes an
-// escape, and a sixth slash survives the one that is removed.
+// Shapes for which one application of the rules is not the last: a second
+// "view-source:" is exposed, a '/' appended after "%x" or an escape after a
+// lone '%' completes a new escape, a sixth slash survives the one that is
+// removed, and escapes lowered by the file: rules stand in an ftp: URL.
 TEST(CanonicalUrlProperties, ShapesThatChangeAgainWhenCanonicalisedTwice) {
     EXPECT_EQ("http://h/", Canon(Canon("view-source:view-source:http://h/")));
     EXPECT_EQ("http://h%4/", Canon("http://h%4"));
     EXPECT_EQ("http://h%3f/", Canon(Canon("http://h%4")));
     EXPECT_EQ("file:////x", Canon(Canon("file://////x")));
+    // A '%' copied because too little followed it meets an escape.
+    EXPECT_EQ("http://h/%%01", Canon("http://h/%\x01"));
+    EXPECT_EQ("http://h/P1", Canon("http://h/%%01"));
+    // The file: rules lower escapes, which stay lowered only in file: URLs.
+    EXPECT_EQ("ftp://h.d/a%c3%a9", Canon("file://h.d/A%C3%A9"));
+    EXPECT_EQ("ftp://h.d/a%C3%A9", Canon("ftp://h.d/a%c3%a9"));
 }
 
 // ---- ResolveUrl ------------------------------------------------------------
@@ -579,8 +604,8 @@ TEST(UrlDisplayName, RootsNameTheirHost) {
     EXPECT_EQ("(h/)", Name("http://h/"));
     EXPECT_EQ("(h)", Name("http://h"));
     EXPECT_EQ("()", Name("http://"));
-    EXPECT_EQ(kLocalDiscName, Name("file:///"));
-    EXPECT_EQ(kLocalDiscName, Name("file://"));
+    EXPECT_EQ(AppString(IDS_LOCAL_DISC_FILES), Name("file:///"));
+    EXPECT_EQ(AppString(IDS_LOCAL_DISC_FILES), Name("file://"));
     EXPECT_EQ("(srv/)", Name("file:////srv/"));
 }
 

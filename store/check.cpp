@@ -1,0 +1,907 @@
+#include "store/check.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "res/resource.h"
+#include "res/strings.h"
+#include "store/nodedb.h"
+
+using namespace layout;
+
+const char kLostNameFormat[] = "x-skeind-1/lost-name-%ld";
+
+// ---------------------------------------------------------------------------
+// OffsetMap
+
+void OffsetMap::Reset(uint32_t bytes, unsigned unit_shift) {
+    shift = unit_shift;
+    words.assign((size_t)((((uint64_t)bytes >> unit_shift) + 32) / 32), 0);
+}
+
+bool OffsetMap::Test(uint32_t offset) const {
+    uint32_t unit = offset >> shift;
+    return unit / 32 < words.size() && ((words[unit / 32] >> (unit % 32)) & 1);
+}
+
+void OffsetMap::Set(uint32_t offset) {
+    uint32_t unit = offset >> shift;
+    if (unit / 32 < words.size()) words[unit / 32] |= 1u << (unit % 32);
+}
+
+void OffsetMap::SetRange(uint32_t offset, uint32_t bytes) {
+    if (bytes == 0) return;
+    uint64_t unit = offset >> shift;
+    uint64_t last = ((uint64_t)offset + bytes - 1) >> shift;
+    while (unit <= last && unit / 32 < words.size()) {
+        if (unit % 32 == 0 && unit + 31 <= last) {
+            words[unit / 32] = ~0u;
+            unit += 32;
+        } else {
+            words[unit / 32] |= 1u << (unit % 32);
+            ++unit;
+        }
+    }
+}
+
+bool OffsetMap::AnyInRange(uint32_t offset, uint32_t bytes) const {
+    if (bytes == 0) return false;
+    uint64_t unit = offset >> shift;
+    uint64_t last = ((uint64_t)offset + bytes - 1) >> shift;
+    while (unit <= last && unit / 32 < words.size()) {
+        if (unit % 32 == 0 && unit + 31 <= last) {
+            if (words[unit / 32]) return true;
+            unit += 32;
+        } else {
+            if ((words[unit / 32] >> (unit % 32)) & 1) return true;
+            ++unit;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// VRStatus
+
+VRStatus::VRStatus(AProgressbar* progress_sink)
+    : flags(0), sink(progress_sink), node_count(0), mark(CheckMarkNow()), fixes(0) {}
+
+int VRStatus::Progress(uint32_t done, uint32_t total, const char* text) {
+    return sink ? sink->Progress(done, total, text) : 0;
+}
+
+// ---------------------------------------------------------------------------
+// The check
+
+namespace {
+
+struct FreeListed {
+    uint32_t offset;
+    int order;
+};
+
+bool ByOffset(const FreeListed& a, const FreeListed& b) { return a.offset < b.offset; }
+
+// A node to be given a lost name once the allocator can be trusted; block
+// is storage of that order kept for it, or 0 when a new block is needed.
+struct LostName {
+    NodeId node;
+    uint32_t block;
+    int order;
+};
+
+// One cell of a link as seen from both ends: key (from, to, kind), then
+// the order in which the cells were met.
+struct HalfLink {
+    NodeId from;
+    NodeId to;
+    LinkKind kind;
+    uint32_t seq;
+    LinkId cell;
+};
+
+bool LinkLess(const HalfLink& a, const HalfLink& b) {
+    if (a.from != b.from) return a.from < b.from;
+    if (a.to != b.to) return a.to < b.to;
+    return a.kind < b.kind;
+}
+
+bool SameLink(const HalfLink& a, const HalfLink& b) { return !LinkLess(a, b) && !LinkLess(b, a); }
+
+bool HalfLinkLess(const HalfLink& a, const HalfLink& b) {
+    return LinkLess(a, b) || (SameLink(a, b) && a.seq < b.seq);
+}
+
+class Checker {
+public:
+    Checker(NodeDb& db, VRStatus& status) : db_(db), st_(status), size_(0), saw_deleted_(false) {}
+    int Run();
+
+private:
+    // Places
+    bool BlockPlace(uint32_t b, int order) const;
+    bool RecordPlace(uint32_t b) const;
+    bool Unclaimed(uint32_t b, int order) const { return !st_.used.AnyInRange(b, 1u << order); }
+    void Claim(uint32_t b, int order) { st_.used.SetRange(b, 1u << order); }
+
+    // Steps 1-2
+    bool HeaderValid() const;
+    bool ReserveFixedAreas();
+    void WalkFreeLists();
+    bool AcceptFree(uint32_t b, int order, uint32_t prev) const;
+    // Steps 3-4
+    void WalkTree();
+    NodeId UsableRoot();
+    NodeId UsableChild(NodeId parent, bool left);
+    bool NodePlace(NodeId n) const;
+    void Reach(NodeId n);
+    void SettleSessionsRoot();
+    // Step 7
+    void CheckNodes();
+    void CheckName(NodeId n);
+    void CheckLabel(NodeId n);
+    void CheckTitle(NodeId n);
+    void CheckBody(NodeId n);
+    void CheckCells(NodeId n, bool out_list);
+    int TextBlockOrder(uint32_t b) const;
+    void SettleText(uint32_t b, int order);
+    bool CellUsable(LinkId c) const;
+    void TakeCell(LinkId c);
+    // Storage and links, after the node pass
+    void WalkSpareCells();
+    void PairLinks();
+    void CollectHalves(std::vector<HalfLink>* outs, std::vector<HalfLink>* ins,
+                       std::unordered_set<LinkId>* drop);
+    void RemoveCells(NodeId n, bool out_list, const std::unordered_set<LinkId>& drop);
+    void GiveCell(LinkId c);
+    void RecoverLostCells();
+    void ReclaimStorage();
+    bool FreeStorageSound() const;
+    bool IsListed(uint32_t offset, int order) const;
+    void RebuildFreeStorage();
+    // Names and the tree
+    void GiveLostNames();
+    bool GiveLostName(NodeId n, uint32_t block, int order);
+    void CollectNames();
+    void PurgeIfDue();
+    void SortTree();
+    void InOrder(std::vector<NodeId>* seq) const;
+    bool TreeSound(const std::vector<NodeId>& seq) const;
+    const char* NameOf(NodeId n) { return db_.Text(db_.Name(n)); }
+    // Progress
+    void Show(uint32_t done, uint32_t total, int message, uint32_t count);
+    uint32_t Step() const;
+
+    NodeDb& db_;
+    VRStatus& st_;
+    uint32_t size_;
+    OffsetMap nodes_;        // records reached in the tree, by 64 bytes
+    OffsetMap cells_;        // link cells accounted for, by 8 bytes
+    OffsetMap cell_blocks_;  // granules holding link cells
+    std::vector<FreeListed> listed_;  // blocks accepted on the free lists, by offset
+    std::vector<NodeId> order_;       // the tree in URL order, as first reached
+    std::vector<LostName> lost_;
+    std::set<std::string> names_;     // every name in use, once lost names are given
+    bool saw_deleted_;
+};
+
+// A block of this order could lie here: aligned, inside the file, clear of
+// the headers and of every bitmap page (an aligned block that starts
+// outside a bitmap page cannot reach into one).
+bool Checker::BlockPlace(uint32_t b, int order) const {
+    if (order < kMinOrder || order > kMaxOrder) return false;
+    uint32_t bytes = 1u << order;
+    return b >= kFirstBlock && (b & (bytes - 1)) == 0 && !Db::InBitmapPage(b) &&
+           (uint64_t)b + bytes <= size_;
+}
+
+// A reference that can start a record at all: a whole granule in the
+// block area. Its first bytes (an order byte, a count) can then be read.
+bool Checker::RecordPlace(uint32_t b) const {
+    return b != 0 && b % kGranule == 0 && b >= kFirstBlock && !Db::InBitmapPage(b) &&
+           (uint64_t)b + kGranule <= size_;
+}
+
+// ---------------------------------------------------------------------------
+// Steps 1-2: header and free lists
+
+bool Checker::HeaderValid() const {
+    const uint8_t* p = db_.Ptr(0);
+    return Get16(p + kHeaderLayout) == kHeaderLayoutValue &&
+           Get32(p + kWsHeaderSize) <= kMaxWsHeaderSize && p[kLowestOrder] == kMinOrder &&
+           p[kHighestOrder] == kMaxOrder && p[kChunkOrderField] == kChunkOrder;
+}
+
+// Every chunk's bitmap page, the free-list heads and the workspace header.
+// The program's own workspace header always ends at the first block; a
+// larger size in the file header reserves more, as the file says.
+bool Checker::ReserveFixedAreas() {
+    for (uint32_t chunk = 0; chunk < size_; chunk += kChunkSize) {
+        if ((uint64_t)chunk + kBitmapSize > size_) return false;
+        Claim(chunk, 12);
+    }
+    uint32_t granules = (Get32(db_.Ptr(kWsHeaderSize)) + 91) / kGranule;
+    uint32_t end = kFreeHeads + granules * kGranule;
+    if (end < kFirstBlock) end = kFirstBlock;
+    st_.used.SetRange(kFreeHeads, end - kFreeHeads);
+    return true;
+}
+
+bool Checker::AcceptFree(uint32_t b, int order, uint32_t prev) const {
+    if (!BlockPlace(b, order)) return false;
+    if (st_.free_map.AnyInRange(b, 1u << order)) return false;
+    const uint8_t* p = db_.Ptr(b);
+    if (Get32(p + kFreePrev) != prev) return false;
+    uint32_t next = Get32(p + kFreeNext);
+    return next == 0 || (!Db::InBitmapPage(next) && next < size_);
+}
+
+// Walks each list from its head and stops at the first block that cannot
+// be on it. Nothing is written here: a block that is also in use (a node
+// record, a text) must not get list words stored into it, and whether it is
+// in use is known only after the node pass. The lists are cut and the order
+// words rewritten when the free storage is rebuilt (ReclaimStorage).
+void Checker::WalkFreeLists() {
+    for (int k = kMinOrder; k <= kMaxOrder; ++k) {
+        uint32_t prev = 0;
+        uint32_t b = db_.FreeHead(k);
+        while (b != 0) {
+            if (!AcceptFree(b, k, prev)) {
+                st_.flags |= VRFreeListCut;
+                break;
+            }
+            st_.free_map.SetRange(b, 1u << k);
+            listed_.push_back(FreeListed{b, k});
+            prev = b;
+            b = Get32(db_.Ptr(b) + kFreeNext);
+        }
+    }
+    std::sort(listed_.begin(), listed_.end(), ByOffset);
+}
+
+// ---------------------------------------------------------------------------
+// Steps 3-4: the name tree
+
+// A node record lies wholly in storage nobody else claimed; records are
+// claimed as they are reached, so a node met twice (a cycle, a shared
+// child) is refused the second time.
+bool Checker::NodePlace(NodeId n) const {
+    return BlockPlace(n, kNodeOrder) && Unclaimed(n, kNodeOrder);
+}
+
+NodeId Checker::UsableRoot() {
+    NodeId root = db_.Root();
+    if (root == 0) return 0;
+    if (!NodePlace(root)) {
+        db_.SetHeader(kTreeRoot, 0);
+        st_.flags |= VRTreeCut;
+        return 0;
+    }
+    if (db_.Node(root).parent() != 0) {
+        db_.Node(root).set_parent(0);
+        st_.fixes |= VRFixTree;
+    }
+    return root;
+}
+
+NodeId Checker::UsableChild(NodeId parent, bool left) {
+    NodeRec rec = db_.Node(parent);
+    NodeId child = left ? rec.left() : rec.right();
+    if (child == 0) return 0;
+    if (NodePlace(child) && db_.Node(child).parent() == parent) return child;
+    if (left)
+        rec.set_left(0);
+    else
+        rec.set_right(0);
+    st_.flags |= VRTreeCut;
+    return 0;
+}
+
+void Checker::Reach(NodeId n) {
+    Claim(n, kNodeOrder);
+    nodes_.Set(n);
+    db_.SetDisplayMark(n, st_.mark);
+    ++st_.node_count;
+    if (n == db_.Header(kSessionsRoot)) st_.flags |= VRSessionsRootKept;
+}
+
+// In URL order, with an explicit stack: a damaged tree may be one long
+// chain. Each child is validated before it is followed.
+void Checker::WalkTree() {
+    std::vector<NodeId> stack;
+    NodeId x = UsableRoot();
+    if (x) Reach(x);
+    for (;;) {
+        while (x) {
+            stack.push_back(x);
+            x = UsableChild(x, true);
+            if (x) Reach(x);
+        }
+        if (stack.empty()) break;
+        x = stack.back();
+        stack.pop_back();
+        order_.push_back(x);
+        x = UsableChild(x, false);
+        if (x) Reach(x);
+    }
+}
+
+void Checker::SettleSessionsRoot() {
+    if (db_.Header(kSessionsRoot) == 0) st_.flags |= VRSessionsRootKept;
+    // A root that is not in the tree is forgotten; it is made again on use.
+    if (!(st_.flags & VRSessionsRootKept)) db_.SetHeader(kSessionsRoot, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Step 7: the node pass
+
+// The order of a text block at b whose order byte names a block lying
+// wholly in storage nobody else claimed; 0 when it does not.
+int Checker::TextBlockOrder(uint32_t b) const {
+    int k = db_.Ptr(b)[kTextOrder];
+    return BlockPlace(b, k) && Unclaimed(b, k) ? k : 0;
+}
+
+// Ends the text with a 0 if it has none and claims its block. A block
+// larger than its text needs (a 0 written into the middle of it) is cut
+// down to the right order; the rest is reclaimed with the leaked storage.
+void Checker::SettleText(uint32_t b, int order) {
+    uint8_t* p = db_.Ptr(b);
+    uint32_t bytes = 1u << order;
+    const uint8_t* end = (const uint8_t*)memchr(p + kTextChars, 0, bytes - kTextChars);
+    if (end == 0) {
+        p[bytes - 1] = 0;
+        end = p + bytes - 1;
+        st_.flags |= VRTextTerminated;
+    }
+    int need = TextOrder((uint32_t)(end - (p + kTextChars)));
+    if (need < order) {
+        p[kTextOrder] = (uint8_t)need;
+        order = need;
+        st_.fixes |= VRFixTexts;
+    }
+    Claim(b, order);
+}
+
+// A name reference that cannot start a block is cleared (0x40). A name
+// that is empty, or whose block is not a block, is lost: its block is kept
+// for the new name when it is free to use (at the order it claims, or as
+// 32 bytes when its order byte is no order), else a new one is taken. The
+// names themselves are written after the node pass (GiveLostNames), when
+// the allocator is sound and every other name is known.
+void Checker::CheckName(NodeId n) {
+    uint32_t b = db_.Node(n).name();
+    if (!RecordPlace(b)) {
+        db_.Node(n).set_name(0);
+        st_.flags |= VRNameCleared;
+        lost_.push_back(LostName{n, 0, 0});
+        return;
+    }
+    int k = TextBlockOrder(b);
+    if (k != 0 && db_.Ptr(b)[kTextChars] != 0) {
+        SettleText(b, k);
+        return;
+    }
+    if (k == 0 && BlockPlace(b, kMinOrder) && Unclaimed(b, kMinOrder)) k = kMinOrder;
+    if (k != 0) Claim(b, k);
+    db_.Node(n).set_name(0);
+    lost_.push_back(LostName{n, k ? b : 0, k});
+}
+
+void Checker::CheckLabel(NodeId n) {
+    uint32_t b = db_.Node(n).label();
+    if (b == 0) return;
+    int k = RecordPlace(b) ? TextBlockOrder(b) : 0;
+    if (k != 0) {
+        SettleText(b, k);
+        return;
+    }
+    // Dropped without freeing: the storage is not known to be a block.
+    // SetLabel with none then measures the URL again.
+    db_.Node(n).set_label(0);
+    db_.SetLabel(n, 0);
+    st_.fixes |= VRFixTexts;
+}
+
+void Checker::CheckTitle(NodeId n) {
+    uint32_t b = db_.Node(n).title();
+    if (b != 0) {
+        int k = RecordPlace(b) ? TextBlockOrder(b) : 0;
+        if (k != 0) {
+            SettleText(b, k);
+            return;
+        }
+        db_.Node(n).set_title(0);
+        st_.fixes |= VRFixTexts;
+    }
+    db_.SetFlags(n, Untitled);
+}
+
+// A text body for kinds with bit 15, a counted one for bit 14 (text wins
+// when both are set, as in the purge). A body on a kind that has none, or
+// one that is not a block, is dropped.
+void Checker::CheckBody(NodeId n) {
+    NodeRec rec = db_.Node(n);
+    uint32_t b = rec.body();
+    if (b == 0) return;
+    if (RecordPlace(b)) {
+        if (rec.flags() & TextBodyKind) {
+            int k = TextBlockOrder(b);
+            if (k != 0) {
+                SettleText(b, k);
+                return;
+            }
+        } else if (rec.flags() & CountedBodyKind) {
+            int k = CountedOrder(Get32(db_.Ptr(b) + kCountedLength));
+            if (k != 0 && BlockPlace(b, k) && Unclaimed(b, k)) {
+                Claim(b, k);
+                return;
+            }
+        }
+    }
+    rec.set_body(0);
+    st_.fixes |= VRFixTexts;
+}
+
+// A cell lies in a granule inside the block area that is either a cell
+// block already or claimed by nothing, and has not been met before (in this
+// list or any other: a cycle or a shared cell ends the walk).
+bool Checker::CellUsable(LinkId c) const {
+    if (c == 0 || c % kCellSize != 0 || c < kFirstBlock || Db::InBitmapPage(c)) return false;
+    uint32_t granule = c & ~(kGranule - 1);
+    if ((uint64_t)granule + kGranule > size_) return false;
+    if (cells_.Test(c)) return false;
+    return cell_blocks_.Test(granule) || !st_.used.Test(granule);
+}
+
+void Checker::TakeCell(LinkId c) {
+    uint32_t granule = c & ~(kGranule - 1);
+    if (!cell_blocks_.Test(granule)) {
+        cell_blocks_.Set(granule);
+        st_.used.Set(granule);
+    }
+    cells_.Set(c);
+}
+
+// Cuts the list before its first unusable cell and makes the tail its last
+// cell.
+void Checker::CheckCells(NodeId n, bool out_list) {
+    NodeRec rec = db_.Node(n);
+    LinkId prev = 0;
+    for (LinkId c = out_list ? rec.out_head() : rec.in_head(); c != 0; c = db_.Cell(c).next()) {
+        if (!CellUsable(c)) {
+            if (prev)
+                db_.Cell(prev).set_next(0);
+            else if (out_list)
+                rec.set_out_head(0);
+            else
+                rec.set_in_head(0);
+            st_.fixes |= VRFixLinks;
+            break;
+        }
+        TakeCell(c);
+        prev = c;
+    }
+    LinkId tail = out_list ? rec.out_tail() : rec.in_tail();
+    if (tail != prev) {
+        if (out_list)
+            rec.set_out_tail(prev);
+        else
+            rec.set_in_tail(prev);
+        st_.fixes |= VRFixLinks;
+    }
+}
+
+uint32_t Checker::Step() const {
+    uint32_t step = st_.node_count / 20;
+    return step < 20 ? 20 : step;
+}
+
+void Checker::CheckNodes() {
+    uint32_t step = Step();
+    uint32_t done = 0;
+    for (NodeId n : order_) {
+        CheckName(n);
+        CheckLabel(n);
+        CheckTitle(n);
+        CheckBody(n);
+        CheckCells(n, false);
+        CheckCells(n, true);
+        db_.ClearFlags(n, Busy);
+        if (db_.TestFlags(n, Deleted)) saw_deleted_ = true;
+        if (++done % step == 0) st_.Progress(done, st_.node_count, 0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Link cells
+
+// The spare cells' blocks are in use too; the list is cut at its first
+// cell that cannot be one.
+void Checker::WalkSpareCells() {
+    LinkId prev = 0;
+    for (LinkId c = db_.Header(kFreeLinkCells); c != 0; c = db_.Cell(c).next()) {
+        if (!CellUsable(c)) {
+            if (prev)
+                db_.Cell(prev).set_next(0);
+            else
+                db_.SetHeader(kFreeLinkCells, 0);
+            st_.fixes |= VRFixCells;
+            break;
+        }
+        TakeCell(c);
+        prev = c;
+    }
+}
+
+void Checker::GiveCell(LinkId c) {
+    LinkCell cell = db_.Cell(c);
+    cell.set_target(0, 0);
+    cell.set_next(db_.Header(kFreeLinkCells));
+    db_.SetHeader(kFreeLinkCells, c);
+}
+
+// Every link is two cells: A's out cell holding B|k and B's in cell holding
+// A|k. A cell whose other node is not in the tree, or whose partner was lost
+// with a cut list, is dropped; otherwise a later walk (or the purge, which
+// unhooks a node's links from the other end) would meet half a link.
+void Checker::CollectHalves(std::vector<HalfLink>* outs, std::vector<HalfLink>* ins,
+                            std::unordered_set<LinkId>* drop) {
+    uint32_t seq = 0;
+    for (NodeId n : order_) {
+        NodeRec rec = db_.Node(n);
+        for (int pass = 0; pass < 2; ++pass) {
+            bool out_list = pass == 0;
+            for (LinkId c = out_list ? rec.out_head() : rec.in_head(); c != 0; c = db_.Cell(c).next()) {
+                NodeId other = db_.Cell(c).node();
+                if (!nodes_.Test(other)) {
+                    drop->insert(c);
+                    continue;
+                }
+                LinkKind kind = db_.Cell(c).kind();
+                if (out_list)
+                    outs->push_back(HalfLink{n, other, kind, seq++, c});
+                else
+                    ins->push_back(HalfLink{other, n, kind, seq++, c});
+            }
+        }
+    }
+}
+
+void Checker::PairLinks() {
+    std::vector<HalfLink> outs, ins;
+    std::unordered_set<LinkId> drop;
+    CollectHalves(&outs, &ins, &drop);
+    std::sort(outs.begin(), outs.end(), HalfLinkLess);
+    std::sort(ins.begin(), ins.end(), HalfLinkLess);
+    // Of each (from, to, kind), as many cells stay on either side as the
+    // other side has; the ones met last go.
+    size_t i = 0, j = 0;
+    while (i < outs.size() && j < ins.size()) {
+        if (SameLink(outs[i], ins[j])) {
+            ++i;
+            ++j;
+        } else if (LinkLess(outs[i], ins[j])) {
+            drop.insert(outs[i++].cell);
+        } else {
+            drop.insert(ins[j++].cell);
+        }
+    }
+    for (; i < outs.size(); ++i) drop.insert(outs[i].cell);
+    for (; j < ins.size(); ++j) drop.insert(ins[j].cell);
+    if (drop.empty()) return;
+    for (NodeId n : order_) {
+        RemoveCells(n, true, drop);
+        RemoveCells(n, false, drop);
+    }
+    st_.fixes |= VRFixLinks;
+}
+
+void Checker::RemoveCells(NodeId n, bool out_list, const std::unordered_set<LinkId>& drop) {
+    NodeRec rec = db_.Node(n);
+    LinkId prev = 0;
+    LinkId c = out_list ? rec.out_head() : rec.in_head();
+    while (c != 0) {
+        LinkId next = db_.Cell(c).next();
+        if (drop.count(c)) {
+            if (prev)
+                db_.Cell(prev).set_next(next);
+            else if (out_list)
+                rec.set_out_head(next);
+            else
+                rec.set_in_head(next);
+            GiveCell(c);
+        } else {
+            prev = c;
+        }
+        c = next;
+    }
+    if (out_list)
+        rec.set_out_tail(prev);
+    else
+        rec.set_in_tail(prev);
+}
+
+// Cells of a cell block that are in no list and not spare (their list was
+// cut) go back on the spare list, so that every cell block is whole.
+void Checker::RecoverLostCells() {
+    for (size_t w = 0; w < cell_blocks_.words.size(); ++w) {
+        uint32_t bits = cell_blocks_.words[w];
+        for (int bit = 0; bits != 0; ++bit, bits >>= 1) {
+            if (!(bits & 1)) continue;
+            uint32_t granule = (uint32_t)((w * 32 + bit) << 5);
+            for (uint32_t c = granule; c < granule + kGranule; c += kCellSize) {
+                if (cells_.Test(c)) continue;
+                cells_.Set(c);
+                GiveCell(c);
+                st_.fixes |= VRFixCells;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Reclaiming storage
+
+bool Checker::IsListed(uint32_t offset, int order) const {
+    FreeListed key = {offset, order};
+    std::vector<FreeListed>::const_iterator it = std::lower_bound(listed_.begin(), listed_.end(), key, ByOffset);
+    return it != listed_.end() && it->offset == offset && it->order == order;
+}
+
+// The free storage is sound when no list was cut, no listed block is in
+// use, every listed block has its order word and no free buddy of its
+// order, every whole granule is in use or listed, and the bitmap bits are
+// exactly the listed blocks' starts.
+bool Checker::FreeStorageSound() const {
+    if (st_.flags & VRFreeListCut) return false;
+    OffsetMap starts;
+    starts.Reset(size_, 5);
+    for (const FreeListed& f : listed_) {
+        if (st_.used.AnyInRange(f.offset, 1u << f.order)) return false;
+        if (Get32(db_.Ptr(f.offset) + kFreeOrder) != (uint32_t)f.order) return false;
+        if (f.order < kMaxOrder && IsListed(f.offset ^ (1u << f.order), f.order)) return false;
+        starts.Set(f.offset);
+    }
+    uint32_t granules = size_ / kGranule;
+    for (uint32_t w = 0; w * 32 < granules; ++w) {
+        uint32_t valid = granules - w * 32 >= 32 ? ~0u : (1u << (granules - w * 32)) - 1;
+        if (~(st_.used.words[w] | st_.free_map.words[w]) & valid) return false;
+    }
+    for (uint32_t chunk = 0; chunk < size_; chunk += kChunkSize) {
+        for (uint32_t w = chunk ? 0 : 4; w < kBitmapSize / 4; ++w) {
+            uint32_t index = (chunk >> 10) + w;
+            uint32_t want = index < starts.words.size() ? starts.words[index] : 0;
+            if (Get32(db_.Ptr(chunk) + w * 4) != want) return false;
+        }
+    }
+    return true;
+}
+
+// Gives every granule nobody uses back to the allocator, from scratch: the
+// lists and bits are cleared and each run of unused granules is released in
+// the largest aligned blocks, which merge with their free buddies. This
+// takes storage in use off the lists, returns leaked storage, clears the
+// bits of blocks dropped from a cut list and of stray bits, and leaves the
+// same blocks as freeing every leaked granule alone would.
+void Checker::RebuildFreeStorage() {
+    for (int k = kMinOrder; k <= kMaxOrder; ++k) Put32(db_.Ptr(FreeHeadOffset(k)), 0);
+    for (uint32_t chunk = 0; chunk < size_; chunk += kChunkSize) {
+        uint32_t from = chunk ? 0 : kFileHeaderSize;
+        memset(db_.Ptr(chunk) + from, 0, kBitmapSize - from);
+    }
+    uint32_t end = size_ & ~(kGranule - 1);
+    uint32_t g = 0;
+    while (g < end) {
+        if (st_.used.Test(g)) {
+            g += kGranule;
+            continue;
+        }
+        uint32_t run = g;
+        while (g < end && !st_.used.Test(g)) g += kGranule;
+        db_.ReleaseRegion(run, g);
+    }
+    st_.fixes |= VRFixStorage;
+}
+
+void Checker::ReclaimStorage() {
+    if (!FreeStorageSound()) RebuildFreeStorage();
+}
+
+// ---------------------------------------------------------------------------
+// Lost names and the tree
+
+void Checker::CollectNames() {
+    for (NodeId n : order_)
+        if (db_.Name(n) != 0) names_.insert(NameOf(n));
+}
+
+// Writes a lost name, unique in the workspace, into the given block when
+// it is large enough (giving back what the text does not need), else into
+// a new one. When no block can be had the node is marked Deleted: nameless,
+// it is skipped by every walk and goes with the next purge.
+bool Checker::GiveLostName(NodeId n, uint32_t block, int order) {
+    char text[64];
+    do {
+        snprintf(text, sizeof text, kLostNameFormat, (long)db_.NextStamp());
+    } while (names_.count(text));
+    uint32_t length = (uint32_t)strlen(text);
+    int need = TextOrder(length);
+    uint32_t name = block;
+    if (block != 0 && order >= need) {
+        for (int k = order - 1; k >= need; --k) db_.Free(block + (1u << k), k);
+    } else {
+        name = db_.AllocText(length);
+        if (name == 0) {
+            db_.SetFlags(n, Deleted);
+            return false;
+        }
+        if (block != 0) db_.Free(block, order);
+    }
+    uint8_t* p = db_.Ptr(name);
+    p[kTextOrder] = (uint8_t)need;
+    memcpy(p + kTextChars, text, length + 1);
+    db_.Node(n).set_name(name);
+    names_.insert(text);
+    st_.flags |= VRNameReplaced;
+    // Host and directory ends follow the URL when there is no label.
+    if (db_.Label(n) == 0) db_.SetLabel(n, 0);
+    return true;
+}
+
+void Checker::GiveLostNames() {
+    if (lost_.empty()) return;
+    CollectNames();
+    for (const LostName& lost : lost_) GiveLostName(lost.node, lost.block, lost.order);
+}
+
+// Step 8. No purge runs in a start that gave lost names: deleted nodes then
+// wait for the next start's check, and a tree with cut children is not
+// rebalanced here; SortTree still makes it searchable.
+void Checker::PurgeIfDue() {
+    if (st_.flags & VRNameReplaced) return;
+    if (saw_deleted_ || (st_.flags & VRTreeCut)) db_.Purge();
+}
+
+// The tree is sound in shape by now (children checked, or built by the
+// purge); the bound on the walk is only a guard.
+void Checker::InOrder(std::vector<NodeId>* seq) const {
+    std::vector<NodeId> stack;
+    NodeId x = db_.Root();
+    size_t limit = order_.size();
+    for (;;) {
+        while (x && stack.size() <= limit) {
+            stack.push_back(x);
+            x = db_.Node(x).left();
+        }
+        if (stack.empty() || seq->size() > limit) return;
+        x = stack.back();
+        stack.pop_back();
+        seq->push_back(x);
+        x = db_.Node(x).right();
+    }
+}
+
+bool Checker::TreeSound(const std::vector<NodeId>& seq) const {
+    NodeDb& db = db_;
+    for (size_t i = 1; i < seq.size(); ++i)
+        if (strcmp(db.Text(db.Name(seq[i - 1])), db.Text(db.Name(seq[i]))) >= 0) return false;
+    // Each stored height agrees with its children's and the tree is in
+    // balance; by induction from the leaves every stored height is true.
+    if (!seq.empty() && db.Node(db.Root()).parent() != 0) return false;
+    for (NodeId n : seq) {
+        NodeRec rec = db.Node(n);
+        if ((rec.left() && db.Node(rec.left()).parent() != n) ||
+            (rec.right() && db.Node(rec.right()).parent() != n))
+            return false;
+        int l = rec.left() ? db.Node(rec.left()).height() + 1 : 0;
+        int r = rec.right() ? db.Node(rec.right()).height() + 1 : 0;
+        if (rec.height() != (l > r ? l : r) || l > r + 1 || r > l + 1) return false;
+    }
+    return true;
+}
+
+// Keys changed by lost names, or texts damaged in place, can leave the
+// tree out of URL order; FindNode would then miss nodes and make doubles
+// of them. Heights left wrong by a cut that no purge rebuilt would mislead
+// the rebalancing of later insertions into rotating a missing child, which
+// writes through node 0 into the file header. Either way the tree is built
+// again, sorted, and balanced; a node whose URL equals an earlier one's (a
+// live one is kept first) gets a lost name. This is no purge: nothing is
+// destroyed and undo records stay valid.
+void Checker::SortTree() {
+    std::vector<NodeId> seq;
+    InOrder(&seq);
+    if (TreeSound(seq)) return;
+    NodeDb& db = db_;
+    auto by_name = [&db](NodeId a, NodeId b) {
+        int c = strcmp(db.Text(db.Name(a)), db.Text(db.Name(b)));
+        if (c != 0) return c < 0;
+        return !db.TestFlags(a, Deleted) && db.TestFlags(b, Deleted);
+    };
+    std::stable_sort(seq.begin(), seq.end(), by_name);
+    bool renamed = false;
+    std::string kept;
+    for (size_t i = 0; i < seq.size(); ++i) {
+        std::string name = NameOf(seq[i]);
+        if (i == 0 || name != kept) {
+            kept = name;
+            continue;
+        }
+        if (names_.empty()) CollectNames();
+        uint32_t block = db_.Name(seq[i]);
+        renamed |= GiveLostName(seq[i], block, block ? db_.Ptr(block)[kTextOrder] : 0);
+    }
+    if (renamed) std::stable_sort(seq.begin(), seq.end(), by_name);
+    db_.SetHeader(kTreeRoot, seq.empty() ? 0 : db_.BuildBalanced(&seq[0], seq.size(), 0));
+    st_.fixes |= VRFixTree;
+}
+
+// ---------------------------------------------------------------------------
+// Progress and the whole run
+
+void Checker::Show(uint32_t done, uint32_t total, int message, uint32_t count) {
+    char text[256];
+    snprintf(text, sizeof text, AppString(message), (int)count);
+    st_.Progress(done, total, text);
+}
+
+int Checker::Run() {
+    st_.Progress(0, 1, AppString(IDS_CHECK_START));
+    int32_t size = db_.IsOpen() ? db_.size() : 0;
+    if (size < (int32_t)kFirstBlock || !HeaderValid()) {
+        st_.flags |= VRHeaderInvalid;
+        return 0;
+    }
+    size_ = (uint32_t)size;
+    st_.used.Reset(size_, 5);
+    st_.free_map.Reset(size_, 5);
+    nodes_.Reset(size_, 6);
+    cells_.Reset(size_, 3);
+    cell_blocks_.Reset(size_, 5);
+    if (!ReserveFixedAreas()) return 0;
+    WalkFreeLists();
+    WalkTree();
+    SettleSessionsRoot();
+
+    if (st_.node_count == 0) {
+        WalkSpareCells();
+        RecoverLostCells();
+        ReclaimStorage();
+        st_.Progress(0, 1, AppString(IDS_CHECK_EMPTY));
+        return 1;
+    }
+    Show(0, st_.node_count, IDS_CHECK_PAGES, st_.node_count);
+    CheckNodes();
+    WalkSpareCells();
+    PairLinks();
+    RecoverLostCells();
+    ReclaimStorage();
+    // Nothing is allocated before this point: until the storage in use was
+    // known, a free list could have handed out a block that is in use.
+    GiveLostNames();
+    PurgeIfDue();
+    SortTree();
+
+    if (st_.flags & VRNameCleared) {
+        Show(0, st_.node_count, IDS_CHECK_REPAIR, st_.node_count);
+        uint32_t step = Step();
+        for (uint32_t done = 1; done <= st_.node_count; ++done)
+            if (done % step == 0) st_.Progress(done, st_.node_count, 0);
+    }
+    st_.Progress(1, 1, 0);
+    return 1;
+}
+
+}  // namespace
+
+int CheckWorkspaceFile(NodeDb& db, VRStatus& status) {
+    Checker checker(db, status);
+    return checker.Run();
+}
