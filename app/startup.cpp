@@ -4,6 +4,7 @@
 
 #include "app/cmdline.h"
 #include "res/resource.h"
+#include "store/check.h"
 
 namespace {
 
@@ -40,12 +41,15 @@ StartupResult OpenWorkspace(const char* command_line, const char* default_name, 
     StartupResult result;
     result.name_from_command_line = false;
     result.created = false;
+    result.exit_code = 0;
     if (!ParseCommandLine(command_line ? command_line : "", ui, &result)) return result;
     if (!result.name_from_command_line) result.name = default_name;
     const char* name = result.name.c_str();
 
     std::unique_ptr<NodeDb> db(new NodeDb);
-    if (db->OpenWorkspace(name)) {
+    // Db's own open and create: the visited-sites list is built from the
+    // map only once the check has made it safe to walk.
+    if (db->Open(name)) {
         result.workspace = std::move(db);
         return result;
     }
@@ -60,7 +64,7 @@ StartupResult OpenWorkspace(const char* command_line, const char* default_name, 
             return result;
         }
         db.reset(new NodeDb);
-        if (db->CreateWorkspace(name)) {
+        if (db->Create(name)) {
             result.created = true;
             result.workspace = std::move(db);
             return result;
@@ -73,4 +77,17 @@ StartupResult OpenWorkspace(const char* command_line, const char* default_name, 
     else
         ui.Tell(IDS_CANNOT_CREATE_WORKSPACE, name, code);
     return result;
+}
+
+bool CheckOpenedWorkspace(StartupResult& start, AProgressbar* progress, AStartupUi& ui) {
+    if (!start.workspace) return false;
+    VRStatus status(progress);
+    if (!CheckWorkspaceFile(*start.workspace, status)) {
+        ui.Tell(IDS_WORKSPACE_DAMAGED, start.name.c_str(), 0);
+        start.workspace.reset();
+        start.exit_code = 1;
+        return false;
+    }
+    start.workspace->BuildVisitedList();
+    return true;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "store/nodedb.h"
+#include "store/progress.h"
 
 // How start-up talks to the user. Messages are string-table numbers; the
 // text argument fills the template's %s and the code its %ld.
@@ -29,12 +30,20 @@ struct StartupResult {
     std::string name;               // as the user gave it, or the default
     bool name_from_command_line;
     bool created;                   // a new workspace file was made
+    int exit_code;                  // the program's, when it ends here
 };
 
 // Reads the command line (without the program's own name), then opens the
 // named or default workspace, creating it when it does not exist. On any
 // refusal the user has been told why and the result holds no workspace;
-// the program then ends with exit code 0.
+// the program then ends with its exit code, 0. The file is only opened:
+// nothing reads the map before CheckOpenedWorkspace has checked it.
 StartupResult OpenWorkspace(const char* command_line, const char* default_name, AStartupUi& ui);
+
+// Checks and repairs the opened workspace, reporting to `progress` (none
+// while there is no window), then builds its list of visited sites. A file
+// the check refuses is reported with message 87 and closed: false, no
+// workspace, and exit code 1.
+bool CheckOpenedWorkspace(StartupResult& start, AProgressbar* progress, AStartupUi& ui);
 
 #endif

@@ -224,7 +224,7 @@ bool Checker::HeaderValid() const {
 bool Checker::ReserveFixedAreas() {
     for (uint32_t chunk = 0; chunk < size_; chunk += kChunkSize) {
         if ((uint64_t)chunk + kBitmapSize > size_) return false;
-        Claim(chunk, 12);
+        st_.used.SetRange(chunk, kBitmapSize);
     }
     uint32_t granules = (Get32(db_.Ptr(kWsHeaderSize)) + 91) / kGranule;
     uint32_t end = kFreeHeads + granules * kGranule;
@@ -423,24 +423,24 @@ void Checker::CheckTitle(NodeId n) {
     db_.SetFlags(n, Untitled);
 }
 
-// A text body for kinds with bit 15, a counted one for bit 14 (text wins
-// when both are set, as in the purge). A body on a kind that has none, or
-// one that is not a block, is dropped.
+// A body is read as the purge will free it: a counted block for kinds with
+// bit 14, a text block for every other kind (annotations have bit 15; any
+// node may be given text). A body that is not such a block is dropped.
 void Checker::CheckBody(NodeId n) {
     NodeRec rec = db_.Node(n);
     uint32_t b = rec.body();
     if (b == 0) return;
     if (RecordPlace(b)) {
-        if (rec.flags() & TextBodyKind) {
-            int k = TextBlockOrder(b);
-            if (k != 0) {
-                SettleText(b, k);
-                return;
-            }
-        } else if (rec.flags() & CountedBodyKind) {
+        if (rec.flags() & CountedBodyKind) {
             int k = CountedOrder(Get32(db_.Ptr(b) + kCountedLength));
             if (k != 0 && BlockPlace(b, k) && Unclaimed(b, k)) {
                 Claim(b, k);
+                return;
+            }
+        } else {
+            int k = TextBlockOrder(b);
+            if (k != 0) {
+                SettleText(b, k);
                 return;
             }
         }
@@ -724,8 +724,8 @@ void Checker::CollectNames() {
 
 // Writes a lost name, unique in the workspace, into the given block when
 // it is large enough (giving back what the text does not need), else into
-// a new one. When no block can be had the node is marked Deleted: nameless,
-// it is skipped by every walk and goes with the next purge.
+// a new one. When no block can be had (the file cannot grow) the node is
+// marked Deleted: it is skipped by every walk and goes with the next purge.
 bool Checker::GiveLostName(NodeId n, uint32_t block, int order) {
     char text[64];
     do {
@@ -738,11 +738,14 @@ bool Checker::GiveLostName(NodeId n, uint32_t block, int order) {
         for (int k = order - 1; k >= need; --k) db_.Free(block + (1u << k), k);
     } else {
         name = db_.AllocText(length);
+        // A block kept for a name that was lost is no one's any more; a
+        // name that only doubled another's stays with its node.
+        if (block != 0 && (name != 0 || db_.Name(n) == 0)) db_.Free(block, order);
         if (name == 0) {
             db_.SetFlags(n, Deleted);
+            saw_deleted_ = true;
             return false;
         }
-        if (block != 0) db_.Free(block, order);
     }
     uint8_t* p = db_.Ptr(name);
     p[kTextOrder] = (uint8_t)need;

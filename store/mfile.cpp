@@ -98,7 +98,8 @@ bool MFile::Extend(uint32_t new_size) {
         return false;
     }
     size_ = (int32_t)new_size;
-    // Extended file contents are not guaranteed to read as zero everywhere.
-    memset(base_ + old_size, 0, new_size - old_size);
+    // Where extended contents are not sure to read as zero, make them so;
+    // where they are, writing them would only cost time and dirty pages.
+    if (!ExtensionReadsZero()) memset(base_ + old_size, 0, new_size - old_size);
     return true;
 }

@@ -65,6 +65,8 @@ private:
     uint32_t OpenHandle(const char* name, unsigned access, bool replace);
     uint32_t QueryFileSize(uint32_t* bytes);
     void CloseHandle();
+    // Whether bytes added by extending the file are sure to read as zero.
+    static bool ExtensionReadsZero();
 
     intptr_t file_;     // HANDLE or file descriptor; -1 when closed
     void* mapping_;     // mapping HANDLE (Windows); unused elsewhere

@@ -88,3 +88,6 @@ void MFile::CloseHandle() {
     if (file_ != -1) close((int)file_);
     file_ = -1;
 }
+
+// POSIX defines the bytes added by ftruncate to read as zero.
+bool MFile::ExtensionReadsZero() { return true; }

@@ -59,3 +59,6 @@ void MFile::CloseHandle() {
     if (file_ != -1) ::CloseHandle((HANDLE)file_);
     file_ = -1;
 }
+
+// SetEndOfFile leaves the contents of the extension undefined.
+bool MFile::ExtensionReadsZero() { return false; }

@@ -8,6 +8,9 @@
 
 #include "app/startup.h"
 #include "res/resource.h"
+#include "store/node_ref.h"
+#include "tests/store/progress_recorder.h"
+#include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -151,6 +154,80 @@ TEST(Startup, OverlongNameIsRefusedNotCut) {
     ASSERT_EQ(1u, ui.said.size());
     EXPECT_EQ(IDS_CANNOT_CREATE_WORKSPACE, ui.said[0].message);
     EXPECT_EQ(206u, ui.said[0].code);
+}
+
+// The check runs before anything reads the map: a new file is checked
+// while still empty, and only then gets its visited-sites root.
+TEST(StartupCheck, NewWorkspaceIsCheckedBeforeItGetsItsVisitedSitesRoot) {
+    TempDir dir;
+    ScriptedUi ui(false);
+    StartupResult r = OpenWorkspace("", dir.File("default.sk1").c_str(), ui);
+    ASSERT_TRUE(r.workspace);
+    EXPECT_EQ(0u, r.workspace->Root());
+    ProgressRecorder bar;
+    EXPECT_TRUE(CheckOpenedWorkspace(r, &bar, ui));
+    EXPECT_EQ(0, r.exit_code);
+    EXPECT_TRUE(ui.said.empty());
+    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
+                                         Shown(0, 1, "Checking: Workspace is empty")}),
+              bar.calls);
+    ASSERT_TRUE(r.workspace);
+    EXPECT_NE(0u, r.workspace->FindNode("x-skeind-1:/h/", false));
+    EXPECT_EQ("", CheckWorkspace(*r.workspace));
+}
+
+TEST(StartupCheck, DamagedHeaderIsToldAndEndsWithExitCodeOne) {
+    TempDir dir;
+    std::string name = dir.File("damaged.sk1");
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        db.FindNode("http://kept.example/", true);
+        db.Ptr(12)[0] = 6;  // lowest block order
+    }
+    std::vector<unsigned char> before = ReadWholeFile(name);
+    ScriptedUi ui(true);
+    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", ui);
+    ASSERT_TRUE(r.workspace);
+    EXPECT_TRUE(ui.said.empty());
+    EXPECT_FALSE(CheckOpenedWorkspace(r, 0, ui));
+    EXPECT_FALSE(r.workspace);
+    EXPECT_EQ(1, r.exit_code);
+    ASSERT_EQ(1u, ui.said.size());
+    EXPECT_EQ(IDS_WORKSPACE_DAMAGED, ui.said[0].message);
+    EXPECT_EQ(name, ui.said[0].text);
+    EXPECT_FALSE(ui.said[0].asked);
+    EXPECT_TRUE(before == ReadWholeFile(name));  // refused untouched
+}
+
+TEST(StartupCheck, RepairableDamageIsRepairedWithoutAWord) {
+    TempDir dir;
+    std::string name = dir.File("repair.sk1");
+    NodeId busy;
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        busy = db.FindNode("http://www.example.com/a.html", true);
+        NodeRef(db, busy).FileUnderHost();
+        NodeRef(db, db.FindNode("http://10.0.0.1/", true)).FileUnderHost();
+        db.SetFlags(busy, Busy);
+        uint32_t head = 0;
+        for (int k = 5; k <= 19 && head == 0; ++k) head = db.FreeHead(k);
+        ASSERT_NE(0u, head);
+        Put32(db.Ptr(head) + 4, 0x1234);  // a free list's previous link
+    }
+    ScriptedUi ui(true);
+    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", ui);
+    ASSERT_TRUE(r.workspace);
+    EXPECT_EQ(0u, r.workspace->Count());  // the visited sites wait for the check
+    EXPECT_TRUE(CheckOpenedWorkspace(r, 0, ui));
+    EXPECT_TRUE(ui.said.empty());
+    EXPECT_EQ(0, r.exit_code);
+    ASSERT_TRUE(r.workspace);
+    EXPECT_EQ("", CheckWorkspace(*r.workspace));
+    EXPECT_EQ(0, r.workspace->TestFlags(busy, Busy));
+    ASSERT_EQ(2u, r.workspace->Count());
+    EXPECT_STREQ("http://10.0.0.1/", (*r.workspace)[0]);
 }
 
 }  // namespace

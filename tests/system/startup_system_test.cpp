@@ -155,4 +155,49 @@ TEST_F(StartupSystem, UnknownKeywordIsExplained) {
     EXPECT_EQ(0u, FilesInDir());
 }
 
+TEST_F(StartupSystem, DamagedWorkspaceIsRefusedWithExitCodeOne) {
+    std::string name = dir_.File("damaged.sk1");
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        db.FindNode("http://kept.example/", true);
+        db.Ptr(12)[0] = 6;  // lowest block order
+    }
+    std::vector<unsigned char> before = ReadWholeFile(name);
+    Start("damaged.sk1");
+    ProbeMessageBox box = NextBox();
+    EXPECT_EQ("Skeindle", box.caption);
+    EXPECT_EQ("The workspace file damaged.sk1 exists, but Skeindle detected inconsistencies which it "
+              "could not repair.\nThe easiest solution might be to rename the file so that Skeindle "
+              "creates a fresh workspace.",
+              box.text);
+    EXPECT_EQ(std::vector<std::string>{"OK"}, ButtonTexts(box));
+    EXPECT_TRUE(ProbePressButton(box, "OK"));
+    EXPECT_EQ(1u, ExitCode());
+    EXPECT_TRUE(before == ReadWholeFile(name)) << "a refused file was written to";
+}
+
+TEST_F(StartupSystem, RepairableDamageIsRepairedWithoutAWord) {
+    std::string name = dir_.File("repair.sk1");
+    NodeId page;
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        page = db.FindNode("http://www.example.com/", true);
+        db.SetFlags(page, Busy);
+        uint32_t head = 0;
+        for (int k = 5; k <= 19 && head == 0; ++k) head = db.FreeHead(k);
+        ASSERT_NE(0u, head);
+        Put32(db.Ptr(head) + 4, 0x1234);  // a free list's previous link
+        db.Node(page).set_height(7);
+    }
+    Start("repair.sk1");
+    EXPECT_EQ(0u, ExitCode());  // no message box held it up
+    NodeDb db;
+    ASSERT_TRUE(db.Open(name.c_str())) << db.error();
+    EXPECT_EQ("", CheckWorkspace(db));
+    EXPECT_EQ(0, db.TestFlags(page, Busy));
+    EXPECT_EQ(page, db.FindNode("http://www.example.com/", false));
+}
+
 }  // namespace

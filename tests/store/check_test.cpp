@@ -1,0 +1,900 @@
+// The start-up check on real workspaces damaged byte by byte: what it
+// refuses, what it repairs and how, what it shows, and that every repaired
+// file is sound to the outside checker and checks clean a second time.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "store/check.h"
+#include "store/nodedb.h"
+#include "store/undo.h"
+#include "tests/store/db_checker.h"
+#include "tests/store/progress_recorder.h"
+#include "tests/store/workspace_checker.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/workspace_image.h"
+
+using namespace layout;
+
+namespace {
+
+const uint32_t kMark = 0x5EED1234;
+
+// A small map with every kind of record: pages with titles, a label, links
+// of several kinds, an annotation with a text body, a saved session with a
+// counted body under the sessions root.
+struct SmallMap {
+    NodeId a, b, c, d, e, note, session, sessions;
+};
+
+class CheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = dir_.File("w.sk1");
+        ASSERT_TRUE(db_.Create(name_.c_str()));  // bare: no nodes at all
+    }
+
+    int Check() {
+        bar_.calls.clear();
+        VRStatus status(&bar_);
+        status.mark = kMark;
+        int result = CheckWorkspaceFile(db_, status);
+        flags_ = status.flags;
+        fixes_ = status.fixes;
+        count_ = status.node_count;
+        return result;
+    }
+
+    // Sound to the outside checker, and a second check changes nothing.
+    void ExpectRepaired() {
+        EXPECT_EQ("", CheckWorkspace(db_));
+        std::vector<uint8_t> before = Bytes();
+        VRStatus again(0);
+        again.mark = kMark;
+        ASSERT_EQ(1, CheckWorkspaceFile(db_, again));
+        EXPECT_TRUE(again.FoundNothing()) << "flags 0x" << std::hex << again.flags << " fixes 0x" << again.fixes;
+        EXPECT_TRUE(before == Bytes()) << "the second check wrote to the file";
+    }
+
+    SmallMap BuildMap() {
+        SmallMap m;
+        m.a = db_.FindNode("http://a.example/", true);
+        m.b = db_.FindNode("http://b.example/x.html", true);
+        m.c = db_.FindNode("http://c.example/dir/", true);
+        m.d = db_.FindNode("http://d.example/", true);
+        m.e = db_.FindNode("http://e.example/", true);
+        db_.SetTitle(m.a, "Page A");
+        db_.ClearFlags(m.a, Untitled);
+        db_.SetTitle(m.b, "A title long enough for a block of sixty-four bytes");
+        db_.ClearFlags(m.b, Untitled);
+        db_.SetLabel(m.c, "see C");
+        db_.AddLink(m.a, m.b, LinkAnchor);
+        db_.AddLink(m.a, m.c, LinkInclude);
+        db_.AddLink(m.b, m.c, LinkAnchor);
+        db_.AddLink(m.c, m.a, LinkRedirect);
+        db_.AddLink(m.d, m.e, LinkAnchor);
+        m.note = db_.NewAnnotation();
+        db_.SetBodyBytes(m.note, "Notes on page A.", 16);
+        db_.AddLink(m.a, m.note, Attach);
+        m.sessions = db_.SessionsRoot();
+        m.session = db_.FindNode("x-skeind-1:/session/first", true);
+        db_.SetKind(m.session, SessionNode);
+        db_.SetBodyLength(m.session, 40);
+        memset(db_.BodyData(m.session), 0x5A, 40);
+        db_.AddLink(m.sessions, m.session, LinkAnchor);
+        EXPECT_EQ("", CheckWorkspace(db_));
+        return m;
+    }
+
+    // What a user sees of the map: per live URL its title, label, pinned
+    // state and links (by URL and kind).
+    std::map<std::string, std::string> Summary() {
+        std::map<std::string, std::string> s;
+        for (NodeId n = db_.FirstNode(); n; n = db_.NextNode(n)) {
+            std::string v = std::string("title=") + db_.Text(db_.Title(n)) + " label=" + db_.Text(db_.Label(n));
+            if (db_.TestFlags(n, Pinned)) v += " pinned";
+            for (LinkId l = db_.FirstOut(n); l; l = db_.NextLink(l))
+                v += " >" + Url(db_.LinkNode(l)) + "/" + std::to_string(db_.LinkKindOf(l));
+            for (LinkId l = db_.FirstIn(n); l; l = db_.NextLink(l))
+                v += " <" + Url(db_.LinkNode(l)) + "/" + std::to_string(db_.LinkKindOf(l));
+            s[Url(n)] = v;
+        }
+        return s;
+    }
+
+    std::string Url(NodeId n) { return db_.Text(db_.Name(n)); }
+    std::vector<uint8_t> Bytes() { return std::vector<uint8_t>(db_.Ptr(0), db_.Ptr(0) + db_.size()); }
+    uint8_t* At(uint32_t offset) { return db_.Ptr(offset); }
+    // The cells of a list as stored, in order.
+    std::vector<LinkId> Cells(LinkId head) {
+        std::vector<LinkId> cells;
+        for (LinkId c = head; c != 0 && cells.size() < 100; c = db_.Cell(c).next()) cells.push_back(c);
+        return cells;
+    }
+    std::set<LinkId> SpareCells() {
+        std::vector<LinkId> v = Cells(db_.Header(kFreeLinkCells));
+        return std::set<LinkId>(v.begin(), v.end());
+    }
+    // Every node of the subtree under n, n included.
+    std::set<NodeId> Subtree(NodeId n) {
+        std::set<NodeId> s;
+        if (n == 0) return s;
+        s.insert(n);
+        for (NodeId child : {db_.Node(n).left(), db_.Node(n).right()}) {
+            std::set<NodeId> sub = Subtree(child);
+            s.insert(sub.begin(), sub.end());
+        }
+        return s;
+    }
+    // A node with both children and a parent, so that a cut loses a
+    // subtree but not the whole tree.
+    NodeId InnerNode() {
+        for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) {
+            NodeRec r = db_.Node(n);
+            if (r.parent() && r.left() && r.right()) return n;
+        }
+        return 0;
+    }
+
+    TempDir dir_;
+    std::string name_;
+    NodeDb db_;
+    ProgressRecorder bar_;
+    uint32_t flags_ = 0;
+    uint32_t fixes_ = 0;
+    uint32_t count_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// What the check shows
+
+TEST_F(CheckTest, NewWorkspaceIsEmptyAndLeftUntouched) {
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);  // there is no sessions root
+    EXPECT_EQ(0u, fixes_);
+    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
+                                         Shown(0, 1, "Checking: Workspace is empty")}),
+              bar_.calls);
+    // The 16 KiB block ending exactly at the end of the file was accepted.
+    EXPECT_TRUE(NewWorkspaceImage() == Bytes());
+}
+
+TEST_F(CheckTest, PagesAreCountedAndTheBarStepsThroughThem) {
+    char url[64];
+    for (int i = 0; i < 45; ++i) {
+        snprintf(url, sizeof url, "http://h/%03d", i);
+        db_.FindNode(url, true);
+    }
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(45u, count_);
+    // Steps of 20 (45 / 20 is less than that): after nodes 20 and 40.
+    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
+                                         Shown(0, 45, "Checking 45 pages..."), Moved(20, 45),
+                                         Moved(40, 45), Moved(1, 1)}),
+              bar_.calls);
+
+    for (int i = 45; i < 1000; ++i) {
+        snprintf(url, sizeof url, "http://h/%03d", i);
+        db_.FindNode(url, true);
+    }
+    ASSERT_EQ(1, Check());
+    // 1000 / 20 = 50: twenty moves, the last at 1000 of 1000.
+    ASSERT_EQ(23u, bar_.calls.size());
+    EXPECT_EQ(Shown(0, 1000, "Checking 1000 pages..."), bar_.calls[1]);
+    EXPECT_EQ(Moved(50, 1000), bar_.calls[2]);
+    EXPECT_EQ(Moved(500, 1000), bar_.calls[11]);
+    EXPECT_EQ(Moved(1000, 1000), bar_.calls[21]);
+    EXPECT_EQ(Moved(1, 1), bar_.calls[22]);
+    EXPECT_TRUE(flags_ == VRSessionsRootKept && fixes_ == 0);
+}
+
+TEST_F(CheckTest, WithoutASinkTheCheckStillRunsAndReportsNothing) {
+    BuildMap();
+    VRStatus status(0);
+    EXPECT_EQ(0, status.Progress(1, 2, "x"));
+    EXPECT_EQ(1, CheckWorkspaceFile(db_, status));
+    EXPECT_TRUE(status.FoundNothing());
+    ProgressRecorder sink;
+    VRStatus forwarding(&sink);
+    EXPECT_EQ(1, forwarding.Progress(3, 4, 0));
+    EXPECT_EQ(std::vector<ProgressCall>{Moved(3, 4)}, sink.calls);
+}
+
+TEST_F(CheckTest, MarksEveryNodeClearsBusyAndFlagsUntitledPages) {
+    SmallMap m = BuildMap();
+    db_.SetFlags(m.a, Busy);
+    db_.SetFlags(m.d, Busy | Pinned);
+    db_.ClearFlags(m.e, Untitled);  // no title, yet not marked so
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(8u, count_);
+    for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) {
+        EXPECT_EQ(kMark, db_.DisplayMark(n)) << Url(n);
+        EXPECT_EQ(0, db_.TestFlags(n, Busy)) << Url(n);
+        EXPECT_EQ(db_.Title(n) == 0, db_.TestFlags(n, Untitled) != 0) << Url(n);
+    }
+    EXPECT_TRUE(db_.TestFlags(m.d, Pinned));
+    ExpectRepaired();
+}
+
+// ---------------------------------------------------------------------------
+// The file header
+
+TEST_F(CheckTest, EachAllocationFieldRefusesTheFileWithoutWritingToIt) {
+    struct Damage {
+        uint32_t offset;
+        uint8_t value;
+    };
+    const Damage damages[] = {{kHeaderLayout, 2}, {kWsHeaderSize, 129}, {kWsHeaderSize + 2, 1},
+                              {kLowestOrder, 6},  {kHighestOrder, 20},  {kChunkOrderField, 19}};
+    BuildMap();
+    const std::vector<uint8_t> sound = Bytes();
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.offset);
+        memcpy(At(0), &sound[0], sound.size());
+        At(d.offset)[0] = d.value;
+        std::vector<uint8_t> damaged = Bytes();
+        EXPECT_EQ(0, Check());
+        EXPECT_EQ(VRHeaderInvalid, flags_);
+        EXPECT_EQ(std::vector<ProgressCall>{Shown(0, 1, "Checking workspace...")}, bar_.calls);
+        EXPECT_TRUE(damaged == Bytes());
+    }
+}
+
+TEST_F(CheckTest, MagicAndVersionAreNotChecked) {
+    memcpy(At(kMagic), "XXXX", 4);
+    Put16(At(kVersion), 0x0999);
+    EXPECT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+}
+
+TEST_F(CheckTest, LargestWorkspaceHeaderReservesItsGranules) {
+    Put32(At(kWsHeaderSize), 128);  // (128 + 91) / 32 = 6 granules: to 0x10C0
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixStorage, fixes_);
+    std::map<uint32_t, int> free_blocks = FreeBlocksOf(db_);
+    EXPECT_EQ(0u, free_blocks.count(0x1060));
+    EXPECT_EQ(0u, free_blocks.count(0x1080));
+    EXPECT_EQ(6, free_blocks[0x10C0]);  // the rest of the 128-byte block
+    EXPECT_EQ("", CheckDb(db_, 0));
+    EXPECT_EQ(0x10C0u, db_.AllocOrder(6));
+}
+
+TEST_F(CheckTest, FileTooShortForItsLastBitmapOrItsHeadersIsRefused) {
+    std::vector<uint8_t> image = NewWorkspaceImage();
+    db_.Close();
+    std::vector<uint8_t> long_file(image);
+    long_file.resize(kChunkSize + 2048, 0);  // the second chunk's bitmap is cut
+    ASSERT_TRUE(WriteWholeFile(name_ + ".long", &long_file[0], long_file.size()));
+    ASSERT_TRUE(db_.Open((name_ + ".long").c_str()));
+    EXPECT_EQ(0, Check());
+    db_.Close();
+
+    std::vector<uint8_t> short_file(image.begin(), image.begin() + kPageSize);
+    ASSERT_TRUE(WriteWholeFile(name_, &short_file[0], short_file.size()));
+    ASSERT_TRUE(db_.Open(name_.c_str()));
+    EXPECT_EQ(0, Check());
+    EXPECT_EQ(VRHeaderInvalid, flags_);
+    db_.Close();
+    EXPECT_TRUE(short_file == ReadWholeFile(name_));
+    EXPECT_TRUE(long_file == ReadWholeFile(name_ + ".long"));
+}
+
+// ---------------------------------------------------------------------------
+// Free lists: each damaged list is cut, and whatever the cut dropped comes
+// back, so the free storage is exactly what it was.
+
+class CheckFreeListTest : public CheckTest {
+protected:
+    // Order-5 list of three blocks that are not buddies of each other.
+    void SetUp() override {
+        CheckTest::SetUp();
+        std::vector<uint32_t> held;
+        for (int i = 0; i < 8; ++i) held.push_back(db_.AllocOrder(5));
+        for (int i = 0; i < 8; i += 2) db_.Free(held[i], 5);
+        list_ = ListOf(5);
+        ASSERT_GE(list_.size(), 3u);
+        free_before_ = FreeBlocksOf(db_);
+        for (int i = 1; i < 8; i += 2) in_use_[held[i]] = 5;
+        ASSERT_EQ("", CheckDb(db_, &in_use_));
+    }
+    std::vector<uint32_t> ListOf(int order) {
+        std::vector<uint32_t> v;
+        for (uint32_t b = db_.FreeHead(order); b && v.size() < 100; b = Get32(At(b) + kFreeNext)) v.push_back(b);
+        return v;
+    }
+    // The held blocks are no one's in a workspace without nodes, so the
+    // check gives them back too: with nothing lost, every byte is free again
+    // exactly as in a new workspace.
+    void ExpectAllStorageFree() {
+        NodeDb fresh;
+        ASSERT_TRUE(fresh.Create(dir_.File("fresh.sk1").c_str()));
+        EXPECT_EQ(FreeBlocksOf(fresh), FreeBlocksOf(db_));
+    }
+    std::vector<uint32_t> list_;
+    std::map<uint32_t, int> free_before_;
+    std::map<uint32_t, int> in_use_;
+};
+
+TEST_F(CheckFreeListTest, NextLinkIntoABitmapPage) {
+    Put32(At(list_[1]) + kFreeNext, 0x10);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
+    EXPECT_EQ(VRFixStorage, fixes_);
+    ExpectRepaired();
+    ExpectAllStorageFree();
+}
+
+TEST_F(CheckFreeListTest, WrongPreviousLink) {
+    Put32(At(list_[2]) + kFreePrev, list_[0]);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
+    ExpectRepaired();
+    ExpectAllStorageFree();
+}
+
+TEST_F(CheckFreeListTest, BlockPastTheEndOfTheFile) {
+    Put32(At(FreeHeadOffset(12)), 0x8000);  // would end at 0x9000
+    Put32(At(list_.back()) + kFreeNext, (uint32_t)db_.size() + 0x40);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
+    EXPECT_EQ(0u, db_.FreeHead(12));
+    ExpectRepaired();
+    ExpectAllStorageFree();
+}
+
+TEST_F(CheckFreeListTest, BlockOnTwoLists) {
+    // 0x2000 heads the order-13 list; as the head of order 12 as well it
+    // is met first there, and the order-13 list is cut before it.
+    ASSERT_EQ(0x2000u, db_.FreeHead(13));
+    Put32(At(FreeHeadOffset(12)), 0x2000);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
+    ExpectRepaired();
+    ExpectAllStorageFree();
+}
+
+TEST_F(CheckFreeListTest, ListThatLoopsBackOnItself) {
+    Put32(At(list_[2]) + kFreeNext, list_[0]);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
+    ExpectRepaired();
+    ExpectAllStorageFree();
+}
+
+TEST_F(CheckTest, StrayBitsAndWrongOrderWordsAreSetRight) {
+    SmallMap m = BuildMap();
+    const std::vector<uint8_t> sound = Bytes();
+    const std::map<uint32_t, int> free_blocks = FreeBlocksOf(db_);
+    uint32_t free_block = free_blocks.begin()->first;
+    for (int damage = 0; damage < 2; ++damage) {
+        SCOPED_TRACE(damage);
+        memcpy(At(0), &sound[0], sound.size());
+        if (damage == 0) {  // a free bit on a node record
+            uint8_t* word = At(((m.c >> 10) & 0x3FF) * 4);
+            Put32(word, Get32(word) | 1u << ((m.c >> 5) & 31));
+        } else {
+            Put32(At(free_block) + kFreeOrder, 9);
+        }
+        ASSERT_EQ(1, Check());
+        EXPECT_EQ(VRSessionsRootKept, flags_);  // no list was cut
+        EXPECT_EQ(VRFixStorage, fixes_);
+        EXPECT_EQ(free_blocks, FreeBlocksOf(db_));
+        ExpectRepaired();
+    }
+}
+
+TEST_F(CheckTest, LeakedStorageIsGivenBack) {
+    SmallMap m = BuildMap();
+    std::map<uint32_t, int> before = FreeBlocksOf(db_);
+    ASSERT_NE(0u, db_.AllocOrder(9));
+    ASSERT_NE(0u, db_.AllocOrder(5));
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixStorage, fixes_);
+    EXPECT_EQ(before, FreeBlocksOf(db_));
+    EXPECT_EQ(m.a, db_.FindNode("http://a.example/", false));
+    ExpectRepaired();
+}
+
+// A node record that is also on a free list is taken off it, and the list
+// words are not written into it while the lists are walked.
+TEST_F(CheckTest, NodeRecordOnAFreeListIsTakenOffIntact) {
+    SmallMap m = BuildMap();
+    std::map<std::string, std::string> before = Summary();
+    // A leaf with height and flags 0 reads as a free block heading its list
+    // (previous link 0), whose next link is its name.
+    NodeId leaf = 0;
+    for (NodeId n = db_.FirstInTree(); n && !leaf; n = db_.NextInTree(n))
+        if (!db_.Node(n).left() && !db_.Node(n).right() && n != m.session && n != m.note && n != m.sessions) leaf = n;
+    ASSERT_NE(0u, leaf);
+    db_.SetFlagsMasked(leaf, 0, 0xFFFF);
+    Put32(At(FreeHeadOffset(6)), leaf);
+    NodeRec rec = db_.Node(leaf);
+    uint32_t name = rec.name(), parent = rec.parent();
+    ASSERT_EQ(1, Check());
+    EXPECT_TRUE(flags_ & VRFreeListCut);  // cut after it: its name is no block of order 6
+    EXPECT_TRUE(fixes_ & VRFixStorage);
+    EXPECT_EQ(name, db_.Node(leaf).name());
+    EXPECT_EQ(parent, db_.Node(leaf).parent());
+    EXPECT_EQ(before, Summary());
+    EXPECT_EQ(0u, FreeBlocksOf(db_).count(leaf));
+    ExpectRepaired();
+    for (int i = 0; i < 50; ++i) ASSERT_NE(leaf, db_.AllocOrder(6));
+}
+
+// ---------------------------------------------------------------------------
+// The name tree
+
+class CheckTreeTest : public CheckTest {
+protected:
+    void SetUp() override {
+        CheckTest::SetUp();
+        map_ = BuildMap();
+        char url[64];
+        for (int i = 0; i < 12; ++i) {
+            snprintf(url, sizeof url, "http://f.example/%02d", i);
+            NodeId n = db_.FindNode(url, true);
+            db_.AddLink(map_.a, n, LinkAnchor);
+            db_.AddLink(n, map_.d, LinkOther);
+        }
+        before_ = Summary();
+        inner_ = InnerNode();
+        ASSERT_NE(0u, inner_);
+    }
+    // After a cut below `parent`: the nodes of the lost subtree are gone
+    // with every link to them; all else is as before.
+    void ExpectOnlyLost(const std::set<NodeId>& lost) {
+        std::set<std::string> lost_urls;
+        for (NodeId n : lost) lost_urls.insert(names_[n]);
+        std::map<std::string, std::string> want;
+        for (auto& entry : before_) {
+            if (lost_urls.count(entry.first)) continue;
+            std::string v = entry.second;
+            for (const std::string& u : lost_urls) {
+                for (const char* dir : {" >", " <"}) {
+                    for (;;) {
+                        size_t at = v.find(dir + u + "/");
+                        if (at == std::string::npos) break;
+                        size_t end = v.find(' ', at + 1);
+                        v.erase(at, end == std::string::npos ? std::string::npos : end - at);
+                    }
+                }
+            }
+            want[entry.first] = v;
+        }
+        EXPECT_EQ(want, Summary());
+    }
+    void RememberNames() {
+        for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) names_[n] = Url(n);
+    }
+    SmallMap map_;
+    std::map<std::string, std::string> before_;
+    std::map<NodeId, std::string> names_;
+    NodeId inner_;
+};
+
+TEST_F(CheckTreeTest, ChildPastTheEndIsCutAndTheTreeRebuilt) {
+    RememberNames();
+    std::set<NodeId> lost = Subtree(db_.Node(inner_).right());
+    db_.Node(inner_).set_right((uint32_t)db_.size() + 64);
+    uint32_t total = (uint32_t)names_.size();
+    ASSERT_EQ(1, Check());
+    // The sessions root is forgotten if it was in the lost subtree.
+    EXPECT_EQ(VRTreeCut | (lost.count(map_.sessions) ? 0 : VRSessionsRootKept), flags_);
+    EXPECT_EQ(total - lost.size(), count_);
+    ExpectOnlyLost(lost);
+    ExpectRepaired();
+}
+
+TEST_F(CheckTreeTest, ChildWithAnotherParentIsCut) {
+    RememberNames();
+    NodeId child = db_.Node(inner_).left();
+    std::set<NodeId> lost = Subtree(child);
+    db_.Node(child).set_parent(db_.Root() == inner_ ? db_.Node(inner_).right() : db_.Root());
+    ASSERT_EQ(1, Check());
+    EXPECT_TRUE(flags_ & VRTreeCut);
+    ExpectOnlyLost(lost);
+    ExpectRepaired();
+}
+
+TEST_F(CheckTreeTest, ChildOutsideTheBlockAreaOrMisalignedIsCut) {
+    RememberNames();
+    NodeId left = db_.Node(inner_).left(), right = db_.Node(inner_).right();
+    std::set<NodeId> lost = Subtree(left);
+    std::set<NodeId> also = Subtree(right);
+    lost.insert(also.begin(), also.end());
+    db_.Node(inner_).set_left(0x0FC0);        // in the bitmap page
+    db_.Node(inner_).set_right(right + 8);   // not a node boundary
+    ASSERT_EQ(1, Check());
+    EXPECT_TRUE(flags_ & VRTreeCut);
+    ExpectOnlyLost(lost);
+    ExpectRepaired();
+}
+
+TEST_F(CheckTreeTest, CycleBackToTheRootEndsTheWalk) {
+    RememberNames();
+    NodeId root = db_.Root();
+    NodeId leaf = db_.FirstInTree();  // leftmost: no left child
+    ASSERT_EQ(0u, db_.Node(leaf).left());
+    db_.Node(leaf).set_left(root);
+    db_.Node(root).set_parent(leaf);  // so that the parent test passes
+    ASSERT_EQ(1, Check());
+    EXPECT_TRUE(flags_ & VRTreeCut);
+    EXPECT_TRUE(fixes_ & VRFixTree);  // the root's parent
+    EXPECT_EQ(names_.size(), count_);
+    EXPECT_EQ(before_, Summary());
+    ExpectRepaired();
+}
+
+TEST_F(CheckTreeTest, DamagedRootLosesTheWholeTree) {
+    db_.SetHeader(kTreeRoot, 0x7FFFFFC0);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRTreeCut, flags_);  // and the sessions root is forgotten
+    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
+                                         Shown(0, 1, "Checking: Workspace is empty")}),
+              bar_.calls);
+    EXPECT_EQ(0u, db_.Root());
+    EXPECT_EQ(0u, db_.Header(kSessionsRoot));
+    ExpectRepaired();
+    EXPECT_NE(0u, db_.FindNode("http://new.example/", true));
+    EXPECT_EQ("", CheckWorkspace(db_));
+}
+
+TEST_F(CheckTreeTest, WrongHeightsAreWorkedOutAgain) {
+    db_.Node(db_.Root()).set_height(9);
+    db_.Node(inner_).set_height(0);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixTree, fixes_);
+    EXPECT_EQ(before_, Summary());
+    ExpectRepaired();
+}
+
+// ---------------------------------------------------------------------------
+// Texts and names
+
+TEST_F(CheckTest, TextWithoutItsZeroGetsOneInItsLastByte) {
+    SmallMap m = BuildMap();
+    uint32_t t = db_.SetTitle(m.c, "twenty characters!!!");
+    ASSERT_EQ(5, At(t)[0]);
+    memset(At(t) + 21, 'y', 11);
+    uint32_t body = db_.Body(m.note);
+    memset(At(body) + 1, 'z', 31);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRTextTerminated, flags_);
+    EXPECT_EQ(0u, fixes_);
+    EXPECT_STREQ("twenty characters!!!yyyyyyyyyy", db_.Text(db_.Title(m.c)));
+    EXPECT_EQ(std::string(30, 'z'), db_.Text(db_.Body(m.note)));
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, TextCutShortByAZeroGivesBackWhatItNoLongerNeeds) {
+    SmallMap m = BuildMap();
+    std::string long_title(100, 't');
+    uint32_t t = db_.SetTitle(m.d, long_title.c_str());
+    ASSERT_EQ(7, At(t)[0]);
+    At(t)[1 + 10] = 0;
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixTexts | VRFixStorage, fixes_);
+    EXPECT_EQ(t, db_.Title(m.d));
+    EXPECT_EQ(std::string(10, 't'), db_.Text(t));
+    EXPECT_EQ(5, At(t)[0]);
+    std::map<uint32_t, int> free_blocks = FreeBlocksOf(db_);
+    EXPECT_EQ(5, free_blocks[t + 32]);
+    EXPECT_EQ(6, free_blocks[t + 64]);
+    ExpectRepaired();
+}
+
+// An empty name is a lost name: the node is renamed from the next stamp in
+// its own block, no purge runs in that start (a deleted node stays), and
+// the tree is sorted again so that every URL is still found.
+TEST_F(CheckTest, EmptyNameIsReplacedInItsBlockWithoutAPurge) {
+    SmallMap m = BuildMap();
+    std::unique_ptr<Undo_delete> undo(db_.Delete(m.e, true, 0));
+    ASSERT_TRUE(undo);
+    uint32_t name = db_.Name(m.b);
+    At(name)[1] = 0;
+    uint32_t stamp = db_.Header(kStampCounter);
+    uint32_t purge_mark = db_.Header(kPurgeMark);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
+    std::string lost = "x-skeind-1/lost-name-" + std::to_string(stamp);
+    EXPECT_EQ(name, db_.Name(m.b));
+    EXPECT_EQ(lost, Url(m.b));
+    EXPECT_EQ(5, At(name)[0]);
+    EXPECT_EQ(m.b, db_.FindNode(lost.c_str(), false));
+    EXPECT_EQ(purge_mark, db_.Header(kPurgeMark));
+    EXPECT_TRUE(db_.TestFlags(m.e, Deleted));
+    EXPECT_TRUE(undo->CanUndo());
+    for (const char* url : {"http://a.example/", "http://c.example/dir/", "http://d.example/",
+                            "x-skeind-1:/s/", "x-skeind-1:/a/0", "x-skeind-1:/session/first"})
+        EXPECT_NE(0u, db_.FindNode(url, false)) << url;
+    EXPECT_EQ(Moved(1, 1), bar_.calls.back());
+    for (const ProgressCall& c : bar_.calls) EXPECT_EQ(std::string::npos, c.text.find("repairing"));
+    EXPECT_EQ("", CheckWorkspace(db_));
+    // The next start purges the deleted node and finds nothing else.
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(0u, fixes_);
+    EXPECT_FALSE(undo->CanUndo());
+    EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, NameWhoseOrderByteIsNoOrderKeepsItsBlock) {
+    SmallMap m = BuildMap();
+    uint32_t name = db_.Name(m.c);
+    At(name)[0] = 3;
+    uint32_t stamp = db_.Header(kStampCounter);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
+    EXPECT_EQ(name, db_.Name(m.c));
+    EXPECT_EQ("x-skeind-1/lost-name-" + std::to_string(stamp), Url(m.c));
+    EXPECT_STREQ("see C", db_.Text(db_.Label(m.c)));  // the label stays
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, InvalidNameReferenceGetsANewBlockAndTheSecondPass) {
+    const uint32_t bad[] = {0, 0x10, 0x7FFFFFE0, 0x1070};
+    for (uint32_t ref : bad) {
+        SCOPED_TRACE(ref);
+        TempDir dir;
+        NodeDb db;
+        ASSERT_TRUE(db.Create(dir.File("n.sk1").c_str()));
+        NodeId a = db.FindNode("http://a/", true);
+        NodeId b = db.FindNode("http://b/", true);
+        db.AddLink(a, b, LinkAnchor);
+        uint32_t stamp = db.Header(kStampCounter);
+        db.Node(b).set_name(ref);
+        ProgressRecorder bar;
+        VRStatus status(&bar);
+        ASSERT_EQ(1, CheckWorkspaceFile(db, status));
+        EXPECT_EQ(VRSessionsRootKept | VRNameReplaced | VRNameCleared, status.flags);
+        EXPECT_STREQ(("x-skeind-1/lost-name-" + std::to_string(stamp)).c_str(), db.Text(db.Name(b)));
+        EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
+                                             Shown(0, 2, "Checking 2 pages..."),
+                                             Shown(0, 2, "Checking & repairing 2 nodes..."), Moved(1, 1)}),
+                  bar.calls);
+        EXPECT_EQ(b, db.LinkNode(db.FirstOut(a)));
+        EXPECT_EQ("", CheckWorkspace(db));
+        VRStatus again(0);
+        ASSERT_EQ(1, CheckWorkspaceFile(db, again));
+        EXPECT_TRUE(again.FoundNothing());
+    }
+}
+
+TEST_F(CheckTest, LostNameTooLongForTheOldBlockGetsALargerOne) {
+    SmallMap m = BuildMap();
+    uint32_t name = db_.Name(m.a);
+    At(name)[0] = 2;
+    db_.SetHeader(kStampCounter, 1000000000);  // 31 characters: 64 bytes
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
+    uint32_t renamed = db_.Name(m.a);
+    EXPECT_NE(name, renamed);
+    EXPECT_EQ(6, At(renamed)[0]);
+    EXPECT_EQ("x-skeind-1/lost-name-1000000000", Url(m.a));
+    EXPECT_STREQ("Page A", db_.Text(db_.Title(m.a)));
+    ExpectRepaired();
+}
+
+// With the file at its size limit and no 64-byte block left, a lost name
+// that needs one cannot be stored: the node goes, with the purge.
+TEST_F(CheckTest, LostNameThatCannotBeStoredTakesItsNodeAway) {
+    db_.SetSizeLimit((uint32_t)db_.size());
+    NodeId keep = db_.FindNode("http://keep.example/", true);
+    NodeId victim = db_.FindNode("http://victim.example/", true);
+    char url[64];
+    for (int i = 0; i < 2000; ++i) {
+        snprintf(url, sizeof url, "http://fill.example/%04d", i);
+        if (db_.FindNode(url, true) == 0) break;
+    }
+    ASSERT_TRUE(db_.ToldFull());
+    auto any_large = [this]() {
+        for (int k = 6; k <= kMaxOrder; ++k)
+            if (db_.FreeHead(k)) return true;
+        return false;
+    };
+    std::string title(40, 't');  // a 64-byte title each, until none is left
+    for (NodeId n = db_.FirstNode(); n && any_large(); n = db_.NextNode(n))
+        if (n != keep && n != victim) db_.SetTitle(n, title.c_str());
+    ASSERT_FALSE(any_large());
+    At(db_.Name(victim))[0] = 0;
+    db_.SetHeader(kStampCounter, 1000000000);  // the lost name needs 64 bytes
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);  // no name was given
+    EXPECT_EQ(keep, db_.FindNode("http://keep.example/", false));
+    for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) EXPECT_NE(victim, n);
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, TitleAndLabelWithBadOrderBytesAreDropped) {
+    SmallMap m = BuildMap();
+    LabelView url_view = db_.GetLabelView(m.a);
+    uint16_t url_host_end = url_view.host_end, url_dir_end = url_view.dir_end;
+    db_.SetLabel(m.a, "http://somewhere.else.example/deep/down/");
+    At(db_.Title(m.a))[0] = 4;
+    At(db_.Label(m.a))[0] = 0;
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixTexts | VRFixStorage, fixes_);  // both blocks leaked
+    EXPECT_EQ(0u, db_.Title(m.a));
+    EXPECT_TRUE(db_.TestFlags(m.a, Untitled));
+    EXPECT_EQ(0u, db_.Label(m.a));
+    LabelView v = db_.GetLabelView(m.a);
+    EXPECT_EQ(url_host_end, v.host_end);
+    EXPECT_EQ(url_dir_end, v.dir_end);
+    ExpectRepaired();
+}
+
+// Bodies are read as the purge frees them: counted with kind bit 14, text
+// otherwise.
+TEST_F(CheckTest, BodiesThatAreNoBlocksAreDropped) {
+    SmallMap m = BuildMap();
+    Put32(At(db_.Body(m.session)), 0xFFFFFFF0);  // a counted body larger than any block
+    db_.SetKind(m.note, 0xC000);  // its text "Note..." read as a count: no block is that large
+    uint32_t text = db_.AllocText(5);
+    memcpy(At(text) + 1, "words", 5);
+    db_.Node(m.d).set_body(text);  // a page with a text body
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixTexts | VRFixStorage, fixes_);
+    EXPECT_EQ(0u, db_.Body(m.session));
+    EXPECT_EQ(0u, db_.Body(m.note));
+    EXPECT_STREQ("words", db_.Text(db_.Body(m.d)));
+    ExpectRepaired();
+    db_.SetFlags(m.d, Deleted);  // and the purge frees it as text
+    db_.Purge();
+    EXPECT_EQ("", CheckWorkspace(db_));
+}
+
+TEST_F(CheckTest, TitleBlockSharedByTwoNodesStaysWithTheFirst) {
+    SmallMap m = BuildMap();
+    db_.Node(m.d).set_title(db_.Title(m.a));  // a sorts first
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRFixTexts, fixes_);
+    EXPECT_STREQ("Page A", db_.Text(db_.Title(m.a)));
+    EXPECT_EQ(0u, db_.Title(m.d));
+    EXPECT_TRUE(db_.TestFlags(m.d, Untitled));
+    ExpectRepaired();
+}
+
+// A name damaged into another node's name: two nodes with one key. The
+// first in URL order keeps it, the other is given a lost name.
+TEST_F(CheckTest, NameEqualToAnotherGetsALostName) {
+    SmallMap m = BuildMap();
+    std::unique_ptr<Undo_delete> undo(db_.Delete(m.e, true, 0));
+    strcpy((char*)At(db_.Name(m.d)) + 1, "http://c.example/dir/");
+    uint32_t name = db_.Name(m.d);
+    uint32_t stamp = db_.Header(kStampCounter);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
+    EXPECT_EQ(VRFixTree, fixes_);
+    // Found only after the purge had run: the deleted node is gone.
+    EXPECT_FALSE(undo->CanUndo());
+    EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));
+    EXPECT_EQ(m.c, db_.FindNode("http://c.example/dir/", false));
+    EXPECT_EQ(name, db_.Name(m.d));
+    EXPECT_EQ("x-skeind-1/lost-name-" + std::to_string(stamp + 1), Url(m.d));  // the purge took one
+    EXPECT_EQ(m.d, db_.FindNode(Url(m.d).c_str(), false));
+    ExpectRepaired();
+}
+
+// ---------------------------------------------------------------------------
+// Link lists and spare cells
+
+TEST_F(CheckTest, LinkCellPastTheEndCutsTheListAndItsPartnersGo) {
+    SmallMap m = BuildMap();
+    std::vector<LinkId> out = Cells(db_.Node(m.a).out_head());
+    ASSERT_EQ(3u, out.size());  // a→b, a→c, a→note
+    std::set<LinkId> spare = SpareCells();
+    db_.Cell(out[0]).set_next((uint32_t)db_.size() + 8);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixLinks | VRFixCells, fixes_);
+    LinkId first = db_.FirstOut(m.a);
+    ASSERT_NE(0u, first);
+    EXPECT_EQ(m.b, db_.LinkNode(first));
+    EXPECT_EQ(0u, db_.NextLink(first));
+    EXPECT_EQ(first, db_.Node(m.a).out_tail());
+    // c keeps its link from b; the note is no longer attached to a.
+    std::vector<LinkId> c_in = Cells(db_.Node(m.c).in_head());
+    ASSERT_EQ(1u, c_in.size());
+    EXPECT_EQ(m.b, db_.LinkNode(c_in[0]));
+    EXPECT_EQ(0u, db_.FirstIn(m.note));
+    // The cells of the two cut links are spare now, and nothing else is.
+    std::set<LinkId> now = SpareCells();
+    EXPECT_EQ(spare.size() + 4, now.size());
+    for (LinkId c : spare) EXPECT_TRUE(now.count(c));
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, LinkListThatLoopsIsCut) {
+    SmallMap m = BuildMap();
+    std::vector<LinkId> in = Cells(db_.Node(m.c).in_head());
+    ASSERT_EQ(2u, in.size());  // from a, from b
+    db_.Cell(in[1]).set_next(in[0]);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRFixLinks, fixes_);
+    EXPECT_EQ(in[1], db_.Node(m.c).in_tail());
+    std::map<std::string, std::string> now = Summary();
+    EXPECT_NE(std::string::npos, now["http://c.example/dir/"].find("<http://b.example/x.html/1"));
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, WrongTailIsSetToTheLastCell) {
+    SmallMap m = BuildMap();
+    std::map<std::string, std::string> before = Summary();
+    std::vector<LinkId> out = Cells(db_.Node(m.a).out_head());
+    db_.Node(m.a).set_out_tail(out[0]);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRFixLinks, fixes_);
+    EXPECT_EQ(out.back(), db_.Node(m.a).out_tail());
+    EXPECT_EQ(before, Summary());
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, SpareCellsAreStorageInUse) {
+    BuildMap();
+    std::set<LinkId> spare = SpareCells();
+    ASSERT_FALSE(spare.empty());
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(0u, fixes_);
+    EXPECT_EQ(spare, SpareCells());
+}
+
+TEST_F(CheckTest, DamagedSpareListIsCutAndItsCellsPutBack) {
+    BuildMap();
+    std::vector<LinkId> spare = Cells(db_.Header(kFreeLinkCells));
+    ASSERT_GE(spare.size(), 2u);
+    db_.Cell(spare[0]).set_next(0x1004);  // inside the free-list heads
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(VRFixCells, fixes_);
+    EXPECT_EQ(std::set<LinkId>(spare.begin(), spare.end()), SpareCells());
+    ExpectRepaired();
+}
+
+// ---------------------------------------------------------------------------
+// Deleted nodes and the sessions root
+
+TEST_F(CheckTest, DeletedNodesLeftOverArePurgedAndTheirUndoIsVoid) {
+    SmallMap m = BuildMap();
+    std::unique_ptr<Undo_delete> undo(db_.Delete(m.d, true, 0));
+    ASSERT_TRUE(undo && undo->CanUndo());
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(0u, fixes_);
+    EXPECT_FALSE(undo->CanUndo());
+    EXPECT_EQ(0u, db_.FindNode("http://d.example/", false));
+    EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));
+    EXPECT_EQ(m.a, db_.FindNode("http://a.example/", false));
+    ExpectRepaired();
+}
+
+TEST_F(CheckTest, SessionsRootIsKeptWhenInTheTreeAndForgottenOtherwise) {
+    SmallMap m = BuildMap();
+    ASSERT_EQ(1, Check());
+    EXPECT_TRUE(flags_ & VRSessionsRootKept);
+    EXPECT_EQ(m.sessions, db_.Header(kSessionsRoot));
+
+    db_.SetHeader(kSessionsRoot, 0x4000);  // no node of the tree
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(0u, flags_ & VRSessionsRootKept);
+    EXPECT_EQ(0u, db_.Header(kSessionsRoot));
+    ExpectRepaired();
+    // Made again on use: it is found by its URL, the old node.
+    EXPECT_EQ(m.sessions, db_.SessionsRoot());
+}
+
+}  // namespace
