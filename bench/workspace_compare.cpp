@@ -1,0 +1,399 @@
+// The workspace beside the stores a user would pick instead, on the same
+// data in one run: a million URLs shaped like real ones, about five links
+// each. Each phase is timed once per round; the table gives the median of
+// the rounds and the spread (min–max).
+//
+//   workspace_compare [pages] [rounds] [workspace-only]
+#include <lmdb.h>
+#include <sqlite3.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "store/check.h"
+#include "store/nodedb.h"
+
+namespace {
+
+typedef std::chrono::steady_clock Clock;
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// URLs like those a browser meets: a few thousand hosts, paths of a few
+// segments, some queries. Deterministic for a seed.
+std::vector<std::string> MakeUrls(size_t n, unsigned seed) {
+    static const char* const tlds[] = {"com", "org", "net", "de", "co.uk", "edu", "io", "fr"};
+    static const char* const words[] = {"news", "docs", "index", "about", "products", "2024",
+                                        "blog", "images", "api", "help", "en", "search",
+                                        "archive", "users", "static", "article"};
+    std::mt19937 rng(seed);
+    std::vector<std::string> urls;
+    urls.reserve(n);
+    char buf[256];
+    while (urls.size() < n) {
+        unsigned host = rng() % 5000;
+        int len = snprintf(buf, sizeof buf, "http://www.site%u.%s/", host, tlds[host % 8]);
+        int depth = 1 + rng() % 4;
+        for (int d = 0; d < depth; ++d)
+            len += snprintf(buf + len, sizeof buf - len, "%s%s", words[rng() % 16], d + 1 < depth ? "/" : "");
+        len += snprintf(buf + len, sizeof buf - len, "-%u.html", (unsigned)(rng() % 100000));
+        if (rng() % 8 == 0) snprintf(buf + len, sizeof buf - len, "?id=%u", (unsigned)(rng() % 1000));
+        urls.push_back(buf);
+    }
+    std::sort(urls.begin(), urls.end());
+    urls.erase(std::unique(urls.begin(), urls.end()), urls.end());
+    std::shuffle(urls.begin(), urls.end(), rng);
+    return urls;
+}
+
+struct Phases {
+    double create = 0, link = 0, lookup = 0, walk = 0, remove = 0, check = 0;
+    size_t file_bytes = 0;
+};
+
+// About five links per page, mostly to pages of the same neighbourhood.
+std::vector<std::pair<uint32_t, uint32_t>> MakeLinks(size_t pages, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::pair<uint32_t, uint32_t>> links;
+    links.reserve(pages * 5);
+    for (uint32_t i = 0; i < pages; ++i)
+        for (int k = 0; k < 5; ++k) {
+            uint32_t j = (uint32_t)((i + 1 + rng() % 2000) % pages);
+            bool again = false;  // distinct pairs, so every store holds the same links
+            for (size_t m = links.size() - k; m < links.size(); ++m) again |= links[m].second == j;
+            if (again) {
+                --k;
+                continue;
+            }
+            links.push_back({i, j});
+        }
+    return links;
+}
+
+size_t FileSize(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    fseek(f, 0, SEEK_END);
+    size_t n = (size_t)ftell(f);
+    fclose(f);
+    return n;
+}
+
+Phases RunWorkspace(const std::vector<std::string>& urls, const std::vector<std::pair<uint32_t, uint32_t>>& links,
+                    const std::string& path) {
+    Phases p;
+    unlink(path.c_str());
+    NodeDb db;
+    if (!db.Create(path.c_str())) abort();
+    std::vector<NodeId> ids(urls.size());
+    Clock::time_point t = Clock::now();
+    for (size_t i = 0; i < urls.size(); ++i) ids[i] = db.FindNode(urls[i].c_str(), true);
+    p.create = Seconds(t);
+
+    t = Clock::now();
+    for (auto& l : links) db.AddLink(ids[l.first], ids[l.second], LinkAnchor);
+    p.link = Seconds(t);
+
+    t = Clock::now();
+    size_t found = 0;
+    for (size_t i = 0; i < urls.size(); i += 1) found += db.FindNode(urls[i].c_str(), false) != 0;
+    p.lookup = Seconds(t);
+    if (found != urls.size()) abort();
+
+    t = Clock::now();
+    size_t walked = 0, out = 0;
+    for (NodeId n = db.FirstNode(); n; n = db.NextNode(n)) {
+        ++walked;
+        for (LinkId l = db.FirstOut(n); l; l = db.NextLink(l)) ++out;
+    }
+    p.walk = Seconds(t);
+    if (walked != urls.size() || out != links.size()) abort();
+
+    t = Clock::now();
+    for (size_t i = 0; i < urls.size(); i += 10) db.SetFlags(ids[i], Deleted);  // marks, as Delete does
+    db.Purge();
+    p.remove = Seconds(t);
+
+    t = Clock::now();
+    VRStatus status(0);
+    if (!CheckWorkspaceFile(db, status)) abort();
+    p.check = Seconds(t);
+    db.Close();
+    p.file_bytes = FileSize(path);
+    return p;
+}
+
+void Must(int rc, sqlite3* db) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+        abort();
+    }
+}
+
+// SQLite as it is usually used for such a map: a page table keyed by URL
+// (unique index), a link table with its primary key, one transaction per
+// phase, WAL journal, synchronous off (the workspace does not sync either).
+Phases RunSqlite(const std::vector<std::string>& urls, const std::vector<std::pair<uint32_t, uint32_t>>& links,
+                 const std::string& path) {
+    Phases p;
+    unlink(path.c_str());
+    unlink((path + "-wal").c_str());
+    unlink((path + "-shm").c_str());
+    sqlite3* db;
+    Must(sqlite3_open(path.c_str(), &db), db);
+    Must(sqlite3_exec(db,
+                      "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
+                      "CREATE TABLE page(id INTEGER PRIMARY KEY, url TEXT NOT NULL UNIQUE, flags INTEGER DEFAULT 0);"
+                      "CREATE TABLE link(src INTEGER, dst INTEGER, kind INTEGER,"
+                      " PRIMARY KEY(src, dst, kind)) WITHOUT ROWID;"
+                      "CREATE INDEX link_dst ON link(dst);",
+                      0, 0, 0),
+         db);
+    sqlite3_stmt *find, *insert, *add;
+    Must(sqlite3_prepare_v2(db, "SELECT id FROM page WHERE url = ?", -1, &find, 0), db);
+    Must(sqlite3_prepare_v2(db, "INSERT INTO page(url) VALUES(?)", -1, &insert, 0), db);
+    Must(sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO link VALUES(?, ?, 1)", -1, &add, 0), db);
+    std::vector<int64_t> ids(urls.size());
+
+    Clock::time_point t = Clock::now();
+    Must(sqlite3_exec(db, "BEGIN", 0, 0, 0), db);
+    for (size_t i = 0; i < urls.size(); ++i) {
+        sqlite3_bind_text(find, 1, urls[i].c_str(), -1, SQLITE_STATIC);
+        if (sqlite3_step(find) == SQLITE_ROW) {
+            ids[i] = sqlite3_column_int64(find, 0);
+        } else {
+            sqlite3_bind_text(insert, 1, urls[i].c_str(), -1, SQLITE_STATIC);
+            Must(sqlite3_step(insert), db);
+            sqlite3_reset(insert);
+            ids[i] = sqlite3_last_insert_rowid(db);
+        }
+        sqlite3_reset(find);
+    }
+    Must(sqlite3_exec(db, "COMMIT", 0, 0, 0), db);
+    p.create = Seconds(t);
+
+    t = Clock::now();
+    Must(sqlite3_exec(db, "BEGIN", 0, 0, 0), db);
+    for (auto& l : links) {
+        sqlite3_bind_int64(add, 1, ids[l.first]);
+        sqlite3_bind_int64(add, 2, ids[l.second]);
+        Must(sqlite3_step(add), db);
+        sqlite3_reset(add);
+    }
+    Must(sqlite3_exec(db, "COMMIT", 0, 0, 0), db);
+    p.link = Seconds(t);
+
+    t = Clock::now();
+    size_t found = 0;
+    for (size_t i = 0; i < urls.size(); ++i) {
+        sqlite3_bind_text(find, 1, urls[i].c_str(), -1, SQLITE_STATIC);
+        found += sqlite3_step(find) == SQLITE_ROW;
+        sqlite3_reset(find);
+    }
+    p.lookup = Seconds(t);
+    if (found != urls.size()) abort();
+
+    t = Clock::now();
+    sqlite3_stmt *pages, *outs;
+    Must(sqlite3_prepare_v2(db, "SELECT id FROM page ORDER BY url", -1, &pages, 0), db);
+    Must(sqlite3_prepare_v2(db, "SELECT dst, kind FROM link WHERE src = ?", -1, &outs, 0), db);
+    size_t walked = 0, out = 0;
+    while (sqlite3_step(pages) == SQLITE_ROW) {
+        ++walked;
+        sqlite3_bind_int64(outs, 1, sqlite3_column_int64(pages, 0));
+        while (sqlite3_step(outs) == SQLITE_ROW) ++out;
+        sqlite3_reset(outs);
+    }
+    sqlite3_finalize(pages);
+    sqlite3_finalize(outs);
+    p.walk = Seconds(t);
+    if (walked != urls.size() || out != links.size()) abort();
+
+    t = Clock::now();
+    Must(sqlite3_exec(db,
+                      "BEGIN; DELETE FROM link WHERE src % 10 = 1 OR dst % 10 = 1;"
+                      "DELETE FROM page WHERE id % 10 = 1; COMMIT;",
+                      0, 0, 0),
+         db);
+    p.remove = Seconds(t);
+
+    t = Clock::now();
+    Must(sqlite3_exec(db, "PRAGMA quick_check", 0, 0, 0), db);
+    p.check = Seconds(t);
+    sqlite3_finalize(find);
+    sqlite3_finalize(insert);
+    sqlite3_finalize(add);
+    sqlite3_close(db);
+    p.file_bytes = FileSize(path) + FileSize(path + "-wal");
+    return p;
+}
+
+void MustMdb(int rc) {
+    if (rc != MDB_SUCCESS) {
+        fprintf(stderr, "lmdb: %s\n", mdb_strerror(rc));
+        abort();
+    }
+}
+
+// LMDB with the usual layout: url → id, and a sorted-duplicates table
+// src → (dst, kind). One write transaction per phase, no sync.
+Phases RunLmdb(const std::vector<std::string>& urls, const std::vector<std::pair<uint32_t, uint32_t>>& links,
+               const std::string& path) {
+    Phases p;
+    unlink(path.c_str());
+    unlink((path + "-lock").c_str());
+    MDB_env* env;
+    MustMdb(mdb_env_create(&env));
+    MustMdb(mdb_env_set_mapsize(env, (size_t)8 << 30));
+    MustMdb(mdb_env_set_maxdbs(env, 4));
+    MustMdb(mdb_env_open(env, path.c_str(), MDB_NOSUBDIR | MDB_NOSYNC | MDB_WRITEMAP, 0644));
+    MDB_txn* txn;
+    MDB_dbi by_url, out_links;
+    MustMdb(mdb_txn_begin(env, 0, 0, &txn));
+    MustMdb(mdb_dbi_open(txn, "url", MDB_CREATE, &by_url));
+    MustMdb(mdb_dbi_open(txn, "out", MDB_CREATE | MDB_DUPSORT | MDB_DUPFIXED | MDB_INTEGERKEY, &out_links));
+    MustMdb(mdb_txn_commit(txn));
+    std::vector<uint32_t> ids(urls.size());
+
+    Clock::time_point t = Clock::now();
+    MustMdb(mdb_txn_begin(env, 0, 0, &txn));
+    uint32_t next_id = 1;
+    for (size_t i = 0; i < urls.size(); ++i) {
+        MDB_val k = {urls[i].size(), (void*)urls[i].data()}, v;
+        if (mdb_get(txn, by_url, &k, &v) == MDB_SUCCESS) {
+            memcpy(&ids[i], v.mv_data, 4);
+        } else {
+            ids[i] = next_id++;
+            v.mv_size = 4;
+            v.mv_data = &ids[i];
+            MustMdb(mdb_put(txn, by_url, &k, &v, 0));
+        }
+    }
+    MustMdb(mdb_txn_commit(txn));
+    p.create = Seconds(t);
+
+    t = Clock::now();
+    MustMdb(mdb_txn_begin(env, 0, 0, &txn));
+    for (auto& l : links) {
+        uint32_t src = ids[l.first];
+        uint32_t target = ids[l.second] << 6 | 1;
+        MDB_val k = {4, &src}, v = {4, &target};
+        int rc = mdb_put(txn, out_links, &k, &v, MDB_NODUPDATA);
+        if (rc != MDB_KEYEXIST) MustMdb(rc);
+    }
+    MustMdb(mdb_txn_commit(txn));
+    p.link = Seconds(t);
+
+    t = Clock::now();
+    MustMdb(mdb_txn_begin(env, 0, MDB_RDONLY, &txn));
+    size_t found = 0;
+    for (size_t i = 0; i < urls.size(); ++i) {
+        MDB_val k = {urls[i].size(), (void*)urls[i].data()}, v;
+        found += mdb_get(txn, by_url, &k, &v) == MDB_SUCCESS;
+    }
+    p.lookup = Seconds(t);
+    if (found != urls.size()) abort();
+
+    t = Clock::now();
+    MDB_cursor *pages, *outs;
+    MustMdb(mdb_cursor_open(txn, by_url, &pages));
+    MustMdb(mdb_cursor_open(txn, out_links, &outs));
+    size_t walked = 0, out = 0;
+    MDB_val k, v;
+    for (int rc = mdb_cursor_get(pages, &k, &v, MDB_FIRST); rc == 0; rc = mdb_cursor_get(pages, &k, &v, MDB_NEXT)) {
+        ++walked;
+        MDB_val sk = {4, v.mv_data}, sv;
+        for (int r = mdb_cursor_get(outs, &sk, &sv, MDB_SET_KEY); r == 0;
+             r = mdb_cursor_get(outs, &sk, &sv, MDB_NEXT_DUP))
+            ++out;
+    }
+    mdb_cursor_close(pages);
+    mdb_cursor_close(outs);
+    mdb_txn_abort(txn);
+    p.walk = Seconds(t);
+    if (walked != urls.size() || out != links.size()) abort();
+
+    t = Clock::now();
+    MustMdb(mdb_txn_begin(env, 0, 0, &txn));
+    for (size_t i = 0; i < urls.size(); i += 10) {
+        MDB_val uk = {urls[i].size(), (void*)urls[i].data()};
+        MDB_val ik = {4, &ids[i]};
+        mdb_del(txn, by_url, &uk, 0);
+        mdb_del(txn, out_links, &ik, 0);
+    }
+    MustMdb(mdb_txn_commit(txn));
+    p.remove = Seconds(t);
+    p.check = -1;  // LMDB has no consistency check of its own
+    mdb_env_close(env);
+    p.file_bytes = FileSize(path);
+    return p;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void Row(const char* what, const std::vector<Phases>& runs, double Phases::*field) {
+    std::vector<double> v;
+    for (const Phases& p : runs) v.push_back(p.*field);
+    if (v[0] < 0) {
+        printf(" | —");
+        return;
+    }
+    printf(" | %.3f (%.3f–%.3f)", Median(v), *std::min_element(v.begin(), v.end()),
+           *std::max_element(v.begin(), v.end()));
+    (void)what;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    size_t pages = argc > 1 ? (size_t)atol(argv[1]) : 1000000;
+    int rounds = argc > 2 ? atoi(argv[2]) : 3;
+    bool only_workspace = argc > 3;  // for profiling the workspace alone
+    std::vector<std::string> urls = MakeUrls(pages, 42);
+    std::vector<std::pair<uint32_t, uint32_t>> links = MakeLinks(urls.size(), 43);
+    size_t bytes = 0;
+    for (auto& u : urls) bytes += u.size();
+    printf("%zu URLs (mean %.1f characters), %zu links, %d rounds; seconds: median (min–max)\n\n",
+           urls.size(), (double)bytes / urls.size(), links.size(), rounds);
+
+    const char* dir = getenv("TMPDIR") && *getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
+    std::string base = std::string(dir) + "/skeind-compare-" + std::to_string(getpid());
+    std::map<std::string, std::vector<Phases>> runs;
+    for (int r = 0; r < rounds; ++r) {
+        runs["workspace"].push_back(RunWorkspace(urls, links, base + ".sk1"));
+        if (only_workspace) continue;
+        runs["SQLite"].push_back(RunSqlite(urls, links, base + ".sqlite"));
+        runs["LMDB"].push_back(RunLmdb(urls, links, base + ".mdb"));
+    }
+    printf("| store | find or create | add links | look up all | walk nodes and links | delete a tenth + purge | check | file MiB |\n");
+    printf("|---|---|---|---|---|---|---|---|\n");
+    for (const char* name : {"workspace", "LMDB", "SQLite"}) {
+        const std::vector<Phases>& v = runs[name];
+        if (v.empty()) continue;
+        printf("| %s", name);
+        Row("create", v, &Phases::create);
+        Row("link", v, &Phases::link);
+        Row("lookup", v, &Phases::lookup);
+        Row("walk", v, &Phases::walk);
+        Row("remove", v, &Phases::remove);
+        Row("check", v, &Phases::check);
+        printf(" | %.0f |\n", v.back().file_bytes / 1048576.0);
+    }
+    for (const char* suffix : {".sk1", ".sqlite", ".sqlite-wal", ".sqlite-shm", ".mdb", ".mdb-lock"})
+        unlink((base + suffix).c_str());
+    return 0;
+}
