@@ -65,9 +65,20 @@ bool Db::ValidFreeBlock(uint32_t offset, int order) const {
     return true;
 }
 
+// A block a list may lead to: a possible free block that also carries the
+// marks of one, its bit and its order word. A list that leads elsewhere,
+// round in a circle (a block handed out has its bit cleared) or past a
+// truncated end (the grown part reads as zero) is damaged, and is dropped
+// rather than followed.
+bool Db::ListedFreeBlock(uint32_t offset, int order) const {
+    return ValidFreeBlock(offset, order) && FreeBit(offset) &&
+           Get32(Ptr(offset) + kFreeOrder) == (uint32_t)order;
+}
+
 void Db::PushFree(uint32_t offset, int order) {
     uint8_t* p = Ptr(offset);
     uint32_t head = FreeHead(order);
+    if (head != 0 && !ListedFreeBlock(head, order)) head = 0;
     Put32(p + kFreeNext, head);
     Put32(p + kFreePrev, 0);
     Put32(p + kFreeOrder, (uint32_t)order);
@@ -80,8 +91,8 @@ void Db::Unlink(uint32_t offset, int order) {
     uint8_t* p = Ptr(offset);
     uint32_t next = Get32(p + kFreeNext);
     uint32_t prev = Get32(p + kFreePrev);
-    if (next != 0 && !ValidFreeBlock(next, order)) next = 0;
-    if (prev != 0 && !ValidFreeBlock(prev, order)) prev = 0;
+    if (next != 0 && !ListedFreeBlock(next, order)) next = 0;
+    if (prev != 0 && !ListedFreeBlock(prev, order)) prev = 0;
     if (prev != 0)
         Put32(Ptr(prev) + kFreeNext, next);
     else if (FreeHead(order) == offset)
@@ -93,14 +104,14 @@ void Db::Unlink(uint32_t offset, int order) {
 uint32_t Db::PopFree(int order) {
     uint32_t head = FreeHead(order);
     if (head == 0) return 0;
-    if (!ValidFreeBlock(head, order)) {
+    if (!ListedFreeBlock(head, order)) {
         // A damaged list: drop it. The consistency check gives leaked
         // storage back at the next start.
         SetFreeHead(order, 0);
         return 0;
     }
     uint32_t next = Get32(Ptr(head) + kFreeNext);
-    if (next != 0 && !ValidFreeBlock(next, order)) next = 0;
+    if (next != 0 && !ListedFreeBlock(next, order)) next = 0;
     SetFreeHead(order, next);
     if (next != 0) Put32(Ptr(next) + kFreePrev, 0);
     SetFreeBit(head, false);

@@ -74,6 +74,7 @@ public:
 
 private:
     bool ValidFreeBlock(uint32_t offset, int order) const;
+    bool ListedFreeBlock(uint32_t offset, int order) const;
     void SetFreeBit(uint32_t offset, bool on);
     void SetFreeHead(int order, uint32_t offset);
     void PushFree(uint32_t offset, int order);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <set>
 #include <vector>
 
 #include "store/db.h"
@@ -222,6 +223,50 @@ TEST_F(DbTest, DamagedListHeadNeverLeadsOutsideTheFile) {
             EXPECT_EQ(0u, b % (1u << k));
             EXPECT_LE(b + (1u << k), (uint32_t)db_.size());
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+class DamagedDbTest : public DbTest {};
+
+TEST_F(DamagedDbTest, ACircularListIsDroppedNotHandedOutTwice) {
+    db_.SetSizeLimit((uint32_t)db_.size());
+    Put32(db_.Ptr(0x1080) + kFreeNext, 0x1080);  // the order-7 block links to itself
+    uint32_t first = db_.AllocOrder(7);
+    uint32_t second = db_.AllocOrder(7);
+    EXPECT_EQ(0x1080u, first);
+    EXPECT_NE(first, second);
+}
+
+TEST_F(DamagedDbTest, PushingOntoADamagedHeadWritesNothingThere) {
+    // The order-6 head points into the workspace header; freeing a 64-byte
+    // block must not write a back link into it.
+    Put32(db_.Ptr(FreeHeadOffset(6)), 0x1040);
+    std::vector<uint8_t> header(db_.Ptr(0x103C), db_.Ptr(0x1060));
+    uint32_t b = db_.AllocOrder(7);
+    ASSERT_NE(0u, b);
+    db_.ReleaseRegion(b, b + 64);  // pushes an order-6 piece
+    EXPECT_EQ(header, std::vector<uint8_t>(db_.Ptr(0x103C), db_.Ptr(0x1060)));
+    EXPECT_EQ(b, db_.FreeHead(6));
+}
+
+TEST_F(DamagedDbTest, StaleHeadsOfATruncatedFileAreNotReused) {
+    // A file cut to 8 KiB still names blocks at 0x2000 and 0x4000; growing
+    // over them must not make them list themselves.
+    db_.Close();
+    std::vector<unsigned char> bytes = ReadWholeFile(name_);
+    bytes.resize(8192);
+    ASSERT_TRUE(WriteWholeFile(name_, &bytes[0], bytes.size()));
+    Db cut;
+    ASSERT_TRUE(cut.Open(name_.c_str()));
+    std::set<uint32_t> seen;
+    for (int i = 0; i < 8; ++i) {
+        uint32_t b = cut.AllocOrder(14);
+        ASSERT_NE(0u, b);
+        EXPECT_TRUE(seen.insert(b).second) << "0x" << std::hex << b << " handed out twice";
     }
 }
 
