@@ -5,6 +5,7 @@ set -euo pipefail
 here=$PWD
 top="$(cd "$(dirname "$0")/.." && pwd)"
 . "$top/scripts/wine.sh"
-wine_start "$top/build/win64/wineprefix"
 cd "$here"
-with_display "$WINE" "$top/build/win64/bin/skeind.exe" "$@" || true
+# The prefix is booted under the same display the program uses.
+with_display bash -c '. "$0/scripts/wine.sh"; wine_start "$0/build/win64/wineprefix"; \
+  "$WINE" "$0/build/win64/bin/skeind.exe" "$@"' "$top" "$@" || true

@@ -19,11 +19,9 @@ echo "== native tests (ASan, UBSan)"
 GTEST_OUTPUT="xml:$results/native/" ctest --test-dir build/native --output-on-failure || status=1
 
 echo "== Windows tests under Wine"
-wine_start "$PWD/build/win64/wineprefix"
 # Wine sees the Linux file system as drive Z:.
 GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" \
-  with_display ctest --test-dir build/win64 --output-on-failure || status=1
-wine_stop
+  with_display bash scripts/wine-ctest.sh "$PWD/build/win64" || status=1
 
 python3 scripts/summarize.py "$results" || status=1
 exit $status
