@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,13 +82,12 @@ std::vector<std::pair<uint32_t, uint32_t>> MakeLinks(size_t pages, unsigned seed
     return links;
 }
 
+// Disc space taken, not the nominal size: LMDB's file is as large as its
+// map but sparse.
 size_t FileSize(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return 0;
-    fseek(f, 0, SEEK_END);
-    size_t n = (size_t)ftell(f);
-    fclose(f);
-    return n;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return 0;
+    return (size_t)st.st_blocks * 512;
 }
 
 Phases RunWorkspace(const std::vector<std::string>& urls, const std::vector<std::pair<uint32_t, uint32_t>>& links,

@@ -12,6 +12,7 @@
 #include <stdint.h>
 #include <sys/mman.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,7 +48,8 @@ extern "C" void* skeind_fuzz_mmap(void* addr, size_t len, int prot, int flags, i
         }
     }
     // No slot: give up the guard rather than leak the reservation.
-    size_t mapped = (len + 4095) & ~(size_t)4095;
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    size_t mapped = (len + page - 1) & ~(page - 1);
     munmap((uint8_t*)area + mapped, bytes - mapped);
     return view;
 }
