@@ -21,10 +21,11 @@
 //
 // SKEIND_FUZZ_AVOID in the environment steers around known faults so that
 // fuzzing can go on and look for others (see fuzz/README.md):
-//   heads    free-list heads that cannot be blocks are cleared after Open;
+//   lists    after Open, each free list is cut before its first block that
+//            cannot be a block of the file as opened;
 //   sharing  the two sharing checks (storage handed out while held, held
 //            bytes overwritten) are counted and printed at exit instead.
-// SKEIND_FUZZ_TRACE=1 prints every step.
+// SKEIND_FUZZ_TRACE=1 prints every step; 2 also the free-list heads after it.
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdint.h>
@@ -50,12 +51,12 @@ const uint32_t kSizeLimit = 4u << 20;
 const int kMaxSteps = 4000;
 
 std::string g_path;
-bool g_avoid_heads = false;
+bool g_avoid_lists = false;
 bool g_avoid_sharing = false;
-bool g_trace = false;
+int g_trace = 0;
 unsigned long g_shared = 0;     // storage handed out while held
 unsigned long g_overwrite = 0;  // held blocks written by the store
-unsigned long g_cleared = 0;    // damaged heads cleared after Open
+unsigned long g_cut = 0;        // lists cut after Open
 
 void Fail(const char* what, uint32_t offset, int order) {
     fprintf(stderr, "fuzz_workspace: %s (offset 0x%X, order %d)\n", what, offset, order);
@@ -72,11 +73,11 @@ void Trace(const char* format, ...) {
 }
 
 void Report() {
-    if (g_avoid_heads || g_avoid_sharing)
+    if (g_avoid_lists || g_avoid_sharing)
         fprintf(stderr,
-                "fuzz_workspace: avoided: %lu damaged heads cleared, %lu shared hand-outs, "
+                "fuzz_workspace: avoided: %lu lists cut, %lu shared hand-outs, "
                 "%lu overwritten blocks\n",
-                g_cleared, g_shared, g_overwrite);
+                g_cut, g_shared, g_overwrite);
     if (!g_path.empty()) unlink(g_path.c_str());
 }
 
@@ -143,15 +144,7 @@ public:
 
     void Start() {
         db_.SetSizeLimit(kSizeLimit);
-        if (g_avoid_heads) {
-            for (int k = kMinOrder; k <= kMaxOrder; ++k) {
-                uint32_t head = db_.FreeHead(k);
-                if (head != 0 && !Placeable(head, k, (uint32_t)db_.size())) {
-                    Put32(db_.Ptr(FreeHeadOffset(k)), 0);
-                    ++g_cleared;
-                }
-            }
-        }
+        if (g_avoid_lists) CutLists();
         memcpy(file_header_, db_.Ptr(0), sizeof file_header_);
         memcpy(ws_header_, db_.Ptr(kTreeRoot), sizeof ws_header_);
     }
@@ -268,6 +261,16 @@ public:
             break;
         }
         }
+        if (g_trace >= 2) {
+            std::string heads = "  heads:";
+            char one[32];
+            for (int k = kMinOrder; k <= kMaxOrder; ++k) {
+                if (db_.FreeHead(k) == 0) continue;
+                snprintf(one, sizeof one, " %d:0x%X", k, db_.FreeHead(k));
+                heads += one;
+            }
+            Trace("%s", heads.c_str());
+        }
         if (memcmp(file_header_, db_.Ptr(0), sizeof file_header_) != 0)
             Fail("file header written", 0, 0);
         if (memcmp(ws_header_, db_.Ptr(kTreeRoot), sizeof ws_header_) != 0)
@@ -285,6 +288,25 @@ public:
     Db& db() { return db_; }
 
 private:
+    // Cuts each free list before the first block that could not be a block
+    // of the file as it is now, so that growth cannot make one valid later.
+    void CutLists() {
+        const uint32_t size = (uint32_t)db_.size();
+        for (int k = kMinOrder; k <= kMaxOrder; ++k) {
+            uint32_t link = FreeHeadOffset(k);  // where the offset of b is kept
+            uint32_t b = Get32(db_.Ptr(link));
+            for (uint32_t steps = 0; b != 0 && steps < size / kGranule; ++steps) {
+                if (!Placeable(b, k, size)) {
+                    Put32(db_.Ptr(link), 0);
+                    ++g_cut;
+                    break;
+                }
+                link = b + kFreeNext;
+                b = Get32(db_.Ptr(link));
+            }
+        }
+    }
+
     void Placed(uint32_t b, int order) {
         if (!Placeable(b, order, (uint32_t)db_.size()))
             Fail("a block outside the file, misaligned, or over a header or bitmap page", b,
@@ -393,10 +415,10 @@ bool WriteImage(const uint8_t* data, size_t bytes, size_t file_size) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const char* avoid = getenv("SKEIND_FUZZ_AVOID");
-    g_avoid_heads = avoid && strstr(avoid, "heads");
+    g_avoid_lists = avoid && strstr(avoid, "lists");
     g_avoid_sharing = avoid && strstr(avoid, "sharing");
     const char* trace = getenv("SKEIND_FUZZ_TRACE");
-    g_trace = trace && *trace && *trace != '0';
+    g_trace = trace ? atoi(trace) : 0;
     struct stat st;
     const char* dir = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
     char name[96];

@@ -162,6 +162,16 @@ int main(int argc, char** argv) {
     s.insert(s.end(), grow, grow + sizeof grow);
     cases.push_back(std::make_pair("workspace-truncated", s));
 
+    // A new workspace cut short at 28 KiB, through the free order-14 block
+    // at 0x4000: its first words survive, so once AllocOrder(15) has grown
+    // the file past 0x8000 it looks like a free block again, while growth
+    // has also put 0x7000 on the order-12 list. AllocOrder(12) then gets
+    // 0x7000 and AllocOrder(14) gets 0x4000, around it.
+    s.assign(fresh.begin(), fresh.begin() + 0x7000);
+    const uint8_t straddle[] = {0, 0x83, 0, 0x80, 0, 0x82};  // orders 15, 12, 14
+    s.insert(s.end(), straddle, straddle + sizeof straddle);
+    cases.push_back(std::make_pair("workspace-straddling-end", s));
+
     // A head pointing into the workspace header; an order-6 piece released
     // onto that list writes its offset into the header.
     s = fresh;
