@@ -224,8 +224,9 @@ BENCHMARK(BM_MallocFree)->DenseRange(5, 12);
 
 // A new workspace grown to 64 MiB by allocating blocks of one order until the
 // file has reached that size: creating the file, each growth step (extend,
-// map again, zero, release onto the free lists) and the allocations. Each
-// iteration starts from a new file; removing it is not timed.
+// map again, release onto the free lists) and the allocations, which fault
+// in the new pages they write to. Each iteration starts from a new file;
+// removing it is not timed.
 void BM_DbGrowTo64MiB(benchmark::State& state) {
     const int order = (int)state.range(0);
     const int32_t target = 64 << 20;

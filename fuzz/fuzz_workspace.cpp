@@ -446,5 +446,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ops.empty()) ops = Bytes(kDefaultScript, sizeof kDefaultScript);
     for (int step = 0; step < kMaxSteps && !ops.empty(); ++step) s.Step(ops);
     s.Finish();
+    // Not left for exit: fork mode runs many short-lived processes, and
+    // tmpfs space is memory.
+    unlink(g_path.c_str());
     return 0;
 }

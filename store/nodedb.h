@@ -10,7 +10,7 @@
 #include "store/visited_list.h"
 #include "store/workspace.h"
 
-class NodeDb : public AWorkspace, public Db, public Visited_list {
+class NodeDb final : public AWorkspace, public Db, public Visited_list {
 public:
     NodeDb() {}
 
