@@ -81,6 +81,9 @@ int VRStatus::Progress(uint32_t done, uint32_t total, const char* text) {
 
 namespace {
 
+// How many nodes ahead the node pass asks for the memory it will read.
+const size_t kLookAhead = 8;
+
 struct FreeListed {
     uint32_t offset;
     int order;
@@ -96,27 +99,19 @@ struct LostName {
     int order;
 };
 
-// One cell of a link as seen from both ends: key (from, to, kind), then
-// the order in which the cells were met.
+// A link cell met in the node pass: the word it holds of its link (the far
+// node with the kind, as the partner cell must hold of this end) and where
+// the cell is. Out cells are kept by their own node, in cells by the node
+// they come from, so both halves of a link land in the same node's bucket.
 struct HalfLink {
-    NodeId from;
-    NodeId to;
-    LinkKind kind;
-    uint32_t seq;
+    uint32_t key;
     LinkId cell;
 };
 
-bool LinkLess(const HalfLink& a, const HalfLink& b) {
-    if (a.from != b.from) return a.from < b.from;
-    if (a.to != b.to) return a.to < b.to;
-    return a.kind < b.kind;
-}
-
-bool SameLink(const HalfLink& a, const HalfLink& b) { return !LinkLess(a, b) && !LinkLess(b, a); }
-
-bool HalfLinkLess(const HalfLink& a, const HalfLink& b) {
-    return LinkLess(a, b) || (SameLink(a, b) && a.seq < b.seq);
-}
+struct InHalf {
+    uint32_t from_rank;
+    HalfLink half;
+};
 
 class Checker {
 public:
@@ -149,6 +144,10 @@ private:
     void CheckTitle(NodeId n);
     void CheckBody(NodeId n);
     void CheckCells(NodeId n, bool out_list);
+    void CollectHalf(NodeId n, bool out_list, LinkCell cell, LinkId c);
+    void RankNodes();
+    void Prefetch(NodeId n) const;
+    uint32_t RankOf(NodeId n) const;
     int TextBlockOrder(uint32_t b) const;
     void SettleText(uint32_t b, int order);
     bool CellUsable(LinkId c) const;
@@ -156,8 +155,7 @@ private:
     // Storage and links, after the node pass
     void WalkSpareCells();
     void PairLinks();
-    void CollectHalves(std::vector<HalfLink>* outs, std::vector<HalfLink>* ins,
-                       std::unordered_set<LinkId>* drop);
+    void PairBucket(const HalfLink* outs, size_t n_outs, const HalfLink* ins, size_t n_ins);
     void RemoveCells(NodeId n, bool out_list, const std::unordered_set<LinkId>& drop);
     void GiveCell(LinkId c);
     void RecoverLostCells();
@@ -186,6 +184,14 @@ private:
     OffsetMap cell_blocks_;  // granules holding link cells
     std::vector<FreeListed> listed_;  // blocks accepted on the free lists, by offset
     std::vector<NodeId> order_;       // the tree in URL order, as first reached
+    std::vector<NodeId> by_place_;    // the same nodes by offset: the node pass's order
+    std::vector<uint32_t> rank_base_; // nodes before each word of nodes_
+    std::vector<HalfLink> outs_;      // out cells, node by node in by_place_ order
+    std::vector<uint32_t> out_begin_; // where each node's out cells start in outs_
+    std::vector<InHalf> ins_;         // in cells, by the node they come from later
+    std::vector<uint32_t> in_count_;  // in cells per node they come from
+    std::unordered_set<LinkId> drop_; // cells that are half a link
+    std::vector<uint64_t> scratch_;
     std::vector<LostName> lost_;
     std::set<std::string> names_;     // every name in use, once lost names are given
     bool saw_deleted_;
@@ -486,6 +492,7 @@ void Checker::CheckCells(NodeId n, bool out_list) {
             break;
         }
         TakeCell(c);
+        CollectHalf(n, out_list, db_.Cell(c), c);
         prev = c;
     }
     LinkId tail = out_list ? rec.out_tail() : rec.in_tail();
@@ -503,10 +510,17 @@ uint32_t Checker::Step() const {
     return step < 20 ? 20 : step;
 }
 
+// Nodes are visited by offset rather than in URL order: records, and the
+// texts and cells made with them, lie roughly in the order they were made,
+// so this pass reads the file nearly front to back.
 void Checker::CheckNodes() {
+    RankNodes();
     uint32_t step = Step();
     uint32_t done = 0;
-    for (NodeId n : order_) {
+    for (size_t i = 0; i < by_place_.size(); ++i) {
+        NodeId n = by_place_[i];
+        if (i + kLookAhead < by_place_.size()) Prefetch(by_place_[i + kLookAhead]);
+        out_begin_.push_back((uint32_t)outs_.size());
         CheckName(n);
         CheckLabel(n);
         CheckTitle(n);
@@ -516,6 +530,58 @@ void Checker::CheckNodes() {
         db_.ClearFlags(n, Busy);
         if (db_.TestFlags(n, Deleted)) saw_deleted_ = true;
         if (++done % step == 0) st_.Progress(done, st_.node_count, 0);
+    }
+    out_begin_.push_back((uint32_t)outs_.size());
+}
+
+// The in-list's cells were made when other pages linked here, so they lie
+// anywhere in the file; asking for a list's first cells and texts a few
+// nodes ahead lets their reads overlap. A reference outside the file is
+// not followed (the pass proper cuts it).
+void Checker::Prefetch(NodeId n) const {
+    NodeRec rec = db_.Node(n);
+    uint32_t refs[4] = {rec.in_head(), rec.out_head(), rec.name(), rec.title()};
+    for (uint32_t ref : refs)
+        if (ref != 0 && ref < size_) __builtin_prefetch(db_.Ptr(ref));
+}
+
+void Checker::RankNodes() {
+    by_place_.reserve(order_.size());
+    rank_base_.resize(nodes_.words.size());
+    uint32_t count = 0;
+    for (size_t w = 0; w < nodes_.words.size(); ++w) {
+        rank_base_[w] = count;
+        uint32_t bits = nodes_.words[w];
+        for (int bit = 0; bits != 0; ++bit, bits >>= 1)
+            if (bits & 1) by_place_.push_back((NodeId)((w * 32 + bit) << nodes_.shift));
+        count = (uint32_t)by_place_.size();
+    }
+    out_begin_.reserve(by_place_.size() + 1);
+    in_count_.assign(by_place_.size(), 0);
+}
+
+// The index in by_place_ of a node reached in the tree.
+uint32_t Checker::RankOf(NodeId n) const {
+    uint32_t unit = n >> nodes_.shift;
+    uint32_t below = nodes_.words[unit / 32] & ((1u << (unit % 32)) - 1);
+    return rank_base_[unit / 32] + (uint32_t)__builtin_popcount(below);
+}
+
+// Every link is two cells: A's out cell holding B|k and B's in cell holding
+// A|k. A cell whose other node is not in the tree is dropped at once; the
+// rest are paired node by node in PairLinks.
+void Checker::CollectHalf(NodeId n, bool out_list, LinkCell cell, LinkId c) {
+    NodeId other = cell.node();
+    if (!nodes_.Test(other)) {
+        drop_.insert(c);
+        return;
+    }
+    if (out_list) {
+        outs_.push_back(HalfLink{cell.node() | cell.kind(), c});
+    } else {
+        uint32_t from = RankOf(other);
+        ++in_count_[from];
+        ins_.push_back(InHalf{from, HalfLink{n | cell.kind(), c}});
     }
 }
 
@@ -547,60 +613,59 @@ void Checker::GiveCell(LinkId c) {
     db_.SetHeader(kFreeLinkCells, c);
 }
 
-// Every link is two cells: A's out cell holding B|k and B's in cell holding
-// A|k. A cell whose other node is not in the tree, or whose partner was lost
-// with a cut list, is dropped; otherwise a later walk (or the purge, which
-// unhooks a node's links from the other end) would meet half a link.
-void Checker::CollectHalves(std::vector<HalfLink>* outs, std::vector<HalfLink>* ins,
-                            std::unordered_set<LinkId>* drop) {
-    uint32_t seq = 0;
-    for (NodeId n : order_) {
-        NodeRec rec = db_.Node(n);
-        for (int pass = 0; pass < 2; ++pass) {
-            bool out_list = pass == 0;
-            for (LinkId c = out_list ? rec.out_head() : rec.in_head(); c != 0; c = db_.Cell(c).next()) {
-                NodeId other = db_.Cell(c).node();
-                if (!nodes_.Test(other)) {
-                    drop->insert(c);
-                    continue;
-                }
-                LinkKind kind = db_.Cell(c).kind();
-                if (out_list)
-                    outs->push_back(HalfLink{n, other, kind, seq++, c});
-                else
-                    ins->push_back(HalfLink{other, n, kind, seq++, c});
-            }
-        }
-    }
-}
-
+// A cell whose partner was lost with a cut list, or never was, is dropped;
+// otherwise a later walk (or the purge, which unhooks a node's links from
+// the other end) would meet half a link. The in cells are sorted by the node
+// they come from (a counting sort, stable, so each keeps the order it was
+// met in) and each node's out cells are paired with the in cells naming it.
 void Checker::PairLinks() {
-    std::vector<HalfLink> outs, ins;
-    std::unordered_set<LinkId> drop;
-    CollectHalves(&outs, &ins, &drop);
-    std::sort(outs.begin(), outs.end(), HalfLinkLess);
-    std::sort(ins.begin(), ins.end(), HalfLinkLess);
-    // Of each (from, to, kind), as many cells stay on either side as the
-    // other side has; the ones met last go.
-    size_t i = 0, j = 0;
-    while (i < outs.size() && j < ins.size()) {
-        if (SameLink(outs[i], ins[j])) {
-            ++i;
-            ++j;
-        } else if (LinkLess(outs[i], ins[j])) {
-            drop.insert(outs[i++].cell);
-        } else {
-            drop.insert(ins[j++].cell);
-        }
-    }
-    for (; i < outs.size(); ++i) drop.insert(outs[i].cell);
-    for (; j < ins.size(); ++j) drop.insert(ins[j].cell);
-    if (drop.empty()) return;
+    std::vector<uint32_t> in_begin(in_count_.size() + 1, 0);
+    for (size_t i = 0; i < in_count_.size(); ++i) in_begin[i + 1] = in_begin[i] + in_count_[i];
+    std::vector<HalfLink> ins(ins_.size());
+    std::vector<uint32_t> fill(in_begin.begin(), in_begin.end() - 1);
+    for (const InHalf& h : ins_) ins[fill[h.from_rank]++] = h.half;
+    std::vector<InHalf>().swap(ins_);
+    for (size_t i = 0; i < by_place_.size(); ++i)
+        PairBucket(outs_.data() + out_begin_[i], out_begin_[i + 1] - out_begin_[i], ins.data() + in_begin[i],
+                   in_begin[i + 1] - in_begin[i]);
+    if (drop_.empty()) return;
     for (NodeId n : order_) {
-        RemoveCells(n, true, drop);
-        RemoveCells(n, false, drop);
+        RemoveCells(n, true, drop_);
+        RemoveCells(n, false, drop_);
     }
     st_.fixes |= VRFixLinks;
+}
+
+// Of each (to, kind), as many cells stay on either side as the other side
+// has; the ones met last go. Keys are sorted with their positions, outs
+// first, so equal keys come in the order they were met.
+void Checker::PairBucket(const HalfLink* outs, size_t n_outs, const HalfLink* ins, size_t n_ins) {
+    if (n_outs == n_ins) {
+        // The usual case: both sides list the same links in the same order.
+        size_t i = 0;
+        while (i < n_outs && outs[i].key == ins[i].key) ++i;
+        if (i == n_outs) return;
+    }
+    scratch_.clear();
+    for (size_t i = 0; i < n_outs; ++i) scratch_.push_back((uint64_t)outs[i].key << 32 | (uint32_t)i);
+    size_t split = scratch_.size();
+    for (size_t j = 0; j < n_ins; ++j) scratch_.push_back((uint64_t)ins[j].key << 32 | (uint32_t)j);
+    std::sort(scratch_.begin(), scratch_.begin() + split);
+    std::sort(scratch_.begin() + split, scratch_.end());
+    size_t i = 0, j = split;
+    while (i < split && j < scratch_.size()) {
+        uint32_t a = (uint32_t)(scratch_[i] >> 32), b = (uint32_t)(scratch_[j] >> 32);
+        if (a == b) {
+            ++i;
+            ++j;
+        } else if (a < b) {
+            drop_.insert(outs[(uint32_t)scratch_[i++]].cell);
+        } else {
+            drop_.insert(ins[(uint32_t)scratch_[j++]].cell);
+        }
+    }
+    for (; i < split; ++i) drop_.insert(outs[(uint32_t)scratch_[i]].cell);
+    for (; j < scratch_.size(); ++j) drop_.insert(ins[(uint32_t)scratch_[j]].cell);
 }
 
 void Checker::RemoveCells(NodeId n, bool out_list, const std::unordered_set<LinkId>& drop) {
