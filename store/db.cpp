@@ -207,6 +207,18 @@ uint32_t Db::GrowthStep(int order) const {
     return step;
 }
 
+// A block marked free that reached past the old end (a file cut short
+// through it) was refused by every list walk; once the file is longer it
+// would pass, though the part of it inside the old file may be in use by
+// now. Clearing its free bit keeps it refused.
+void Db::ForgetBlocksAcrossEnd(uint32_t end) {
+    for (int k = kMinOrder; k <= kMaxOrder; ++k) {
+        uint32_t b = (end - 1) & ~((1u << k) - 1);
+        if (b + (1u << k) <= end || b < kFirstBlock || InBitmapPage(b)) continue;
+        if (FreeBit(b)) SetFreeBit(b, false);
+    }
+}
+
 // Extends the file until a free block of the wanted order exists. Each round
 // adds a stretch as large as the file (at most 16 MiB) and gives it to the
 // free lists; a stretch that crosses a 1 MiB boundary leaves the new chunk's
@@ -226,6 +238,7 @@ bool Db::Grow(int order) {
             least = (least + kPageSize - 1) & ~(uint64_t)(kPageSize - 1);
             if (least >= want || least > size_limit_ || !Extend((uint32_t)least)) break;
         }
+        ForgetBlocksAcrossEnd(old_size);
         ReleaseRegion(old_size, (uint32_t)size());
         for (int j = order; j <= kMaxOrder; ++j)
             if (FreeHead(j) != 0) return true;

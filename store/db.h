@@ -80,6 +80,7 @@ private:
     void PushFree(uint32_t offset, int order);
     void Unlink(uint32_t offset, int order);
     uint32_t PopFree(int order);
+    void ForgetBlocksAcrossEnd(uint32_t end);
     bool Grow(int order);
     uint32_t GrowthStep(int order) const;
 

@@ -270,4 +270,26 @@ TEST_F(DamagedDbTest, StaleHeadsOfATruncatedFileAreNotReused) {
     }
 }
 
+TEST_F(DamagedDbTest, ABlockCutByTheEndStaysRefusedAfterGrowth) {
+    // Cut a new workspace at 28 KiB, through its free order-14 block at
+    // 0x4000. Growth must not bring that whole block back over storage
+    // handed out from the part past the cut.
+    db_.Close();
+    std::vector<unsigned char> bytes = ReadWholeFile(name_);
+    bytes.resize(0x7000);
+    ASSERT_TRUE(WriteWholeFile(name_, &bytes[0], bytes.size()));
+    Db cut;
+    ASSERT_TRUE(cut.Open(name_.c_str()));
+    std::vector<std::pair<uint32_t, uint32_t>> held;
+    const int orders[] = {15, 12, 14, 13, 12, 14};
+    for (int k : orders) {
+        uint32_t b = cut.AllocOrder(k);
+        ASSERT_NE(0u, b);
+        for (const std::pair<uint32_t, uint32_t>& h : held)
+            EXPECT_TRUE(b + (1u << k) <= h.first || h.second <= b)
+                << "0x" << std::hex << b << " overlaps 0x" << h.first;
+        held.push_back({b, b + (1u << k)});
+    }
+}
+
 }  // namespace
