@@ -215,7 +215,9 @@ void Db::ForgetBlocksAcrossEnd(uint32_t end) {
     for (int k = kMinOrder; k <= kMaxOrder; ++k) {
         uint32_t b = (end - 1) & ~((1u << k) - 1);
         if (b + (1u << k) <= end || b < kFirstBlock || InBitmapPage(b)) continue;
-        if (FreeBit(b)) SetFreeBit(b, false);
+        // The bit belongs to the granule: only a block marked with this
+        // order is the one cut through.
+        if (FreeBit(b) && Get32(Ptr(b) + kFreeOrder) == (uint32_t)k) SetFreeBit(b, false);
     }
 }
 

@@ -248,6 +248,7 @@ void NodeDb::Rebalance(NodeId from) {
     NodeId p = from;
     while (p != 0) {
         NodeRec rec = Node(p);
+        int before = rec.height();
         int l = HeightOf(rec.left());
         int r = HeightOf(rec.right());
         rec.set_height(Max16(l, r));
@@ -258,6 +259,9 @@ void NodeDb::Rebalance(NodeId from) {
             if (HeightOf(Node(rec.right()).right()) < l + 1) RotateRight(rec.right());
             p = RotateLeft(p);
         }
+        // Above the first subtree that kept its height (rotated or not),
+        // no height changes.
+        if (Node(p).height() == before) break;
         p = Node(p).parent();
     }
 }
