@@ -65,3 +65,10 @@ extern "C" int skeind_fuzz_munmap(void* addr, size_t len) {
     }
     return munmap(addr, len);
 }
+
+// A view moved by mremap would leave its guard behind; growth takes the
+// unmap-and-map path instead, the one Windows always takes.
+extern "C" void* skeind_fuzz_mremap(void*, size_t, size_t, int, ...) {
+    errno = ENOSYS;
+    return MAP_FAILED;
+}

@@ -970,6 +970,9 @@ int Checker::Run() {
 }  // namespace
 
 int CheckWorkspaceFile(NodeDb& db, VRStatus& status) {
+    // The check renames and re-sorts nodes in place; lookups afterwards
+    // index the file as the check leaves it.
+    db.DropNameIndex();
     Checker checker(db, status);
     return checker.Run();
 }

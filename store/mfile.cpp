@@ -82,6 +82,13 @@ bool MFile::Extend(uint32_t new_size) {
     uint32_t old_size = (uint32_t)size_;
     if (new_size <= old_size || new_size > 0x7FFFFFFFu) return false;
 
+    // Growing in place keeps the pages already mapped: remapping the whole
+    // view would fault every page of a large workspace in again.
+    if (GrowViewInPlace(new_size)) {
+        size_ = (int32_t)new_size;
+        if (!ExtensionReadsZero()) memset(base_ + old_size, 0, new_size - old_size);
+        return true;
+    }
     UnmapView();
     uint32_t e = SetFileEnd(new_size);
     if (e == 0) {

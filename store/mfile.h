@@ -62,6 +62,9 @@ private:
     uint32_t MapView(uint32_t bytes, bool writable, const char* mapping_name);
     void UnmapView();
     uint32_t SetFileEnd(uint32_t bytes);
+    // Lengthens the file and its view without unmapping what is mapped;
+    // false (file and view as they were) where the system cannot.
+    bool GrowViewInPlace(uint32_t new_size);
     uint32_t OpenHandle(const char* name, unsigned access, bool replace);
     uint32_t QueryFileSize(uint32_t* bytes);
     void CloseHandle();

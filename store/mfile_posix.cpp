@@ -78,6 +78,24 @@ uint32_t MFile::MapView(uint32_t bytes, bool writable, const char* /*mapping_nam
     return 0;
 }
 
+bool MFile::GrowViewInPlace(uint32_t new_size) {
+#ifdef __linux__
+    size_t old_bytes = (size_t)(uintptr_t)mapping_;
+    if (base_ == 0 || SetFileEnd(new_size) != 0) return false;
+    void* view = mremap(base_, old_bytes, new_size, MREMAP_MAYMOVE);
+    if (view == MAP_FAILED) {
+        SetFileEnd((uint32_t)old_bytes);
+        return false;
+    }
+    base_ = (uint8_t*)view;
+    mapping_ = (void*)(uintptr_t)new_size;
+    return true;
+#else
+    (void)new_size;
+    return false;
+#endif
+}
+
 void MFile::UnmapView() {
     if (base_) munmap(base_, (size_t)(uintptr_t)mapping_);
     base_ = 0;

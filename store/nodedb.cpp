@@ -36,6 +36,27 @@ std::ostream& AWorkspace::Print(std::ostream& out) { return out << "<workspace "
 // ---------------------------------------------------------------------------
 // Opening
 
+bool NodeDb::Open(const char* name) {
+    index_.Drop();
+    return Db::Open(name);
+}
+
+bool NodeDb::Create(const char* name) {
+    index_.Drop();
+    return Db::Create(name);
+}
+
+bool NodeDb::CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major,
+                        uint32_t header_size, uint32_t room) {
+    index_.Drop();
+    return Db::CreateWith(name, magic, minor, major, header_size, room);
+}
+
+void NodeDb::Close() {
+    index_.Drop();
+    Db::Close();
+}
+
 bool NodeDb::OpenWorkspace(const char* name) {
     if (!Open(name)) return false;
     BuildVisitedList();
@@ -135,14 +156,30 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         stable = url;
         url = stable.c_str();
     }
+    if (!index_.built()) BuildNameIndex();
+    uint32_t hash = NameIndex::Hash(url);
+    NodeId known = IndexedNode(url, hash);
+    if (known != 0) {
+        ClearFlags(known, Deleted);
+        return known;
+    }
+    if (!create) return 0;
+    // Not in the workspace: walk down to where it belongs.
     NodeId x = Root();
     if (x == 0) {
-        if (!create) return 0;
         NodeId made = MakeNode(url, 0);
-        if (made) SetHeader(kTreeRoot, made);
+        if (made) {
+            SetHeader(kTreeRoot, made);
+            index_.Insert(hash, made);
+        }
         return made;
     }
     for (;;) {
+        // Both children's records are asked for while this node's name is
+        // read and compared: the step down then finds its record on hand.
+        NodeRec rec = Node(x);
+        if (rec.left()) __builtin_prefetch(Ptr(rec.left()));
+        if (rec.right()) __builtin_prefetch(Ptr(rec.right()));
         int c = Compare(url, x);
         if (c == 0) {
             ClearFlags(x, Deleted);
@@ -150,9 +187,9 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         }
         NodeId child = c < 0 ? Node(x).left() : Node(x).right();
         if (child == 0) {
-            if (!create) return 0;
             NodeId made = MakeNode(url, x);
             if (made == 0) return 0;
+            index_.Insert(hash, made);
             if (c < 0)
                 Node(x).set_left(made);
             else
@@ -162,6 +199,18 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         }
         x = child;
     }
+}
+
+NodeId NodeDb::IndexedNode(const char* url, uint32_t hash) {
+    NameIndex::Probe probe;
+    for (NodeId n = index_.First(hash, &probe); n != 0; n = index_.Next(&probe))
+        if (Compare(url, n) == 0) return n;
+    return 0;
+}
+
+void NodeDb::BuildNameIndex() {
+    index_.Start(0);
+    for (NodeId x = FirstInTree(); x != 0; x = NextInTree(x)) index_.Insert(NameIndex::Hash(Text(Name(x))), x);
 }
 
 NodeId NodeDb::MakeNode(const char* url, NodeId parent) {

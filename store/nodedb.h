@@ -7,12 +7,23 @@
 #include <string>
 
 #include "store/db.h"
+#include "store/name_index.h"
 #include "store/visited_list.h"
 #include "store/workspace.h"
 
 class NodeDb final : public AWorkspace, public Db, public Visited_list {
 public:
     NodeDb() {}
+
+    // The file operations of Db; each starts the name index afresh.
+    bool Open(const char* name);
+    bool Create(const char* name);
+    bool CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major, uint32_t header_size,
+                    uint32_t room);
+    void Close();
+    // For code that renames or destroys nodes behind the operations' backs
+    // (the check): the index is built again on the next lookup.
+    void DropNameIndex() { index_.Drop(); }
 
     // Open or create the file (Db), then build the visited-sites list.
     bool OpenWorkspace(const char* name);
@@ -107,6 +118,10 @@ private:
     bool InMapping(const void* p) const;
 
     void DestroyNode(NodeId node);
+    void BuildNameIndex();
+    NodeId IndexedNode(const char* url, uint32_t hash);
+
+    NameIndex index_;
 };
 
 #endif

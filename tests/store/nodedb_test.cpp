@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "store/check.h"
 #include "store/node_ref.h"
 #include "store/undo.h"
 #include "store/nodedb.h"
@@ -147,6 +148,45 @@ TEST_F(NodeDbTest, LookupRevivesADeletedNode) {
     EXPECT_EQ(n, db_.FindNode("http://x/", false));
     EXPECT_FALSE(db_.TestFlags(n, Deleted));
     EXPECT_EQ(n, db_.FirstNode());
+}
+
+// Lookups go through an index kept beside the tree; it must follow the
+// file through everything that replaces or renames nodes wholesale.
+TEST_F(NodeDbTest, LookupsFollowReopeningPurgeAndCheck) {
+    NodeId a = db_.FindNode("http://a/", true);
+    NodeId b = db_.FindNode("http://b/", true);
+    std::string other = dir_.File("other.sk1");
+    {
+        NodeDb second;
+        ASSERT_TRUE(second.Create(other.c_str()));
+        second.FindNode("http://elsewhere/", true);
+    }
+    db_.Close();
+    ASSERT_TRUE(db_.Open(other.c_str()));
+    EXPECT_EQ(0u, db_.FindNode("http://a/", false));
+    EXPECT_NE(0u, db_.FindNode("http://elsewhere/", false));
+    db_.Close();
+    ASSERT_TRUE(db_.Open(name_.c_str()));
+    EXPECT_EQ(a, db_.FindNode("http://a/", false));
+
+    // Purged nodes are gone; their storage serves new ones, found by name.
+    db_.SetFlags(b, Deleted);
+    db_.Purge();
+    EXPECT_EQ(0u, db_.FindNode("http://b/", false));
+    NodeId c = db_.FindNode("http://c/", true);
+    EXPECT_EQ(c, db_.FindNode("http://c/", false));
+
+    // A name written over to double another's: the check keeps the first
+    // and gives the other a lost name, by which it is then found.
+    uint8_t* text = db_.Ptr(db_.Name(c)) + kTextChars;
+    text[7] = 'a';
+    VRStatus status(0);
+    ASSERT_TRUE(CheckWorkspaceFile(db_, status));
+    EXPECT_EQ(a, db_.FindNode("http://a/", false));
+    std::string lost = Url(c);
+    EXPECT_NE("http://a/", lost);
+    EXPECT_EQ(c, db_.FindNode(lost.c_str(), false));
+    ExpectSound();
 }
 
 TEST_F(NodeDbTest, AscendingInsertionsKeepTheTreeBalanced) {
