@@ -1,0 +1,117 @@
+#include "observe/clean_text.h"
+
+#include <string.h>
+
+// Sorted byte-wise (upper case first) for the bisection in LookupEntity.
+// Character 175 goes by "hibar", the name the pages of the day used.
+const Entity kEntities[] = {
+    {"AElig", 198},  {"Aacute", 193}, {"Acirc", 194},  {"Agrave", 192}, {"Aring", 197},
+    {"Atilde", 195}, {"Auml", 196},   {"Ccedil", 199}, {"ETH", 208},    {"Eacute", 201},
+    {"Ecirc", 202},  {"Egrave", 200}, {"Euml", 203},   {"Iacute", 205}, {"Icirc", 206},
+    {"Igrave", 204}, {"Iuml", 207},   {"Ntilde", 209}, {"Oacute", 211}, {"Ocirc", 212},
+    {"Ograve", 210}, {"Oslash", 216}, {"Otilde", 213}, {"Ouml", 214},   {"THORN", 222},
+    {"Uacute", 218}, {"Ucirc", 219},  {"Ugrave", 217}, {"Uuml", 220},   {"Yacute", 221},
+    {"aacute", 225}, {"acirc", 226},  {"acute", 180},  {"aelig", 230},  {"agrave", 224},
+    {"amp", 38},     {"aring", 229},  {"atilde", 227}, {"auml", 228},   {"brvbar", 166},
+    {"ccedil", 231}, {"cedil", 184},  {"cent", 162},   {"copy", 169},   {"curren", 164},
+    {"deg", 176},    {"divide", 247}, {"eacute", 233}, {"ecirc", 234},  {"egrave", 232},
+    {"eth", 240},    {"euml", 235},   {"frac12", 189}, {"frac14", 188}, {"frac34", 190},
+    {"gt", 62},      {"hibar", 175},  {"iacute", 237}, {"icirc", 238},  {"iexcl", 161},
+    {"igrave", 236}, {"iquest", 191}, {"iuml", 239},   {"laquo", 171},  {"lt", 60},
+    {"micro", 181},  {"middot", 183}, {"nbsp", 160},   {"not", 172},    {"ntilde", 241},
+    {"oacute", 243}, {"ocirc", 244},  {"ograve", 242}, {"ordf", 170},   {"ordm", 186},
+    {"oslash", 248}, {"otilde", 245}, {"ouml", 246},   {"para", 182},   {"plusmn", 177},
+    {"pound", 163},  {"quot", 34},    {"raquo", 187},  {"reg", 174},    {"sect", 167},
+    {"shy", 173},    {"sup1", 185},   {"sup2", 178},   {"sup3", 179},   {"szlig", 223},
+    {"thorn", 254},  {"times", 215},  {"uacute", 250}, {"ucirc", 251},  {"ugrave", 249},
+    {"uml", 168},    {"uuml", 252},   {"yacute", 253}, {"yen", 165},    {"yuml", 255},
+};
+
+const int kEntityCount = (int)(sizeof kEntities / sizeof kEntities[0]);
+
+namespace {
+
+const size_t kNameMax = 19;  // a longer run of letters is no entity name
+const size_t kRoomToGoOn = 5;
+
+bool IsSpace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+bool IsAlnum(unsigned char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Compares a counted name with a table name as strcmp would.
+int CompareName(const char* name, size_t length, const char* entry) {
+    int c = strncmp(name, entry, length);
+    if (c != 0) return c;
+    return entry[length] == 0 ? 0 : -1;
+}
+
+// At src (just after '&'): the character that the reference spells, and
+// the bytes it takes; 0 when it is no reference and '&' stays as it is.
+int DecodeReference(const unsigned char* src, size_t* taken) {
+    size_t n = 0;
+    int c;
+    if (src[0] == '#') {
+        unsigned value = 0;
+        for (n = 1; IsDigit(src[n]); ++n) value = (value * 10 + (src[n] - '0')) & 0xFF;
+        if (n == 1 || value == 0) return 0;
+        c = (int)value;
+    } else {
+        while (n <= kNameMax && IsAlnum(src[n])) ++n;
+        if (n == 0 || n > kNameMax) return 0;
+        c = LookupEntity((const char*)src, n);
+        if (c == 0) return 0;
+    }
+    if (src[n] == ';') ++n;
+    *taken = n;
+    return c;
+}
+
+}  // namespace
+
+int LookupEntity(const char* name, size_t length) {
+    int lo = 0;
+    int hi = kEntityCount;
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        int c = CompareName(name, length, kEntities[mid].name);
+        if (c == 0) return kEntities[mid].character;
+        if (c < 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return 0;
+}
+
+size_t CleanText(char* dest, size_t size, const char* src) {
+    if (size == 0) return 0;
+    const unsigned char* s = (const unsigned char*)(src ? src : "");
+    size_t out = 0;
+    while (*s && size - out >= kRoomToGoOn) {
+        if (IsSpace(*s)) {
+            while (IsSpace(*s)) ++s;
+            dest[out++] = ' ';
+            continue;
+        }
+        size_t taken = 0;
+        int c = *s == '&' ? DecodeReference(s + 1, &taken) : 0;
+        if (c != 0) {
+            dest[out++] = (char)c;
+            s += 1 + taken;
+        } else {
+            dest[out++] = (char)*s++;
+        }
+    }
+    if (*s) {
+        // Room is short: as much of "..." as fits before the NUL.
+        for (int i = 0; i < 3 && out + 1 < size; ++i) dest[out++] = '.';
+    }
+    dest[out] = 0;
+    return out;
+}

@@ -1,0 +1,42 @@
+// AClient: what an observer of one page's traffic reports, whoever the
+// observer is (the shim's datagrams, or the program's own scanner). Every
+// call names the connection it is about; texts are NUL-terminated or null.
+// A non-zero answer means "go on".
+#ifndef SKEIND_OBSERVE_CLIENT_H
+#define SKEIND_OBSERVE_CLIENT_H
+
+#include <stdint.h>
+
+// Operation codes of Request.
+const int OP_GET = 0;
+const int OP_HEAD = 1;
+
+// Link types of Link.
+const int LT_ANCHOR = 0;
+const int LT_INCLUDE = 1;
+const int LT_MISC = 2;
+const int LT_REDIRECT = 3;
+
+// Title kinds of Title.
+const int TT_HEADER = 0;
+const int TT_TITLE = 1;
+const int TT_H1 = 2;
+
+class AClient {
+public:
+    virtual uint32_t Open(uint32_t id, const char* text) = 0;
+    virtual uint32_t Request(uint32_t id, const char* url, int op) = 0;
+    virtual uint32_t Status(uint32_t id, int code) = 0;
+    virtual uint32_t Base(uint32_t id, const char* url) = 0;
+    virtual uint32_t MarkPage(uint32_t id, const char* text) = 0;
+    virtual uint32_t ContentType(uint32_t id, const char* mime) = 0;
+    virtual uint32_t Link(uint32_t id, const char* url, int type, const char* extra) = 0;
+    virtual uint32_t Title(uint32_t id, const char* text, int kind) = 0;
+    virtual uint32_t Close(uint32_t id) = 0;
+
+protected:
+    // Clients are owned and destroyed through their own types.
+    ~AClient() {}
+};
+
+#endif
