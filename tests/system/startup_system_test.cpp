@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "observe/settings.h"
 #include "store/nodedb.h"
 #include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
@@ -75,6 +76,35 @@ TEST_F(StartupSystem, FreshStartCreatesTheDefaultWorkspace) {
     EXPECT_EQ(0u, ExitCode());
     ExpectNewWorkspace(dir_.File("default.sk1"));
     EXPECT_EQ(1u, FilesInDir());
+}
+
+// Sets the program's "workspace" value for one test and removes it after.
+class WorkspaceSetting {
+public:
+    WorkspaceSetting() : key_(HKEY_CURRENT_USER, kProgramKeyPath, true) {}
+    ~WorkspaceSetting() { RegDeleteValueA(key_.handle(), "workspace"); }
+    SettingsKey& key() { return key_; }
+
+private:
+    SettingsKey key_;
+};
+
+TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
+    WorkspaceSetting setting;
+    ASSERT_EQ(0, setting.key().WriteText("workspace", "chosen.sk1"));
+    Start("");
+    EXPECT_EQ(0u, ExitCode());
+    ExpectNewWorkspace(dir_.File("chosen.sk1"));
+    EXPECT_EQ(1u, FilesInDir());
+
+    // Stored as a number, the value names the file by its decimal digits.
+    ASSERT_EQ(0, setting.key().WriteNumber("workspace", 42));
+    Program second;
+    ASSERT_TRUE(second.Start(BesideThisProgram("skeind.exe"), "", dir_.path()));
+    DWORD code = 12345;
+    EXPECT_TRUE(second.WaitForExit(kTimeout, &code));
+    EXPECT_EQ(0u, code);
+    ExpectNewWorkspace(dir_.File("42"));
 }
 
 TEST_F(StartupSystem, TwoNamesAreRefused) {
