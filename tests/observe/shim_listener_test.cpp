@@ -138,6 +138,40 @@ TEST_F(ShimListenerTest, DatagramsFromAnotherAddressAreDropped) {
     EXPECT_TRUE(client_.calls.empty());
 }
 
+std::string BesideThisProgram(const char* name) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(0, path, sizeof path);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
+}
+
+// The sender tool, run as its own process, plays a script into the socket.
+TEST_F(ShimListenerTest, TheSenderToolsScriptArrivesRecordForRecord) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string script = std::string(temp) + "shim-script-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    FILE* f = fopen(script.c_str(), "wb");
+    ASSERT_TRUE(f != 0);
+    fputs("id 3\nrequest http://h/\nstatus 200\nsend\ntitle title Home\nclose\nresync\n", f);
+    fclose(f);
+    std::string line = "\"" + BesideThisProgram("shimsend.exe") + "\" \"" + script + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(CreateProcessA(0, &line[0], 0, 0, FALSE, 0, 0, 0, &si, &pi)) << line;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    DeleteFileA(script.c_str());
+    EXPECT_EQ(0u, code);
+
+    EXPECT_EQ(DatagramDispatched, ReceiveOne());
+    EXPECT_EQ(DatagramDispatched | DatagramResync, ReceiveOne());
+    EXPECT_EQ("Request(\"http://h/\",0)\nStatus(200)\nTitle(\"Home\",1)\nClose()\n", client_.Joined());
+}
+
 TEST(ShimListenerStart, SecondListenerOnThePortFailsWithItsError) {
     RecordingClient client;
     ShimListener first(&client), second(&client);
