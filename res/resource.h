@@ -165,4 +165,10 @@
 #define IDS_CREATING_WINDOWS            340
 #define IDS_UNKNOWN_COMMAND             341
 
+// Bitmaps: the page icons, the connector glyphs and the selection mark of
+// the map (made at build time from res/bitmaps/*.txt).
+#define IDB_SELECTION_MARK              111
+#define IDB_LINK_GLYPHS                 118
+#define IDB_PAGE_ICONS                  121
+
 #endif /* SKEIND_RES_RESOURCE_H */
