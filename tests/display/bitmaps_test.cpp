@@ -53,3 +53,53 @@ TEST(BitmapsTest, TheTwoRowsDifferExactlyWhereThePictureIsTransparent) {
 }
 
 }  // namespace
+
+#include "display/icon_strip.h"
+
+namespace {
+
+// Draws a cell onto a red canvas and reads it back.
+class CanvasTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        screen_ = GetDC(0);
+        dc_ = CreateCompatibleDC(screen_);
+        canvas_ = CreateCompatibleBitmap(screen_, 64, 32);
+        old_ = SelectObject(dc_, canvas_);
+        RECT all = {0, 0, 64, 32};
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        FillRect(dc_, &all, red);
+        DeleteObject(red);
+    }
+    void TearDown() override {
+        SelectObject(dc_, old_);
+        DeleteObject(canvas_);
+        DeleteDC(dc_);
+        ReleaseDC(0, screen_);
+    }
+    HDC screen_, dc_;
+    HBITMAP canvas_;
+    HGDIOBJ old_;
+};
+
+TEST_F(CanvasTest, AStripCellIsDrawnWithItsTransparency) {
+    IconStrip icons;
+    ASSERT_TRUE(icons.Load(GetModuleHandleA(0), IDB_PAGE_ICONS, 18, 16, dc_));
+    EXPECT_EQ(30, icons.cells());
+    icons.Draw(dc_, 0, 2, 3);  // the page
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc_, 2, 3)) << "transparent corner keeps the canvas";
+    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc_, 2 + 4, 3)) << "outline";
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(dc_, 2 + 6, 3 + 5)) << "white paper stays white";
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc_, 2 + 18, 3 + 5)) << "nothing drawn past the cell";
+    icons.Draw(dc_, 30, 30, 0);  // no such cell: nothing
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc_, 34, 0 + 1));
+
+    IconStrip glyphs;
+    ASSERT_TRUE(glyphs.Load(GetModuleHandleA(0), IDB_LINK_GLYPHS, 10, 12, dc_));
+    EXPECT_EQ(4, glyphs.cells());
+    glyphs.Draw(dc_, 1, 40, 10);  // the search glass
+    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc_, 40 + 2, 10 + 1));
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc_, 40, 10)) << "around the glass";
+}
+
+}  // namespace
