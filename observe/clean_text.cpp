@@ -3,7 +3,7 @@
 #include <string.h>
 
 // Sorted byte-wise (upper case first) for the bisection in LookupEntity.
-// Character 175 goes by "hibar", the name the pages of the day used.
+// Character 175 goes by "hibar", not "macr": a page's "&macr;" stays as written.
 const Entity kEntities[] = {
     {"AElig", 198},  {"Aacute", 193}, {"Acirc", 194},  {"Agrave", 192}, {"Aring", 197},
     {"Atilde", 195}, {"Auml", 196},   {"Ccedil", 199}, {"ETH", 208},    {"Eacute", 201},

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang git python3
-  libgtest-dev libbenchmark-dev libsqlite3-dev liblmdb-dev
+  libgtest-dev libbenchmark-dev libsqlite3-dev liblmdb-dev libxml2-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xauth imagemagick
 )

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "tests/support/recording_client.h"
+#include "tools/scanreplay/call_log.h"
 
 namespace {
 
@@ -33,11 +33,12 @@ void PutRecord(std::vector<uint8_t>* d, size_t at, int type, int l1, int l2, int
     r[9] = (uint8_t)(value >> 8);
 }
 
+// The calls a datagram makes, for connection 1.
 std::string Decode(const std::vector<uint8_t>& d, int* answer = 0) {
-    RecordingClient client;
+    CallLog client(1);
     int a = DispatchDatagram(d.data(), d.size(), client);
     if (answer) *answer = a;
-    return client.Joined();
+    return client.Text();
 }
 
 TEST(DatagramTest, HeadOnlyIsAcceptedAndDispatchesNothing) {
@@ -48,7 +49,7 @@ TEST(DatagramTest, HeadOnlyIsAcceptedAndDispatchesNothing) {
 
 TEST(DatagramTest, WrongVersionOrLengthIsDroppedWhole) {
     DatagramWriter w;
-    ASSERT_TRUE(w.Add(RecClose, 7, 0, 0, 0));
+    ASSERT_TRUE(w.Add(RecClose, 1, 0, 0, 0));
     size_t n = w.Finish();
     std::vector<uint8_t> good(w.bytes, w.bytes + n);
     struct Case {
@@ -64,7 +65,7 @@ TEST(DatagramTest, WrongVersionOrLengthIsDroppedWhole) {
         EXPECT_EQ("", Decode(d, &answer)) << c.what;
         EXPECT_EQ(0, answer) << c.what;
     }
-    RecordingClient none;
+    CallLog none;
     EXPECT_EQ(0, DispatchDatagram(good.data(), 3, none)) << "shorter than a head";
     EXPECT_EQ("Close()\n", Decode(good));
 }
@@ -83,8 +84,8 @@ TEST(DatagramTest, EveryRecordTypeReachesItsCall) {
     ASSERT_TRUE(w.Add(RecClose, 1, 0, 0, 0));
     size_t n = w.Finish();
     int answer = -1;
-    EXPECT_EQ("Open(\"hello\")\nRequest(\"http://h/\",1)\nStatus(404)\nContentType(\"text/html\")\n"
-              "Base(\"http://h/b/\")\nTitle(\"Heading\",2)\nLink(\"a.gif\",1,\"image\")\nClose()\n",
+    EXPECT_EQ("Open(\"hello\")\nRequest(http://h/,1)\nStatus(404)\nContentType(text/html)\n"
+              "Base(http://h/b/)\nTitle(\"Heading\",2)\nLink(a.gif,1,\"image\")\nClose()\n",
               Decode(std::vector<uint8_t>(w.bytes, w.bytes + n), &answer));
     EXPECT_EQ(DatagramDispatched, answer);
 }
@@ -92,10 +93,10 @@ TEST(DatagramTest, EveryRecordTypeReachesItsCall) {
 TEST(DatagramTest, ValuesAreSignExtendedAndIdsKept) {
     std::vector<uint8_t> d = Head(4 + 12);
     PutRecord(&d, 4, RecStatus, 0, 0, 0, 0xDEADBEEF, 0xFFFE);
-    RecordingClient client;
+    CallLog client(1);
     DispatchDatagram(d.data(), d.size(), client);
-    ASSERT_EQ(1u, client.calls.size());
-    EXPECT_EQ(std::to_string(0xDEADBEEFu) + " Status(-2)", client.calls[0]);
+    ASSERT_EQ(1u, client.lines.size());
+    EXPECT_EQ("[" + std::to_string(0xDEADBEEFu) + "] Status(-2)", client.lines[0]);
 }
 
 TEST(DatagramTest, LengthRuleStepsOverTextsAndFurtherData) {
@@ -108,14 +109,14 @@ TEST(DatagramTest, LengthRuleStepsOverTextsAndFurtherData) {
     // L3 = 5 counts only for the step: 12 + 0 + 0 + 5 rounds up to 20.
     PutRecord(&d, 32, RecSkipped, 0, 0, 5, 1, 0);
     PutRecord(&d, 52, RecClose, 0, 0, 0, 1, 0);
-    EXPECT_EQ("Link(\"123456789\",0,\"extra\")\nClose()\n", Decode(d));
+    EXPECT_EQ("Link(123456789,0,\"extra\")\nClose()\n", Decode(d));
 }
 
 TEST(DatagramTest, MissingTextsArePassedAsNone) {
     std::vector<uint8_t> d = Head(4 + 12 + 12);
     PutRecord(&d, 4, RecRequest, 0, 0, 0, 1, OP_GET);
     PutRecord(&d, 16, RecLink, 0, 0, 0, 1, 9);
-    EXPECT_EQ("Request(none,0)\nLink(none,9,none)\n", Decode(d));
+    EXPECT_EQ("Request(null,0)\nLink(null,9,null)\n", Decode(d));
 }
 
 TEST(DatagramTest, TwoResyncMarksGiveOneResync) {
@@ -155,7 +156,7 @@ TEST(DatagramTest, UnterminatedTextIsNoneForItsRecordOnly) {
     memcpy(&d[16], "abcd", 4);  // no NUL in its 4 bytes
     PutRecord(&d, 20, RecTitle, 4, 0, 0, 1, TT_TITLE);
     memcpy(&d[32], "xy\0z", 4);  // NUL inside: the text ends there
-    EXPECT_EQ("Link(none,0,none)\nTitle(\"xy\",1)\n", Decode(d));
+    EXPECT_EQ("Link(null,0,null)\nTitle(\"xy\",1)\n", Decode(d));
 }
 
 TEST(DatagramTest, WriterRefusesWhatDoesNotFit) {
@@ -168,9 +169,9 @@ TEST(DatagramTest, WriterRefusesWhatDoesNotFit) {
     EXPECT_TRUE(w.Add(RecTitle, 1, 0, std::string(200, 'y').c_str(), 0));
     size_t n = w.Finish();
     EXPECT_LE(n, kDatagramMax);
-    RecordingClient client;
+    CallLog client(1);
     EXPECT_EQ(DatagramDispatched, DispatchDatagram(w.bytes, n, client));
-    EXPECT_EQ(2u, client.calls.size());
+    EXPECT_EQ(2u, client.lines.size());
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "observe/shim_listener.h"
-#include "tests/support/recording_client.h"
+#include "tools/scanreplay/call_log.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ protected:
     }
 
     static const uint16_t kPort = kShimPort;
-    RecordingClient client_;
+    CallLog client_{42};
     ShimListener listener_{&client_};
     MessageWindow window_;
     SOCKET sender_ = INVALID_SOCKET;
@@ -87,9 +87,9 @@ TEST_F(ShimListenerTest, DatagramsFromThisMachineAreDispatchedOnePerMessage) {
     Send(second, second.Finish());
 
     EXPECT_EQ(DatagramDispatched | DatagramResync, ReceiveOne());
-    EXPECT_EQ("Request(\"http://h/\",0)\n", client_.Joined());
+    EXPECT_EQ("Request(http://h/,0)\n", client_.Text());
     EXPECT_EQ(DatagramDispatched, ReceiveOne());
-    EXPECT_EQ("42 Close()", client_.calls.back());
+    EXPECT_EQ("Close()", client_.lines.back());
     EXPECT_EQ(0u, listener_.last_error());
 }
 
@@ -108,7 +108,7 @@ TEST_F(ShimListenerTest, MalformedAndOversizedDatagramsDispatchNothing) {
     SendFrom(big.data(), big.size(), htonl(INADDR_LOOPBACK));
     EXPECT_EQ(0, ReceiveOne());
     EXPECT_EQ((uint32_t)WSAEMSGSIZE, listener_.last_error());
-    EXPECT_TRUE(client_.calls.empty());
+    EXPECT_TRUE(client_.lines.empty());
 }
 
 // This machine's address on its network, if it has one.
@@ -135,7 +135,7 @@ TEST_F(ShimListenerTest, DatagramsFromAnotherAddressAreDropped) {
     // that address rather than from loopback.
     SendFrom(w.bytes, n, address);
     EXPECT_EQ(0, ReceiveOne());
-    EXPECT_TRUE(client_.calls.empty());
+    EXPECT_TRUE(client_.lines.empty());
 }
 
 std::string BesideThisProgram(const char* name) {
@@ -152,7 +152,7 @@ TEST_F(ShimListenerTest, TheSenderToolsScriptArrivesRecordForRecord) {
     std::string script = std::string(temp) + "shim-script-" + std::to_string(GetCurrentProcessId()) + ".txt";
     FILE* f = fopen(script.c_str(), "wb");
     ASSERT_TRUE(f != 0);
-    fputs("id 3\nrequest http://h/\nstatus 200\nsend\ntitle title Home\nclose\nresync\n", f);
+    fputs("id 42\nrequest http://h/\nstatus 200\nsend\ntitle title Home\nclose\nresync\n", f);
     fclose(f);
     std::string line = "\"" + BesideThisProgram("shimsend.exe") + "\" \"" + script + "\"";
     STARTUPINFOA si = {};
@@ -169,11 +169,11 @@ TEST_F(ShimListenerTest, TheSenderToolsScriptArrivesRecordForRecord) {
 
     EXPECT_EQ(DatagramDispatched, ReceiveOne());
     EXPECT_EQ(DatagramDispatched | DatagramResync, ReceiveOne());
-    EXPECT_EQ("Request(\"http://h/\",0)\nStatus(200)\nTitle(\"Home\",1)\nClose()\n", client_.Joined());
+    EXPECT_EQ("Request(http://h/,0)\nStatus(200)\nTitle(\"Home\",1)\nClose()\n", client_.Text());
 }
 
 TEST(ShimListenerStart, SecondListenerOnThePortFailsWithItsError) {
-    RecordingClient client;
+    CallLog client;
     ShimListener first(&client), second(&client);
     ASSERT_TRUE(first.Start(kShimPort));
     EXPECT_FALSE(second.Start(kShimPort));

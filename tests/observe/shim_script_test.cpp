@@ -4,17 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "observe/datagram.h"
-#include "tests/support/recording_client.h"
+#include "tools/scanreplay/call_log.h"
 
 namespace {
 
+// The calls the datagrams make, written for connection 7.
 std::string Replay(const std::vector<ScriptDatagram>& datagrams) {
-    RecordingClient client;
+    CallLog client(7);
     for (const ScriptDatagram& d : datagrams)
         EXPECT_NE(0, DispatchDatagram(d.bytes.data(), d.bytes.size(), client));
-    std::string all;
-    for (const std::string& call : client.calls) all += call + "\n";
-    return all;
+    return client.Text();
 }
 
 TEST(ShimScriptTest, EveryLineKindBecomesItsRecord) {
@@ -41,12 +40,12 @@ TEST(ShimScriptTest, EveryLineKindBecomesItsRecord) {
     ASSERT_TRUE(BuildShimScript(script, &out, &error)) << error;
     ASSERT_EQ(1u, out.size());
     EXPECT_EQ(
-        "7 Open(\"shim 1.0\")\n7 Request(\"http://h/index.html\",0)\n7 Status(200)\n7 ContentType(\"text/html\")\n"
-        "7 Title(\"Home  page \",1)\n7 Base(\"http://h/\")\n7 Link(\"about.html\",0,\"About us\")\n"
-        "7 Link(\"logo.gif\",1,\"image\")\n7 Link(\"http://h/new/\",3,none)\n8 Request(\"http://h/x\",1)\n"
-        "8 Title(\"X\",2)\n8 Close()\n",
+        "Open(\"shim 1.0\")\nRequest(http://h/index.html,0)\nStatus(200)\nContentType(text/html)\n"
+        "Title(\"Home  page \",1)\nBase(http://h/)\nLink(about.html,0,\"About us\")\n"
+        "Link(logo.gif,1,\"image\")\nLink(http://h/new/,3,null)\n[8] Request(http://h/x,1)\n"
+        "[8] Title(\"X\",2)\n[8] Close()\n",
         Replay(out));
-    RecordingClient client;
+    CallLog client;
     EXPECT_EQ(DatagramDispatched | DatagramResync, DispatchDatagram(out[0].bytes.data(), out[0].bytes.size(), client));
 }
 
