@@ -1,0 +1,88 @@
+// What the graph model tests share: a host that writes down what the model
+// asked of the windows, a fixture with a real workspace in a temporary file,
+// and the check of every invariant of the row list.
+#ifndef SKEIND_TESTS_DISPLAY_GRAPH_FIXTURE_H
+#define SKEIND_TESTS_DISPLAY_GRAPH_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "display/graph_model.h"
+#include "store/nodedb.h"
+#include "tests/support/temp_dir.h"
+
+// Labels are 7 pixels a character; the focus mark remembers the current row
+// at each toggle, so that a remove-then-draw pair can be checked.
+class RecordingHost final : public AGraphHost {
+public:
+    const Graph_model* model = 0;
+    int busy_depth = 0;
+    int busy_sections = 0;
+    int repaints = 0;
+    std::vector<std::string> status;
+    std::vector<std::pair<int, int> > scrolls;
+    std::vector<int> focus_rows;
+
+    int MeasureLabel(const char* text) override { return 7 * (int)strlen(text); }
+    void BeginBusy() override {
+        ++busy_depth;
+        ++busy_sections;
+    }
+    void EndBusy() override { --busy_depth; }
+    void ShowStatusText(const char* text) override { status.push_back(text); }
+    void ScrollToRow(int anchor, int target) override { scrolls.push_back(std::make_pair(anchor, target)); }
+    void ToggleFocusMark() override { focus_rows.push_back(model ? model->current_row() : -2); }
+    void Repaint() override { ++repaints; }
+
+    void Forget() {
+        busy_sections = repaints = 0;
+        status.clear();
+        scrolls.clear();
+        focus_rows.clear();
+    }
+};
+
+// Empty when the rows hold every invariant; else the first fault:
+// depths step down from 0 by at most one, a page has at most one row and
+// the index finds it there, pinned pages are at top level with kind 1 like
+// every top-level row, the current row is the current page's row, and the
+// still-linked children of an expanded row follow their parent's links.
+std::string CheckLayout(Graph_model& model);
+
+// The pages of a row's children, in display order.
+std::vector<NodeId> ChildrenOf(Graph_model& model, int row);
+
+class GraphTest : public ::testing::Test {
+protected:
+    GraphTest() : model_(host_) { host_.model = &model_; }
+    void SetUp() override;
+    void TearDown() override { model_.SetWorkspace(0); }
+
+    // Page "http://h/<name>"; the layout shows it by its name.
+    NodeId Page(const std::string& name);
+    void Link(NodeId from, NodeId to, LinkKind kind = LinkAnchor) { ASSERT_NE(0u, db_.AddLink(from, to, kind)); }
+    void Pin(NodeId page) { db_.SetFlags(page, Pinned); }
+    // The display rebuilt from the pinned pages.
+    void Reattach() { model_.SetWorkspace(&db_); }
+    int RowOf(NodeId page) { return model_.RowOf(page); }
+    int Depth(NodeId page) { return model_.Row(model_.RowOf(page)).depth; }
+    bool Expanded(NodeId page) { return model_.Row(model_.RowOf(page)).expanded(); }
+    // Rows as name and depth, space separated, with a "+" after a collapsed
+    // row as its icon has: "A0 B1+ C1".
+    std::string Layout();
+    std::string Check() { return CheckLayout(model_); }
+    std::string NameOf(NodeId node);
+
+    TempDir dir_;
+    NodeDb db_;
+    RecordingHost host_;
+    Graph_model model_;
+    std::map<NodeId, std::string> names_;
+};
+
+#endif

@@ -1,0 +1,306 @@
+// The graph window on real windows under the test display: rows of known
+// pages painted into a memory bitmap and read back pixel by pixel at the
+// places the geometry fixes, then the mouse, the keys, the scroll bars and
+// the clipboard driven through window messages.
+#include "display/graph_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "display/graph_text.h"
+#include "shell/topwin.h"
+#include "store/nodedb.h"
+#include "store/node_ref.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class TestGraphWindow : public GraphWindow {
+public:
+    void OpenPage(AWorkspace*, NodeId node) override { opened.push_back(node); }
+    std::vector<NodeId> opened;
+};
+
+class GraphWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        host_ = CreateWindowExA(0, "STATIC", "graph host", WS_OVERLAPPEDWINDOW, 0, 0, 420, 300, 0, 0, 0, 0);
+        ShowWindow(host_, SW_SHOW);
+        frame_ = new Topwin(host_);
+    }
+    static void TearDownTestSuite() {
+        delete frame_;
+        DestroyWindow(host_);
+    }
+    void SetUp() override {
+        ASSERT_TRUE(db_.Create(dir_.File("g.sk1").c_str()));  // bare: no visited-sites root row
+        ASSERT_TRUE(graph_.Create(0, 0, 400, 20 * 16 + 4, frame_) != 0);
+        LOGFONTA font = {};
+        font.lfHeight = -11;
+        strcpy(font.lfFaceName, "Tahoma");
+        graph_.SetGraphFont(font);
+        model().SetWorkspace(&db_);
+        rh_ = graph_.row_height();
+    }
+    void TearDown() override { model().SetWorkspace(0); }
+
+    Graph_model& model() { return graph_.model(); }
+    NodeId Page(const char* url) { return db_.FindNode(url, true); }
+    void Link(NodeId a, NodeId b, LinkKind k) { db_.AddLink(a, b, k); }
+    // A pinned top-level page with its links shown.
+    NodeId Root(const char* url) {
+        NodeId n = Page(url);
+        model().TogglePin(n);
+        return n;
+    }
+
+    // Paints the whole client area into a bitmap of the same size.
+    void Render() {
+        RECT client;
+        GetClientRect(graph_.window(), &client);
+        HDC screen = GetDC(graph_.window());
+        if (canvas_dc_) {
+            SelectObject(canvas_dc_, old_);
+            DeleteObject(canvas_);
+            DeleteDC(canvas_dc_);
+        }
+        canvas_dc_ = CreateCompatibleDC(screen);
+        canvas_ = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        old_ = SelectObject(canvas_dc_, canvas_);
+        ReleaseDC(graph_.window(), screen);
+        graph_.Paint(canvas_dc_, FALSE, client);
+    }
+    COLORREF At(int x, int y) { return GetPixel(canvas_dc_, x, y); }
+    bool Ink(int x, int y) { return At(x, y) == GetSysColor(COLOR_WINDOWTEXT); }
+    // Whether any pixel of the rectangle is in the text colour.
+    bool AnyInk(int x1, int y1, int x2, int y2) {
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x)
+                if (Ink(x, y)) return true;
+        return false;
+    }
+    LRESULT Send(UINT message, WPARAM wparam, LPARAM lparam) {
+        return SendMessageA(graph_.window(), message, wparam, lparam);
+    }
+    void Click(int x, int y, WPARAM keys = 0) {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(x, y));
+        Send(WM_LBUTTONUP, keys, MAKELPARAM(x, y));
+    }
+
+    static HWND host_;
+    static Topwin* frame_;
+    TempDir dir_;
+    NodeDb db_;
+    TestGraphWindow graph_;
+    int rh_ = 16;
+    HDC canvas_dc_ = 0;
+    HBITMAP canvas_ = 0;
+    HGDIOBJ old_ = 0;
+};
+
+HWND GraphWindowTest::host_ = 0;
+Topwin* GraphWindowTest::frame_ = 0;
+
+TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
+    NodeId a = Root("http://h/a.html");
+    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
+    Link(a, b, LinkAnchor);
+    Link(a, c, LinkAnchor);
+    model().ShowLinks(model().RowOf(a));
+    ASSERT_EQ(3, model().RowCount());
+    Render();
+    // Icon of the depth-1 row b (row 1) at 1 x 24 + 3: the page's outline
+    // starts 4 pixels into the cell on its first line.
+    int x0 = 24 + 3, top = rh_;
+    EXPECT_TRUE(Ink(x0 + 4, top)) << "icon outline";
+    EXPECT_FALSE(Ink(x0 + 1, top)) << "transparent corner";
+    // The label from depth x 24 + 33 on; nothing between icon and label.
+    EXPECT_TRUE(AnyInk(x0 + 30, top, x0 + 30 + 40, top + rh_)) << "label";
+    EXPECT_FALSE(AnyInk(x0 + 19, top + 1, x0 + 29, top + rh_ - 1)) << "nothing between icon and label";
+    // The solid connector of a normal link at row top + 8, x0-14 to x0-4.
+    for (int x = x0 - 14; x <= x0 - 4; ++x) EXPECT_TRUE(Ink(x, top + 8)) << x;
+    EXPECT_FALSE(Ink(x0 - 3, top + 8));
+    // The tree line of the siblings at depth 1: x = 1 x 24 - 12, from the
+    // top of b to 9 below the top of c.
+    EXPECT_TRUE(Ink(12, top + 2));
+    EXPECT_TRUE(Ink(12, 2 * rh_ + 8));
+    EXPECT_FALSE(Ink(12, 2 * rh_ + 10));
+}
+
+TEST_F(GraphWindowTest, ConnectorsTellTheLinkKind) {
+    model().ApplyViewFlags(0x3F);  // every kind shown, inline images too
+    NodeId a = Root("http://h/a.html");
+    NodeId other = Page("http://h/o.css"), redirect = Page("http://h/r.html"), image = Page("http://h/i.gif"),
+           query = Page("http://h/q?x=1");
+    Link(a, other, LinkOther);
+    Link(a, redirect, LinkRedirect);
+    Link(a, image, LinkInclude);
+    Link(a, query, LinkQuery);
+    model().ShowLinks(model().RowOf(a));
+    ASSERT_EQ(5, model().RowCount());
+    Render();
+    int x0 = 27;
+    int y = rh_ * model().RowOf(other) + 8;
+    // Dots: 2-pixel dashes at x0-13, x0-9, x0-5.
+    EXPECT_TRUE(Ink(x0 - 13, y));
+    EXPECT_TRUE(Ink(x0 - 12, y));
+    EXPECT_FALSE(Ink(x0 - 11, y));
+    EXPECT_TRUE(Ink(x0 - 9, y));
+    EXPECT_TRUE(Ink(x0 - 5, y));
+    EXPECT_FALSE(Ink(x0 - 3, y));
+    // A redirection adds an arrow head to the dots.
+    y = rh_ * model().RowOf(redirect) + 8;
+    EXPECT_TRUE(Ink(x0 - 7, y + 2));
+    EXPECT_TRUE(Ink(x0 - 6, y - 1));
+    EXPECT_FALSE(Ink(x0 - 7, y + 3));
+    // An inline image adds a tick.
+    y = rh_ * model().RowOf(image) + 8;
+    EXPECT_TRUE(Ink(x0 - 8, y - 3));
+    EXPECT_TRUE(Ink(x0 - 8, y - 1));
+    EXPECT_FALSE(Ink(x0 - 8, y - 4));
+    // A search gets the magnifying glass, not a line.
+    int top = rh_ * model().RowOf(query);
+    EXPECT_TRUE(Ink(x0 - 13 + 2, top + 2 + 1)) << "glass rim";
+    EXPECT_FALSE(Ink(x0 - 4, top + 8)) << "no solid line";
+}
+
+TEST_F(GraphWindowTest, TheOpenPageIsHighlightedToItsLabelsEnd) {
+    NodeId a = Root("http://h/a.html");
+    NodeId b = Page("http://h/b.html");
+    Link(a, b, LinkAnchor);
+    model().SetOpenPage(b);
+    int row = model().RowOf(b);
+    ASSERT_EQ(1, row);
+    Render();
+    COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    int left = 24, right = 24 + 33 + model().TextWidth(row) + 3;
+    EXPECT_EQ(highlight, At(left, row * rh_ + 1));
+    EXPECT_EQ(highlight, At(right - 1, row * rh_ + rh_ - 2));
+    EXPECT_NE(highlight, At(right + 1, row * rh_ + 1));
+    EXPECT_NE(highlight, At(left - 1, row * rh_ + 1));
+    EXPECT_NE(highlight, At(left + 2, 0 * rh_ + 1)) << "other rows are not";
+}
+
+TEST_F(GraphWindowTest, NoRowsPaintsOnlyTheBackground) {
+    Render();
+    RECT client;
+    GetClientRect(graph_.window(), &client);
+    COLORREF back = GetSysColor(COLOR_WINDOW);
+    for (int y = 0; y < client.bottom; y += 7)
+        for (int x = 0; x < client.right; x += 7) ASSERT_EQ(back, At(x, y)) << x << "," << y;
+}
+
+TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
+    // Links first: a row whose page has links to show starts collapsed.
+    NodeId a = Page("http://h/a.html");
+    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
+    Link(a, b, LinkAnchor);
+    Link(a, c, LinkAnchor);
+    model().TogglePin(a);
+    ASSERT_EQ(1, model().RowCount());
+    ASSERT_FALSE(model().Row(0).expanded());
+    Click(3 + 5, rh_ / 2);  // on a's icon: shows its links
+    EXPECT_EQ(3, model().RowCount());
+    EXPECT_EQ(DragNone, graph_.drag_mode()) << "an icon click starts no drag";
+    Click(3 + 5, rh_ / 2);  // again: hides them
+    EXPECT_EQ(1, model().RowCount());
+    Click(3 + 5, rh_ / 2);
+    // A click on the label makes the row current.
+    Click(24 + 40, rh_ + rh_ / 2);
+    EXPECT_EQ(1, model().current_row());
+    // Shift+Down selects the current row and the next.
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    Send(WM_KEYDOWN, VK_DOWN, 0);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(2, model().current_row());
+    EXPECT_TRUE(model().Row(1).selected());
+    EXPECT_TRUE(model().Row(2).selected());
+    EXPECT_FALSE(model().Row(0).selected());
+    // A click on empty space below the rows clears every selection.
+    Click(50, rh_ * 10);
+    EXPECT_FALSE(model().AnySelected());
+    // Double click on a label opens the page.
+    Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(24 + 40, 2 * rh_ + 2));
+    ASSERT_EQ(1u, graph_.opened.size());
+    EXPECT_EQ(c, graph_.opened[0]);
+}
+
+TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
+    NodeId a = Root("http://h/a.html");
+    for (int i = 0; i < 60; ++i) {
+        std::string url = "http://h/p" + std::to_string(100 + i) + ".html";
+        Link(a, Page(url.c_str()), LinkAnchor);
+    }
+    model().ShowLinks(0);
+    graph_.ScrollToRow(-1, 0);  // as the Show links command does: the bars follow the rows
+    ASSERT_EQ(61, model().RowCount());
+    RECT client;
+    GetClientRect(graph_.window(), &client);
+    int page = client.bottom / rh_;
+    Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(40, rh_ + 2));
+    EXPECT_EQ(DragSelect, graph_.drag_mode());
+    Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, client.bottom + 20));
+    EXPECT_EQ(1, GetScrollPos(graph_.window(), SB_VERT)) << "one step at once";
+    // Let the 50 ms timer run for a while.
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < 600) {
+        while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(5);
+    }
+    int position = GetScrollPos(graph_.window(), SB_VERT);
+    EXPECT_GE(position, 5);
+    EXPECT_LE(position, 61 - page);
+    EXPECT_EQ(position + page - 1, model().current_row()) << "the row just inside the bottom edge";
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(40, client.bottom + 20));
+    EXPECT_EQ(DragNone, graph_.drag_mode());
+    int current = model().current_row();
+    for (int i = 1; i <= current; ++i) EXPECT_TRUE(model().Row(i).selected()) << i;
+    EXPECT_FALSE(model().Row(current + 1).selected());
+    // Scroll bar to the bottom and back to the top.
+    Send(WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(61 - page, GetScrollPos(graph_.window(), SB_VERT));
+    Send(WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    Send(WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(page, GetScrollPos(graph_.window(), SB_VERT));
+}
+
+TEST_F(GraphWindowTest, CopiedAddressesPasteBackThroughTheClipboard) {
+    NodeId a = Root("http://h/a.html");
+    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
+    Link(a, b, LinkAnchor);
+    Link(b, c, LinkAnchor);
+    model().ShowLinks(0);
+    model().ShowLinks(1);
+    ASSERT_EQ(3, model().RowCount());
+    for (int i = 0; i < 3; ++i) model().SetSelected(i, true);
+    Send(WM_COMMAND, kCommandCopyAddress, 0);
+    ASSERT_TRUE(OpenClipboard(graph_.window()));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    ASSERT_TRUE(data != 0);
+    std::string text((const char*)GlobalLock(data));
+    GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ("http://h/a.html\n\thttp://h/b.html\n\t\thttp://h/c.html\n", text);
+
+    // Into a fresh workspace: every address becomes a page, the last current.
+    NodeDb other;
+    ASSERT_TRUE(other.CreateWorkspace(dir_.File("other.sk1").c_str()));
+    model().SetWorkspace(&other);
+    Send(WM_COMMAND, kCommandPasteAddress, 0);
+    NodeId pc = other.FindNode("http://h/c.html", false);
+    ASSERT_NE(0u, pc);
+    EXPECT_NE(0u, other.FindNode("http://h/a.html", false));
+    EXPECT_EQ(pc, model().current_page());
+    EXPECT_GE(model().RowOf(pc), 0);
+    model().SetWorkspace(&db_);
+}
+
+}  // namespace
