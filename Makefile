@@ -1,5 +1,5 @@
 # Everything starts here; each target installs what it needs first.
-.PHONY: all setup run test native win64 win32 bench fuzz clean
+.PHONY: all setup run test native win64 win32 bench fuzz clean demo
 
 all: win64
 
@@ -17,6 +17,9 @@ win32: setup
 
 run: win64
 	@bash scripts/run.sh
+
+demo: win64
+	@bash scripts/demo.sh
 
 test: setup
 	@bash scripts/test.sh

@@ -29,8 +29,39 @@ public:
     void OpenPage(AWorkspace*, NodeId node) override { model().SetOpenPage(node); }
 };
 
+// Passes observations on to the workspace and remembers the page of the
+// last request: the browser shows it now, so the map opens it, as the
+// browser's page events will do in the program.
+class FollowingClient final : public AClient {
+public:
+    explicit FollowingClient(DbClient& inner) : inner_(inner), requested(0) {}
+    uint32_t Open(uint32_t id, const char* t) override { return inner_.Open(id, t); }
+    uint32_t Request(uint32_t id, const char* url, int op) override {
+        uint32_t answer = inner_.Request(id, url, op);
+        for (int i = 0; i < inner_.count(); ++i)
+            if (inner_.slot(i).connection_id == id) requested = inner_.slot(i).page;
+        return answer;
+    }
+    uint32_t Status(uint32_t id, int code) override { return inner_.Status(id, code); }
+    uint32_t Base(uint32_t id, const char* url) override { return inner_.Base(id, url); }
+    uint32_t MarkPage(uint32_t id, const char* t) override { return inner_.MarkPage(id, t); }
+    uint32_t ContentType(uint32_t id, const char* mime) override { return inner_.ContentType(id, mime); }
+    uint32_t Link(uint32_t id, const char* url, int type, const char* extra) override {
+        return inner_.Link(id, url, type, extra);
+    }
+    uint32_t Title(uint32_t id, const char* t, int kind) override { return inner_.Title(id, t, kind); }
+    uint32_t Close(uint32_t id) override { return inner_.Close(id); }
+
+private:
+    DbClient& inner_;
+
+public:
+    NodeId requested;
+};
+
 HostGraph* g_graph = 0;
 ShimListener* g_listener = 0;
+FollowingClient* g_following = 0;
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
@@ -38,7 +69,14 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
         if (g_graph && g_graph->window()) MoveWindow(g_graph->window(), 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
         return 0;
     case kShimMessage:
-        if (g_listener && g_listener->Receive() && g_graph) g_graph->model().RefreshChanged();
+        if (g_listener && g_listener->Receive() && g_graph) {
+            Graph_model& model = g_graph->model();
+            model.RefreshChanged();
+            if (g_following->requested && g_following->requested != model.open_page()) {
+                model.SetOpenPage(g_following->requested);
+                model.MakeCurrent(g_following->requested);
+            }
+        }
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcA(hwnd, message, wparam, lparam);
@@ -120,7 +158,9 @@ int main(int argc, char** argv) {
     graph.ScrollToRow(-1, model.current_row());
 
     DbClient live(&db);
-    ShimListener listener(&live);
+    FollowingClient following(live);
+    g_following = &following;
+    ShimListener listener(&following);
     if (listener.Start() && listener.RequestNotification(frame)) g_listener = &listener;
 
     ShowWindow(frame, SW_SHOW);
