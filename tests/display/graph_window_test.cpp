@@ -272,6 +272,36 @@ TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
     EXPECT_EQ(page, GetScrollPos(graph_.window(), SB_VERT));
 }
 
+TEST_F(GraphWindowTest, ScrollToRowKeepsTheAnchorsPlaceOrCentresTheTarget) {
+    NodeId a = Root("http://h/a.html");
+    for (int i = 0; i < 80; ++i) Link(a, Page(("http://h/q" + std::to_string(100 + i) + ".html").c_str()), LinkAnchor);
+    model().ShowLinks(0);
+    RECT client;
+    GetClientRect(graph_.window(), &client);
+    int page = client.bottom / rh_;
+    // The anchor is not on the screen: the target comes to the middle.
+    graph_.ScrollToRow(70, 50);
+    EXPECT_EQ(50 - page / 2, GetScrollPos(graph_.window(), SB_VERT));
+    // The anchor is on the screen: the target takes its place.
+    int before = GetScrollPos(graph_.window(), SB_VERT);
+    graph_.ScrollToRow(before + 2, before + 7);
+    EXPECT_EQ(before + 5, GetScrollPos(graph_.window(), SB_VERT));
+    // Never past the last page, never above the top.
+    graph_.ScrollToRow(-1, 80);
+    EXPECT_EQ(81 - page, GetScrollPos(graph_.window(), SB_VERT));
+    graph_.ScrollToRow(-1, 0);
+    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    graph_.ScrollToRow(-1, -1);  // nothing
+    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+
+    // A taller window brings a position beyond the new last page back.
+    graph_.ScrollToRow(-1, 80);
+    MoveWindow(graph_.window(), 0, 0, 400, rh_ * 70, TRUE);
+    GetClientRect(graph_.window(), &client);
+    EXPECT_EQ(81 - client.bottom / rh_, GetScrollPos(graph_.window(), SB_VERT));
+    MoveWindow(graph_.window(), 0, 0, 400, 20 * 16 + 4, TRUE);
+}
+
 TEST_F(GraphWindowTest, CopiedAddressesPasteBackThroughTheClipboard) {
     NodeId a = Root("http://h/a.html");
     NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
