@@ -4,7 +4,29 @@
 
 #include <algorithm>
 
+// Node records are 64-byte blocks, so node / 64 numbers them densely.
+static size_t BitOf(NodeId node) { return node / 64; }
+
+bool Row_list::MayHaveRow(NodeId node) const {
+    size_t bit = BitOf(node);
+    return bit / 64 < has_row_.size() && (has_row_[bit / 64] >> (bit % 64) & 1) != 0;
+}
+
+void Row_list::Index(Graph_row* row) {
+    by_node_[row->node()] = row;
+    size_t bit = BitOf(row->node());
+    if (bit / 64 >= has_row_.size()) has_row_.resize(bit / 64 + 1);
+    has_row_[bit / 64] |= (uint64_t)1 << (bit % 64);
+}
+
+void Row_list::Unindex(Graph_row* row) {
+    by_node_.erase(row->node());
+    size_t bit = BitOf(row->node());
+    has_row_[bit / 64] &= ~((uint64_t)1 << (bit % 64));
+}
+
 Graph_row* Row_list::Find(NodeId node) const {
+    if (!MayHaveRow(node)) return 0;
     std::unordered_map<NodeId, Graph_row*>::const_iterator it = by_node_.find(node);
     return it == by_node_.end() ? 0 : it->second;
 }
@@ -34,7 +56,7 @@ void Row_list::Renumber() {
 void Row_list::Insert(int at, Graph_row* row) {
     rows_.insert(rows_.begin() + at, row);
     row->position = at;
-    by_node_[row->node()] = row;
+    Index(row);
     Changed(at);
 }
 
@@ -42,7 +64,7 @@ void Row_list::Remove(int from, int to) {
     if (from >= to) return;
     for (int i = from; i < to; ++i) {
         Graph_row* row = rows_[(size_t)i];
-        by_node_.erase(row->node());
+        Unindex(row);
         delete row;
     }
     rows_.erase(rows_.begin() + from, rows_.begin() + to);
@@ -70,7 +92,7 @@ void Row_list::Retain(const std::vector<bool>& keep) {
             continue;
         }
         if ((int)i < first_dropped) first_dropped = (int)i;
-        by_node_.erase(row->node());
+        Unindex(row);
         delete row;
     }
     rows_.resize(kept);
@@ -81,5 +103,6 @@ void Row_list::Clear() {
     for (size_t i = 0; i < rows_.size(); ++i) delete rows_[i];
     rows_.clear();
     by_node_.clear();
+    has_row_.clear();
     stale_from_ = 0;
 }

@@ -76,9 +76,15 @@ private:
         if (from < stale_from_) stale_from_ = from;
     }
     void Renumber();
+    void Index(Graph_row* row);
+    void Unindex(Graph_row* row);
+    bool MayHaveRow(NodeId node) const;
 
     std::vector<Graph_row*> rows_;
     std::unordered_map<NodeId, Graph_row*> by_node_;
+    // One bit per possible node: a search asks about many pages without a
+    // row, and this answers them without touching the map.
+    std::vector<uint64_t> has_row_;
     int stale_from_;  // rows before this index carry their true position
 };
 
