@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "res/resource.h"
+#include "store/instance_registry.h"
 
 void LoadText(HINSTANCE instance, int id, char* buffer, int size) {
     if (LoadStringA(instance, (UINT)id, buffer, size) <= 0) buffer[0] = 0;
@@ -22,11 +23,16 @@ int ShowMessage(HINSTANCE instance, HWND owner, int message, const char* text, u
 }
 
 void MessageBoxUi::Tell(int message, const char* text, uint32_t code) {
-    ShowMessage(instance_, NULL, message, text, code, MB_OK | MB_ICONSTOP);
+    ShowMessage(instance_, owner_, message, text, code, MB_OK | MB_ICONSTOP);
 }
 
 bool MessageBoxUi::AskYesNo(int message, const char* text, uint32_t code) {
-    return ShowMessage(instance_, NULL, message, text, code, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowMessage(instance_, owner_, message, text, code, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool MessageBoxUi::ActivateOtherCopy(const char* name) {
+    InstanceRegistry& registry = InstanceRegistry::Process();
+    return registry.Activate(InstanceRegistry::ShortFullPath(name).c_str()) != 0;
 }
 
 void WorkspaceFullBox::WorkspaceFull() {

@@ -19,9 +19,15 @@ public:
     explicit MessageBoxUi(HINSTANCE instance) : instance_(instance) {}
     void Tell(int message, const char* text, uint32_t code) override;
     bool AskYesNo(int message, const char* text, uint32_t code) override;
+    // Through the process's instance registry, by the file's short full
+    // path, so that another spelling of the same name finds it.
+    bool ActivateOtherCopy(const char* name) override;
+    // Later boxes are owned by the main window.
+    void set_owner(HWND owner) { owner_ = owner; }
 
 private:
     HINSTANCE instance_;
+    HWND owner_ = 0;
 };
 
 class WorkspaceFullBox : public AGrowthNotice {

@@ -72,8 +72,9 @@ StartupResult OpenWorkspace(const char* command_line, const char* default_name, 
         code = db->error();
     }
     db.reset();
-    if (code == kErrorSharingViolation)
-        ui.Tell(IDS_WORKSPACE_IN_USE, name, code);
+    if (code == kErrorSharingViolation) {
+        if (!ui.ActivateOtherCopy(name)) ui.Tell(IDS_WORKSPACE_IN_USE, name, code);
+    }
     else
         ui.Tell(IDS_CANNOT_CREATE_WORKSPACE, name, code);
     return result;

@@ -20,6 +20,9 @@ class AStartupUi {
 public:
     virtual void Tell(int message, const char* text, uint32_t code) = 0;
     virtual bool AskYesNo(int message, const char* text, uint32_t code) = 0;
+    // The file is in use: asks the copy of the program that has it open
+    // to come forward. True when one did; start-up then ends silently.
+    virtual bool ActivateOtherCopy(const char* name) = 0;
 
 protected:
     ~AStartupUi() {}

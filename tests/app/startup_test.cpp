@@ -24,7 +24,7 @@ struct Said {
 
 class ScriptedUi : public AStartupUi {
 public:
-    explicit ScriptedUi(bool answer) : answer_(answer) {}
+    explicit ScriptedUi(bool answer, bool other_copy = false) : answer_(answer), other_copy_(other_copy) {}
     void Tell(int message, const char* text, uint32_t code) override {
         said.push_back(Said{message, text, code, false});
     }
@@ -32,10 +32,16 @@ public:
         said.push_back(Said{message, text, code, true});
         return answer_;
     }
+    bool ActivateOtherCopy(const char* name) override {
+        activated.push_back(name);
+        return other_copy_;
+    }
     std::vector<Said> said;
+    std::vector<std::string> activated;
 
 private:
     bool answer_;
+    bool other_copy_;
 };
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
@@ -121,6 +127,22 @@ TEST(Startup, FileInUseIsReportedWithTheNameAsGiven) {
     EXPECT_EQ(name, ui.said[0].text);
     EXPECT_EQ(32u, ui.said[0].code);
     EXPECT_EQ(0, memcmp(&before[0], holder.Ptr(0), before.size()));
+    // The copy holding it was asked first, and was not found.
+    ASSERT_EQ(1u, ui.activated.size());
+    EXPECT_EQ(name, ui.activated[0]);
+}
+
+TEST(Startup, FileInUseByACopyThatComesForwardEndsSilently) {
+    TempDir dir;
+    std::string name = dir.File("busy.sk1");
+    Db holder;
+    ASSERT_TRUE(holder.Create(name.c_str()));
+    ScriptedUi ui(true, true);
+    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", ui);
+    EXPECT_FALSE(r.workspace);
+    EXPECT_TRUE(ui.said.empty());
+    EXPECT_EQ(0, r.exit_code);
+    EXPECT_EQ(1u, ui.activated.size());
 }
 
 TEST(Startup, UncreatableFileIsReportedWithItsCode) {
