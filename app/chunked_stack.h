@@ -19,7 +19,9 @@ public:
         }
     }
 
-    bool Empty() const { return top_ == 0 || (used_ == 0 && top_->below == 0); }
+    // An emptied chunk never stays on top of another, so the top chunk
+    // holds entries whenever the stack does.
+    bool Empty() const { return used_ == 0; }
 
     void Push(const T& item) {
         if (top_ == 0 || used_ == kChunkSize) {
@@ -33,7 +35,7 @@ public:
 
     // The most recently pushed entry, taken off; false when empty.
     bool Pop(T* item) {
-        if (Empty()) return false;
+        if (used_ <= 0) return false;
         *item = top_->items[--used_];
         // A chunk emptied with one below it goes; the one below is full.
         if (used_ == 0 && top_->below) {
@@ -47,7 +49,7 @@ public:
 
     // The top entry without taking it; false when empty.
     bool Peek(T* item) const {
-        if (Empty()) return false;
+        if (used_ <= 0) return false;
         *item = top_->items[used_ - 1];
         return true;
     }

@@ -1,35 +1,85 @@
-// The program's entry on Windows: open or create the workspace, then run.
+// The program's entry on Windows: open or create the workspace, bring up
+// the main window and the services in their order, run the message loop,
+// and take everything down in the reverse order.
+#include <winsock2.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <memory>
 #include <string>
 
 #include "app/messages_win32.h"
+#include "app/skeindle_topwin.h"
 #include "app/startup.h"
+#include "observe/db_client.h"
 #include "observe/settings.h"
+#include "observe/shim_listener.h"
+#include "store/instance_registry.h"
 
 static const char kDefaultWorkspace[] = "default.sk1";
 
-// The program key is made before anything else runs and stays open until
-// the end.
+// Made before anything else runs and kept until the end: the program's
+// settings key, and the table of running copies and their workspaces.
 static SettingsKey& g_program_key = SettingsKey::Program();
+static InstanceRegistry& g_instances = InstanceRegistry::Process();
+
+static int RunMessageLoop(HINSTANCE instance, HWND frame) {
+    HACCEL keys = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(kAccelerators));
+    MSG msg;
+    while (GetMessageA(&msg, 0, 0, 0) > 0) {
+        if (keys && TranslateAcceleratorA(frame, keys, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return (int)msg.wParam;
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
     MessageBoxUi ui(instance);
     // The "workspace" value, when there is one, names the default file.
     std::string default_name;
     g_program_key.ReadText("workspace", &default_name, kDefaultWorkspace);
     StartupResult start = OpenWorkspace(command_line, default_name.c_str(), ui);
     if (!start.workspace) return start.exit_code;
-
     WorkspaceFullBox full(instance);
     start.workspace->SetGrowthNotice(&full);
 
-    // There is no window yet, so the check shows its progress nowhere;
-    // the main window's status bar will take it.
-    if (!CheckOpenedWorkspace(start, 0, ui)) return start.exit_code;
+    std::unique_ptr<SkeindleTopwin> top(new SkeindleTopwin(instance, &g_instances));
+    std::unique_ptr<DbClient> client(new DbClient(start.workspace.get()));
+    if (!top->Create()) {
+        client.reset();
+        start.workspace.reset();
+        top.reset();
+        return 0;
+    }
+    ui.set_owner(top->frame());
 
-    // The main window and its message loop come next; until then the
-    // program ends once its workspace is checked. The file is closed last.
+    // Busy from the check until the services run.
+    top->BeginBusy();
+    if (!CheckOpenedWorkspace(start, top.get(), ui)) {
+        client.reset();
+        top.reset();
+        return start.exit_code;
+    }
+    top->ShowStatusText("");
+    top->AttachWorkspace(start.workspace.get(), start.name.c_str());
+
+    // A port taken by another program costs only the shim's reports.
+    std::unique_ptr<ShimListener> listener(new ShimListener(client.get()));
+    if (listener->Start()) listener->RequestNotification(top->frame());
+    top->set_listener(listener.get());
+    top->EndBusy();
+
+    int code = RunMessageLoop(instance, top->frame());
+
+    top.reset();
+    listener->Stop();
+    listener.reset();
+    client.reset();
+    // Every change is already in the mapped file; closing it is the last act.
     start.workspace.reset();
-    return start.exit_code;
+    return code;
 }

@@ -86,7 +86,7 @@ public:
     void CopyAddresses();
     void PasteAddresses();
 
-    // --- For the tests: what a point hits.
+    // What a point hits (the popup menu and the tests).
     int RowAt(int y) const;
     int drag_mode() const { return drag_mode_; }
 

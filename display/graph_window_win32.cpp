@@ -2,6 +2,7 @@
 // Drawing is in graph_paint_win32.cpp, mouse, keys and clipboard in
 // graph_input_win32.cpp.
 #include "display/graph_window.h"
+#include "shell/topwin.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -100,15 +101,27 @@ int GraphWindow::MeasureLabel(const char* text) {
     return size.cx;
 }
 
+// The frame owns the busy state and the status bar; a map without one
+// shows the wait cursor itself and has nowhere to put texts.
 void GraphWindow::BeginBusy() {
+    if (parent_) {
+        parent_->BeginBusy();
+        return;
+    }
     if (busy_++ == 0) SetCursor(LoadCursor(0, IDC_WAIT));
 }
 
 void GraphWindow::EndBusy() {
+    if (parent_) {
+        parent_->EndBusy();
+        return;
+    }
     if (busy_ > 0 && --busy_ == 0) SetCursor(LoadCursor(0, IDC_ARROW));
 }
 
-void GraphWindow::ShowStatusText(const char*) {}
+void GraphWindow::ShowStatusText(const char* text) {
+    if (parent_) parent_->ShowStatusText(text);
+}
 
 void GraphWindow::Repaint() {
     if (window_) InvalidateRect(window_, 0, FALSE);

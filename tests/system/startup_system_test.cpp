@@ -50,6 +50,14 @@ protected:
         for (size_t i = 0; i < box.buttons.size(); ++i) texts.push_back(box.buttons[i].text);
         return texts;
     }
+    // The program started: its main window shows; closing it ends the
+    // program.
+    DWORD CloseMainWindow() {
+        HWND main = ProbeWaitForWindow("QMR Skeindle", 0, program_.pid(), kTimeout);
+        EXPECT_TRUE(main != 0) << "no main window";
+        if (main) ProbeCloseWindow(main);
+        return ExitCode();
+    }
     DWORD ExitCode() {
         DWORD code = 12345;
         EXPECT_TRUE(program_.WaitForExit(kTimeout, &code)) << "the program did not end";
@@ -73,7 +81,7 @@ protected:
 
 TEST_F(StartupSystem, FreshStartCreatesTheDefaultWorkspace) {
     Start("");
-    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, CloseMainWindow());
     ExpectNewWorkspace(dir_.File("default.sk1"));
     EXPECT_EQ(1u, FilesInDir());
 }
@@ -93,7 +101,7 @@ TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
     WorkspaceSetting setting;
     ASSERT_EQ(0, setting.key().WriteText("workspace", "chosen.sk1"));
     Start("");
-    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, CloseMainWindow());
     ExpectNewWorkspace(dir_.File("chosen.sk1"));
     EXPECT_EQ(1u, FilesInDir());
 
@@ -101,6 +109,9 @@ TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
     ASSERT_EQ(0, setting.key().WriteNumber("workspace", 42));
     Program second;
     ASSERT_TRUE(second.Start(BesideThisProgram("skeind.exe"), "", dir_.path()));
+    HWND main = ProbeWaitForWindow("QMR Skeindle", 0, second.pid(), kTimeout);
+    ASSERT_TRUE(main != 0);
+    ProbeCloseWindow(main);
     DWORD code = 12345;
     EXPECT_TRUE(second.WaitForExit(kTimeout, &code));
     EXPECT_EQ(0u, code);
@@ -139,7 +150,7 @@ TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
     ProbeMessageBox box = NextBox();
     EXPECT_NE(std::string::npos, box.text.find("\"my first map.sk1\""));
     EXPECT_TRUE(ProbePressButton(box, "Yes"));
-    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, CloseMainWindow());
     ExpectNewWorkspace(dir_.File("my first map.sk1"));
 }
 
@@ -222,7 +233,7 @@ TEST_F(StartupSystem, RepairableDamageIsRepairedWithoutAWord) {
         db.Node(page).set_height(7);
     }
     Start("repair.sk1");
-    EXPECT_EQ(0u, ExitCode());  // no message box held it up
+    EXPECT_EQ(0u, CloseMainWindow());  // no message box held it up
     NodeDb db;
     ASSERT_TRUE(db.Open(name.c_str())) << db.error();
     EXPECT_EQ("", CheckWorkspace(db));

@@ -6,6 +6,8 @@
 //   uiprobe command ID [-class C] [-caption T]       send a menu command
 //   uiprobe close   [-class C] [-caption T]          close a window
 //   uiprobe status  [-class C] [-caption T]          status bar text
+//   uiprobe keys "down right ..." [-class C] [-caption T]
+//                   keys to the map window inside the window, one by one
 //
 // Prints what it read on standard output; exits 0 on success, 1 when the
 // window or button was not found in time, 2 on bad usage.
@@ -27,7 +29,7 @@ struct Options {
 
 int Usage() {
     fprintf(stderr,
-            "usage: uiprobe window|msgbox|press TEXT|command ID|close|status\n"
+            "usage: uiprobe window|msgbox|press TEXT|command ID|close|status|keys LIST\n"
             "               [-class C] [-caption T] [-pid N] [-timeout MS]\n");
     return 2;
 }
@@ -40,6 +42,40 @@ bool ParseOptions(int argc, char** argv, int first, Options* o) {
         else if (i + 1 < argc && strcmp(argv[i], "-timeout") == 0) o->timeout_ms = atoi(argv[++i]);
         else if (!o->arg && argv[i][0] != '-') o->arg = argv[i];
         else return false;
+    }
+    return true;
+}
+
+// Key names the map window answers to.
+UINT KeyCode(const char* name) {
+    static const struct {
+        const char* name;
+        UINT key;
+    } keys[] = {{"down", VK_DOWN}, {"up", VK_UP},         {"left", VK_LEFT},   {"right", VK_RIGHT},
+                {"home", VK_HOME}, {"end", VK_END},       {"pgup", VK_PRIOR},  {"pgdn", VK_NEXT},
+                {"space", VK_SPACE}, {"enter", VK_RETURN}, {"delete", VK_DELETE}};
+    for (const auto& k : keys)
+        if (_stricmp(name, k.name) == 0) return k.key;
+    return 0;
+}
+
+// Posts each key of the list to the map window inside `top` (or to `top`
+// when it has none), with a short wait after each so that the display can
+// follow.
+bool SendKeys(HWND top, const char* list) {
+    HWND target = FindWindowExA(top, NULL, "lumvane-graph-window", NULL);
+    if (!target) target = top;
+    char buffer[1024];
+    snprintf(buffer, sizeof buffer, "%s", list);
+    for (char* name = strtok(buffer, " ,"); name; name = strtok(NULL, " ,")) {
+        UINT key = KeyCode(name);
+        if (key == 0) {
+            fprintf(stderr, "uiprobe: no key called %s\n", name);
+            return false;
+        }
+        PostMessageA(target, WM_KEYDOWN, key, 1);
+        PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+        Sleep(60);
     }
     return true;
 }
@@ -78,6 +114,7 @@ int main(int argc, char** argv) {
     }
     if (strcmp(verb, "command") == 0) return o.arg && ProbeSendCommand(w, atoi(o.arg)) ? 0 : 1;
     if (strcmp(verb, "close") == 0) return ProbeCloseWindow(w) ? 0 : 1;
+    if (strcmp(verb, "keys") == 0) return o.arg && SendKeys(w, o.arg) ? 0 : 1;
     if (strcmp(verb, "status") == 0) {
         printf("%s\n", ProbeStatusText(w).c_str());
         return 0;

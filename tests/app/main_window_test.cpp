@@ -1,0 +1,293 @@
+// The main window in this process, on a real workspace, under the test
+// display: its menus' states as they open, the commands, the status bar,
+// busy sections and the progress display, and the settings it keeps.
+#include "app/skeindle_topwin.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "observe/settings.h"
+#include "store/instance_registry.h"
+#include "store/node_ref.h"
+#include "store/nodedb.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// Waits for a dialog of this process with `caption` and presses `button`
+// in it; runs beside the modal loop the test is held in.
+class DialogPresser {
+public:
+    DialogPresser(const char* caption, int button, const char* title_text = 0)
+        : thread_([=] { Run(caption, button, title_text); }) {}
+    ~DialogPresser() { thread_.join(); }
+    bool found() const { return found_; }
+
+private:
+    void Run(const char* caption, int button, const char* title_text) {
+        for (int waited = 0; waited < 10000; waited += 20) {
+            HWND box = FindWindowA("#32770", caption);
+            if (box) {
+                if (title_text) SetDlgItemTextA(box, 1010, title_text);
+                found_ = true;
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
+                return;
+            }
+            Sleep(20);
+        }
+    }
+    bool found_ = false;
+    std::thread thread_;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(db_.CreateWorkspace(dir_.File("m.sk1").c_str()));
+        top_.reset(new SkeindleTopwin(GetModuleHandleA(0), &InstanceRegistry::Process()));
+        ASSERT_TRUE(top_->Create());
+        top_->AttachWorkspace(&db_, dir_.File("m.sk1").c_str());
+        root_ = db_.FindNode("x-skeind-1:/h/", false);
+    }
+    void TearDown() override {
+        top_.reset();
+        // Closing posted the quit message; it is not for this thread, and
+        // a modal loop of the next test would end on it.
+        MSG msg;
+        while (PeekMessageA(&msg, 0, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+
+    HMENU Submenu(int position) { return GetSubMenu(GetMenu(top_->frame()), position); }
+    // Opens (in effect) a menu of the menu bar: the state rules run.
+    HMENU Open(int position) {
+        HMENU menu = Submenu(position);
+        SendMessageA(top_->frame(), WM_INITMENUPOPUP, (WPARAM)menu, position);
+        return menu;
+    }
+    static bool Enabled(HMENU menu, int id) { return !(GetMenuState(menu, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)); }
+    static bool Checked(HMENU menu, int id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+    static std::string Text(HMENU menu, int id) {
+        char text[256] = "";
+        GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
+        return text;
+    }
+    static int Default(HMENU menu) { return (int)GetMenuDefaultItem(menu, FALSE, 0); }
+    void Command(int id) { SendMessageA(top_->frame(), WM_COMMAND, id, 0); }
+    Graph_model& model() { return top_->model(); }
+    NodeId Page(const char* url) { return db_.FindNode(url, true); }
+    // Looking a page up would bring a deleted one back; this only looks.
+    NodeId Existing(const char* url) {
+        for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n))
+            if (strcmp(db_.Text(db_.Name(n)), url) == 0) return n;
+        return 0;
+    }
+    std::string StatusText() {
+        char text[512] = "";
+        // In simple mode the one text is part 0's.
+        SendMessageA(top_->status_bar(), SB_GETTEXTA, 0, (LPARAM)text);
+        return text;
+    }
+
+    TempDir dir_;
+    NodeDb db_;
+    std::unique_ptr<SkeindleTopwin> top_;
+    NodeId root_ = 0;
+};
+
+TEST_F(MainWindowTest, WithoutACurrentPageThePageCommandsAreDisabled) {
+    HMENU page = Open(3);
+    const int off[] = {CmdOpen, CmdOpenNewWindow, CmdShowLinks, CmdHideLinks, CmdNewAnnotation, CmdUpdate};
+    for (int id : off) EXPECT_FALSE(Enabled(page, id)) << id;
+    HMENU edit = Open(1);
+    EXPECT_FALSE(Enabled(edit, CmdCopyAddress));
+    EXPECT_EQ("&Delete", Text(edit, CmdDelete));
+    EXPECT_FALSE(Enabled(edit, CmdDelete));
+    EXPECT_EQ("&Undo\tCtrl+Z", Text(edit, CmdUndo));
+    EXPECT_FALSE(Enabled(edit, CmdUndo));
+    HMENU view = Open(2);
+    EXPECT_TRUE(Checked(view, CmdStatusBar));
+    EXPECT_EQ(CmdOptions, Default(view));
+    EXPECT_EQ(CmdExit, Default(Open(0)));
+    EXPECT_EQ(CmdHelpContents, Default(Open(4)));
+}
+
+TEST_F(MainWindowTest, PinDownFollowsTheCurrentPage) {
+    // The visited-sites root is pinned, and its pin is fixed.
+    model().MakeCurrent(root_);
+    HMENU page = Open(3);
+    EXPECT_TRUE(Checked(page, CmdPinDown));
+    EXPECT_FALSE(Enabled(page, CmdPinDown));
+    EXPECT_TRUE(Enabled(page, CmdOpen));
+    EXPECT_EQ(CmdOpen, Default(page));
+
+    NodeId plain = Page("http://plain.example/");
+    db_.SetFlags(plain, Pinned);
+    model().SetWorkspace(&db_);
+    model().MakeCurrent(plain);
+    page = Open(3);
+    EXPECT_TRUE(Checked(page, CmdPinDown));
+    EXPECT_TRUE(Enabled(page, CmdPinDown));
+    Command(CmdPinDown);
+    EXPECT_EQ(0, db_.TestFlags(plain, Pinned));
+    page = Open(3);
+    EXPECT_FALSE(Checked(page, CmdPinDown));
+}
+
+TEST_F(MainWindowTest, DeleteThenUndoThroughTheEditMenu) {
+    NodeId a = Page("http://a.example/");
+    db_.SetFlags(a, Pinned);
+    model().SetWorkspace(&db_);
+    model().MakeCurrent(a);
+    HMENU edit = Open(1);
+    EXPECT_EQ("&Delete page", Text(edit, CmdDelete));
+    EXPECT_TRUE(Enabled(edit, CmdDelete));
+    Command(CmdDelete);
+    EXPECT_TRUE(db_.TestFlags(a, Deleted) != 0);
+    EXPECT_EQ(-1, model().RowOf(a));
+    edit = Open(1);
+    EXPECT_EQ("&Undo delete page\tCtrl+Z", Text(edit, CmdUndo));
+    EXPECT_TRUE(Enabled(edit, CmdUndo));
+    Command(CmdUndo);
+    EXPECT_EQ(0, db_.TestFlags(a, Deleted));
+    edit = Open(1);
+    EXPECT_FALSE(Enabled(edit, CmdUndo));
+}
+
+TEST_F(MainWindowTest, UndoRecordsAPurgeOutdatedAreDroppedWhenTheMenuOpens) {
+    NodeId a = Page("http://a.example/");
+    db_.SetFlags(a, Pinned);
+    model().SetWorkspace(&db_);
+    model().MakeCurrent(a);
+    Command(CmdDelete);
+    model().SetWorkspace(0);
+    db_.Purge();
+    model().SetWorkspace(&db_);
+    HMENU edit = Open(1);
+    EXPECT_EQ("&Undo\tCtrl+Z", Text(edit, CmdUndo));
+    EXPECT_FALSE(Enabled(edit, CmdUndo));
+    EXPECT_TRUE(top_->undo_stack().Empty());
+}
+
+TEST_F(MainWindowTest, OpeningAGroupShowsItsLinksInsteadOfCallingTheBrowser) {
+    NodeRef(db_, Page("http://www.site.com/page")).FileUnderHost();
+    model().MakeCurrent(root_);
+    int row = model().RowOf(root_);
+    ASSERT_GE(row, 0);
+    ASSERT_EQ(row + 1, model().RowCount());
+    Command(CmdOpen);
+    EXPECT_TRUE(model().Row(row).expanded());
+    ASSERT_EQ(row + 2, model().RowCount());  // the "com" group below it
+    EXPECT_EQ(db_.FindNode("x-skeind-1:/h/com", false), model().Row(row + 1).node());
+}
+
+TEST_F(MainWindowTest, NewAnnotationCancelledIsRemovedAgain) {
+    NodeId page = Page("http://noted.example/");
+    db_.SetFlags(page, Pinned);
+    model().SetWorkspace(&db_);
+    model().MakeCurrent(page);
+    {
+        DialogPresser cancel("Annotation - Skeindle", IDCANCEL);
+        Command(CmdNewAnnotation);
+    }
+    NodeId note = Existing("x-skeind-1:/a/0");
+    ASSERT_NE(0u, note);
+    EXPECT_TRUE(db_.TestFlags(note, Deleted)) << "the cancelled note stayed";
+    EXPECT_EQ(-1, model().RowOf(note));
+    EXPECT_EQ(0u, db_.FirstOut(page));
+
+    {
+        DialogPresser ok("Annotation - Skeindle", IDOK, "Why this page matters");
+        Command(CmdNewAnnotation);
+    }
+    NodeId kept = Existing("x-skeind-1:/a/1");
+    ASSERT_NE(0u, kept);
+    EXPECT_EQ(0, db_.TestFlags(kept, Deleted));
+    EXPECT_STREQ("Why this page matters", db_.Text(db_.Title(kept)));
+    EXPECT_EQ(kept, db_.LinkNode(db_.FirstOut(page)));
+    EXPECT_EQ(kept, model().open_page());
+}
+
+TEST_F(MainWindowTest, StatusBarTogglesAndTheMapTakesItsPlace) {
+    HWND frame = top_->frame(), graph = top_->graph().window();
+    RECT client, map, bar;
+    GetClientRect(frame, &client);
+    GetWindowRect(top_->status_bar(), &bar);
+    GetClientRect(graph, &map);
+    EXPECT_TRUE(IsWindowVisible(top_->status_bar()));
+    RECT outer;
+    GetWindowRect(graph, &outer);
+    EXPECT_EQ(client.bottom - (bar.bottom - bar.top), outer.bottom - outer.top);
+
+    Command(CmdStatusBar);
+    EXPECT_FALSE(IsWindowVisible(top_->status_bar()));
+    GetWindowRect(graph, &outer);
+    EXPECT_EQ(client.bottom, outer.bottom - outer.top);
+    EXPECT_FALSE(Checked(Open(2), CmdStatusBar));
+    Command(CmdStatusBar);
+    EXPECT_TRUE(IsWindowVisible(top_->status_bar()));
+    EXPECT_TRUE(Checked(Open(2), CmdStatusBar));
+}
+
+TEST_F(MainWindowTest, BusySectionsNestAndDisableTheFrame) {
+    HWND graph = top_->graph().window();
+    top_->BeginBusy();
+    top_->BeginBusy();
+    EXPECT_FALSE(IsWindowEnabled(top_->frame()));
+    EXPECT_EQ((ULONG_PTR)LoadCursor(0, IDC_WAIT), GetClassLongPtrA(graph, GCLP_HCURSOR));
+    top_->EndBusy();
+    EXPECT_FALSE(IsWindowEnabled(top_->frame()));
+    top_->EndBusy();
+    EXPECT_TRUE(IsWindowEnabled(top_->frame()));
+    EXPECT_EQ((ULONG_PTR)LoadCursor(0, IDC_ARROW), GetClassLongPtrA(graph, GCLP_HCURSOR));
+    top_->EndBusy();  // one too many does nothing
+    EXPECT_EQ(0u, top_->busy_count());
+}
+
+TEST_F(MainWindowTest, ProgressSplitsTheBarAndItsEndEmptiesIt) {
+    HWND bar = top_->status_bar();
+    EXPECT_TRUE(SendMessageA(bar, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(1, top_->Progress(3, 10, "Checking pages"));
+    EXPECT_FALSE(SendMessageA(bar, SB_ISSIMPLE, 0, 0));
+    char text[128] = "";
+    SendMessageA(bar, SB_GETTEXTA, 1, (LPARAM)text);
+    EXPECT_STREQ("Checking pages", text);
+    // The owner-drawn part holds thousandths, not text.
+    char unused[64];
+    EXPECT_EQ(300, SendMessageA(bar, SB_GETTEXTA, 0, (LPARAM)unused));
+    top_->Progress(5, 10, "");  // an empty text keeps the last one
+    SendMessageA(bar, SB_GETTEXTA, 1, (LPARAM)text);
+    EXPECT_STREQ("Checking pages", text);
+    EXPECT_EQ(1, top_->Progress(0, 0, 0));
+    EXPECT_TRUE(SendMessageA(bar, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ("", StatusText());
+    EXPECT_TRUE(top_->window_flags() & kStatusEmpty);
+}
+
+TEST_F(MainWindowTest, TheCurrentPageAddressShowsInTheStatusBar) {
+    NodeId a = Page("http://shown.example/x");
+    db_.SetFlags(a, Pinned);
+    model().SetWorkspace(&db_);
+    model().MakeCurrent(a);
+    EXPECT_EQ("http://shown.example/x", StatusText());
+}
+
+TEST_F(MainWindowTest, ClosingWritesTheViewFlagsAndThePlace) {
+    SettingsKey window(SettingsKey::Program(), "window", true);
+    RegDeleteValueA(window.handle(), "flags");
+    model().set_view_flags(model().view_flags() | 0x0400 | 0x00C0);
+    MoveWindow(top_->frame(), 12, 34, 456, 321, TRUE);
+    DestroyWindow(top_->frame());
+    EXPECT_TRUE(top_->window_flags() & kWindowClosing);
+    SettingsKey read(SettingsKey::Program(), "window", false);
+    EXPECT_EQ((int32_t)((61 | 0x0400 | 0x00C0) & 0xFF3F), read.ReadNumber("flags", -1));
+    EXPECT_EQ(12, read.ReadNumber("x", -1));
+    EXPECT_EQ(34, read.ReadNumber("y", -1));
+    EXPECT_EQ(456, read.ReadNumber("x-size", -1));
+    EXPECT_EQ(321, read.ReadNumber("y-size", -1));
+}
+
+}  // namespace
