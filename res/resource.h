@@ -171,4 +171,26 @@
 #define IDB_LINK_GLYPHS                 118
 #define IDB_PAGE_ICONS                  121
 
+/* Dialogs and their controls, the program icon and the About picture
+   (res/dialogs.rc). */
+#define IDI_PROGRAM                     103
+#define IDD_ABOUT                       107
+#define IDD_ANNOTATION                  117
+#define IDD_VIEW_PAGE                   119
+#define IDB_ABOUT_PICTURE               146
+#define IDC_ABOUT_PICTURE               1000
+#define IDC_ABOUT_TEXT                  1001
+#define IDC_ABOUT_ICON                  1004
+#define IDC_ANNOTATION_TITLE            1010
+#define IDC_ANNOTATION_CONTENT          1016
+#define IDC_ANNOTATION_TO               1019
+#define IDC_SHOW_NORMAL_LINKS           1020
+#define IDC_SHOW_ANNOTATIONS            1021
+#define IDC_SHOW_SEARCHES               1022
+#define IDC_SHOW_REDIRECTIONS           1023
+#define IDC_SHOW_INLINE_IMAGES          1024
+#define IDC_SHOW_GENERIC_LINKS          1025
+#define IDC_REATTACH_TO_OPEN_PAGE       1026
+#define IDC_KEEP_LINKED_PAGE_PLACE      1027
+
 #endif /* SKEIND_RES_RESOURCE_H */

@@ -3,11 +3,15 @@
 
     make_bitmaps.py icons SOURCE OUT.bmp CELL_W CELL_H [--twins]
     make_bitmaps.py mono SOURCE OUT.bmp
+    make_bitmaps.py picture SOURCE OUT.bmp
+    make_bitmaps.py icon SOURCE OUT.ico
 
 icons: a colour strip of two rows of cells, the pictures on white above and
 the same pictures on magenta below; pixels that differ between the rows are
 the transparent ones. With --twins every picture is followed by a twin that
-carries a red plus. mono: a one-bit bitmap, k black and . white.
+carries a red plus. mono: a one-bit bitmap, k black and . white. picture:
+one plain colour bitmap, . white. icon: an icon file with one image per
+picture, each at its own size, . transparent.
 """
 import struct
 import sys
@@ -122,11 +126,63 @@ def mono(source, out):
     write_bmp(out, w, h, 1, palette, data)
 
 
+def picture(source, out):
+    p = read_pictures(source)[0]
+    w, h = len(p[0]), len(p)
+    check([p], w, h, source)
+    write_bmp24(out, w, h, lambda x, y: COLOURS.get(p[y][x], TOP_BACKGROUND))
+
+
+def icon_image(p):
+    """One image of an icon file: its header, the colours with their alpha
+    (bottom-up, 32 bits a pixel) and the AND mask (1 where transparent)."""
+    w, h = len(p[0]), len(p)
+    colours = bytearray()
+    mask = bytearray()
+    mask_stride = ((w + 31) // 32) * 4
+    for y in range(h - 1, -1, -1):
+        mask_row = bytearray(mask_stride)
+        for x in range(w):
+            ch = p[y][x]
+            if ch == '.':
+                colours += bytes((0, 0, 0, 0))
+                mask_row[x // 8] |= 0x80 >> (x % 8)
+            else:
+                r, g, b = COLOURS[ch]
+                colours += bytes((b, g, r, 255))
+        mask += mask_row
+    # The header's height counts the colours and the mask together.
+    header = struct.pack('<IiiHHIIiiII', 40, w, 2 * h, 1, 32, 0, len(colours) + len(mask), 0, 0, 0, 0)
+    return header + colours + mask
+
+
+def icon(source, out):
+    pictures = read_pictures(source)
+    for p in pictures:
+        check([p], len(p[0]), len(p), source)
+        if len(p[0]) > 256 or len(p) > 256:
+            sys.exit('%s: an icon image is at most 256 x 256' % source)
+    images = [icon_image(p) for p in pictures]
+    directory = struct.pack('<HHH', 0, 1, len(images))
+    offset = len(directory) + 16 * len(images)
+    entries, data = b'', b''
+    for p, image in zip(pictures, images):
+        w, h = len(p[0]), len(p)
+        entries += struct.pack('<BBBBHHII', w % 256, h % 256, 0, 0, 1, 32, len(image), offset + len(data))
+        data += image
+    with open(out, 'wb') as f:
+        f.write(directory + entries + data)
+
+
 def main(argv):
     if len(argv) >= 6 and argv[1] == 'icons':
         icons(argv[2], argv[3], int(argv[4]), int(argv[5]), '--twins' in argv[6:])
     elif len(argv) == 4 and argv[1] == 'mono':
         mono(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == 'picture':
+        picture(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == 'icon':
+        icon(argv[2], argv[3])
     else:
         sys.exit(__doc__)
 
