@@ -43,8 +43,15 @@ protected:
     }
     static void TearDownTestSuite() { WSACleanup(); }
 
-    // Starts skeind.exe on `workspace` and waits for its main window.
+    // Starts skeind.exe on `workspace` and waits for its main window. A
+    // named file that does not exist would be asked about first, so it is
+    // made beforehand.
     HWND StartOn(Program& program, const std::string& workspace) {
+        std::string path = dir_.File(workspace.c_str());
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            NodeDb db;
+            if (!db.CreateWorkspace(path.c_str())) return 0;
+        }
         if (!program.Start(BesideThisProgram("skeind.exe"), workspace, dir_.path())) return 0;
         return ProbeWaitForWindow(kMainClass, "Skeindle", program.pid(), kTimeout);
     }

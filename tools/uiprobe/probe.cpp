@@ -1,5 +1,7 @@
 #include "tools/uiprobe/probe.h"
 
+#include <commctrl.h>
+
 #include <string.h>
 
 namespace {
@@ -115,7 +117,38 @@ bool ProbeSendCommand(HWND window, int id) {
 
 bool ProbeCloseWindow(HWND window) { return PostMessageA(window, WM_CLOSE, 0, 0) != 0; }
 
+// A status bar's part text is asked for with a pointer that the bar
+// writes through, in its own process: the buffer is made there and read
+// back. WM_GETTEXT would give only the first part of the split bar, not
+// the text of simple mode.
+static std::string RemoteStatusPart(HWND bar, int part) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bar, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return std::string();
+    const SIZE_T size = 4096;
+    std::string text;
+    void* remote = VirtualAllocEx(process, NULL, size, MEM_COMMIT, PAGE_READWRITE);
+    if (remote) {
+        DWORD_PTR length = 0;
+        if (SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, part, 0, SMTO_ABORTIFHUNG, 5000, &length) &&
+            LOWORD(length) < size &&
+            SendMessageTimeoutA(bar, SB_GETTEXTA, part, (LPARAM)remote, SMTO_ABORTIFHUNG, 5000, &length)) {
+            std::vector<char> local(size, 0);
+            SIZE_T got = 0;
+            if (ReadProcessMemory(process, remote, local.data(), size - 1, &got)) text = local.data();
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
 std::string ProbeStatusText(HWND top) {
     HWND bar = FindWindowExA(top, NULL, "msctls_statusbar32", NULL);
-    return bar ? ProbeWindowText(bar) : std::string();
+    if (!bar) return std::string();
+    // In simple mode part 0 holds the one text; split, part 0 is the
+    // progress drawing and the text is part 1's.
+    bool simple = SendMessageA(bar, SB_ISSIMPLE, 0, 0) != 0;
+    return RemoteStatusPart(bar, simple ? 0 : 1);
 }
