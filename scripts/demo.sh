@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# demo.sh: opens the map window on a fresh workspace and plays the sample
+# demo.sh: starts Skeindle on a fresh workspace and plays the sample
 # browsing session of demo/session.txt into it as the shim's datagrams, a
-# page at a time, so the pages can be watched arriving. On a real display
-# the window stays until it is closed; without one (under xvfb-run) a
-# picture of the result is saved as build/demo/map.png.
+# page at a time, then opens the map row by row with the keys a user would
+# press. On a real display the window stays until it is closed; without
+# one (under xvfb-run) a picture of the result is saved as
+# build/demo/map.png.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 . "$top/scripts/wine.sh"
@@ -11,18 +12,26 @@ if [ "${1:-}" != "--inside" ]; then
   if [ -n "${DISPLAY:-}" ]; then bash "$0" --inside; else with_display bash "$0" --inside --picture; fi
   exit
 fi
+bin="$top/build/win64/bin"
 mkdir -p "$top/build/demo"
-rm -f "$top/build/demo/demo.sk1"
+cd "$top/build/demo"
+rm -f demo.sk1
 wine_start "$top/build/win64/wineprefix"
-"$WINE" "$top/build/win64/bin/graphhost.exe" "$top/build/demo/demo.sk1" &
-host=$!
-sleep 3
-"$WINE" "$top/build/win64/bin/shimsend.exe" "$top/demo/session.txt"
+# A new workspace first, so that the program does not ask about the name.
+"$WINE" "$bin/skeind.exe" demo.sk1 &
+program=$!
+"$WINE" "$bin/uiprobe.exe" press Yes -timeout 20000 >/dev/null
+"$WINE" "$bin/uiprobe.exe" window -class "QMR Skeindle" -timeout 20000 >/dev/null
+"$WINE" "$bin/shimsend.exe" "$top/demo/session.txt"
+# Show the links of each row in turn, from the visited sites down.
+"$WINE" "$bin/uiprobe.exe" keys "$(printf 'right down %.0s' $(seq 30)) home" -class "QMR Skeindle"
 if [ "${2:-}" = "--picture" ]; then
   sleep 2
-  import -window root -crop 640x480+0+0 "$top/build/demo/map.png"
+  import -window root -crop 520x392+40+48 "$top/build/demo/map.png"
   echo "demo: the map is in build/demo/map.png"
+  "$WINE" "$bin/uiprobe.exe" close -class "QMR Skeindle" >/dev/null || true
+  wait "$program" || true
   wine_stop
 else
-  wait "$host" || true
+  wait "$program" || true
 fi
