@@ -275,6 +275,42 @@ TEST_F(MainWindowTest, TheCurrentPageAddressShowsInTheStatusBar) {
     EXPECT_EQ("http://shown.example/x", StatusText());
 }
 
+TEST_F(MainWindowTest, PopupMenuSelectsTheRowUnderThePointAndShowsItsPageCommands) {
+    NodeId a = Page("http://popup.example/");
+    db_.SetFlags(a, Pinned);
+    model().SetWorkspace(&db_);
+    int row = model().RowOf(a);
+    ASSERT_GE(row, 0);
+    HWND graph = top_->graph().window();
+    POINT at = {60, row * top_->graph().row_height() + top_->graph().row_height() / 2};
+    ClientToScreen(graph, &at);
+
+    // The menu is modal: a second thread reads it while it shows, then
+    // cancels it as a click elsewhere would.
+    UINT open_state = 0xFFFF, pin_state = 0xFFFF;
+    int items = -1;
+    std::thread reader([&] {
+        for (int waited = 0; waited < 10000; waited += 20) {
+            HWND menu_window = FindWindowA("#32768", 0);
+            HMENU menu = menu_window ? (HMENU)SendMessageA(menu_window, MN_GETHMENU, 0, 0) : 0;
+            if (menu) {
+                items = GetMenuItemCount(menu);
+                open_state = GetMenuState(menu, CmdOpen, MF_BYCOMMAND);
+                pin_state = GetMenuState(menu, CmdPinDown, MF_BYCOMMAND);
+                break;
+            }
+            Sleep(20);
+        }
+        PostMessageA(top_->frame(), WM_CANCELMODE, 0, 0);
+    });
+    SendMessageA(top_->frame(), WM_CONTEXTMENU, (WPARAM)graph, MAKELPARAM(at.x, at.y));
+    reader.join();
+    EXPECT_EQ(a, model().current_page());
+    EXPECT_EQ(13, items);  // the Page submenu, separators included
+    EXPECT_FALSE(open_state & (MF_GRAYED | MF_DISABLED));
+    EXPECT_TRUE(pin_state & MF_CHECKED);
+}
+
 TEST_F(MainWindowTest, ClosingWritesTheViewFlagsAndThePlace) {
     SettingsKey window(SettingsKey::Program(), "window", true);
     RegDeleteValueA(window.handle(), "flags");
