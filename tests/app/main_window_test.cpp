@@ -29,8 +29,9 @@ public:
 private:
     void Run(const char* caption, int button, const char* title_text) {
         for (int waited = 0; waited < 10000; waited += 20) {
+            // Visible only once its fields are filled in.
             HWND box = FindWindowA("#32770", caption);
-            if (box) {
+            if (box && IsWindowVisible(box)) {
                 if (title_text) SetDlgItemTextA(box, 1010, title_text);
                 found_ = true;
                 PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
