@@ -80,6 +80,19 @@ protected:
     void Command(int id) { SendMessageA(top_->frame(), WM_COMMAND, id, 0); }
     Graph_model& model() { return top_->model(); }
     NodeId Page(const char* url) { return db_.FindNode(url, true); }
+    // A pinned page, shown at the top level of a display built afresh.
+    NodeId PinnedRow(const char* url) {
+        NodeId page = Page(url);
+        db_.SetFlags(page, Pinned);
+        model().SetWorkspace(&db_);
+        return page;
+    }
+    // The same, made the current page.
+    NodeId PinnedCurrent(const char* url) {
+        NodeId page = PinnedRow(url);
+        model().MakeCurrent(page);
+        return page;
+    }
     // Looking a page up would bring a deleted one back; this only looks.
     NodeId Existing(const char* url) {
         for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n))
@@ -125,10 +138,7 @@ TEST_F(MainWindowTest, PinDownFollowsTheCurrentPage) {
     EXPECT_TRUE(Enabled(page, CmdOpen));
     EXPECT_EQ(CmdOpen, Default(page));
 
-    NodeId plain = Page("http://plain.example/");
-    db_.SetFlags(plain, Pinned);
-    model().SetWorkspace(&db_);
-    model().MakeCurrent(plain);
+    NodeId plain = PinnedCurrent("http://plain.example/");
     page = Open(3);
     EXPECT_TRUE(Checked(page, CmdPinDown));
     EXPECT_TRUE(Enabled(page, CmdPinDown));
@@ -139,10 +149,7 @@ TEST_F(MainWindowTest, PinDownFollowsTheCurrentPage) {
 }
 
 TEST_F(MainWindowTest, DeleteThenUndoThroughTheEditMenu) {
-    NodeId a = Page("http://a.example/");
-    db_.SetFlags(a, Pinned);
-    model().SetWorkspace(&db_);
-    model().MakeCurrent(a);
+    NodeId a = PinnedCurrent("http://a.example/");
     HMENU edit = Open(1);
     EXPECT_EQ("&Delete page", Text(edit, CmdDelete));
     EXPECT_TRUE(Enabled(edit, CmdDelete));
@@ -159,10 +166,7 @@ TEST_F(MainWindowTest, DeleteThenUndoThroughTheEditMenu) {
 }
 
 TEST_F(MainWindowTest, UndoRecordsAPurgeOutdatedAreDroppedWhenTheMenuOpens) {
-    NodeId a = Page("http://a.example/");
-    db_.SetFlags(a, Pinned);
-    model().SetWorkspace(&db_);
-    model().MakeCurrent(a);
+    NodeId a = PinnedCurrent("http://a.example/");
     Command(CmdDelete);
     model().SetWorkspace(0);
     db_.Purge();
@@ -186,10 +190,7 @@ TEST_F(MainWindowTest, OpeningAGroupShowsItsLinksInsteadOfCallingTheBrowser) {
 }
 
 TEST_F(MainWindowTest, NewAnnotationCancelledIsRemovedAgain) {
-    NodeId page = Page("http://noted.example/");
-    db_.SetFlags(page, Pinned);
-    model().SetWorkspace(&db_);
-    model().MakeCurrent(page);
+    NodeId page = PinnedCurrent("http://noted.example/");
     {
         DialogPresser cancel("Annotation - Skeindle", IDCANCEL);
         Command(CmdNewAnnotation);
@@ -269,17 +270,12 @@ TEST_F(MainWindowTest, ProgressSplitsTheBarAndItsEndEmptiesIt) {
 }
 
 TEST_F(MainWindowTest, TheCurrentPageAddressShowsInTheStatusBar) {
-    NodeId a = Page("http://shown.example/x");
-    db_.SetFlags(a, Pinned);
-    model().SetWorkspace(&db_);
-    model().MakeCurrent(a);
+    NodeId a = PinnedCurrent("http://shown.example/x");
     EXPECT_EQ("http://shown.example/x", StatusText());
 }
 
 TEST_F(MainWindowTest, PopupMenuSelectsTheRowUnderThePointAndShowsItsPageCommands) {
-    NodeId a = Page("http://popup.example/");
-    db_.SetFlags(a, Pinned);
-    model().SetWorkspace(&db_);
+    NodeId a = PinnedRow("http://popup.example/");
     int row = model().RowOf(a);
     ASSERT_GE(row, 0);
     HWND graph = top_->graph().window();
