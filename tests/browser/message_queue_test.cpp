@@ -8,57 +8,18 @@
 #include <vector>
 
 #include "browser/message_queue.h"
+#include "tests/browser/recording_tattler.h"
 
 namespace {
 
-class RecordingTattler : public ATattler {
+// Posts one more message when a browser is announced.
+class PostingTattler : public RecordingTattler {
 public:
-    std::vector<std::string> calls;
-    MessageQueue* queue = nullptr;  // posts one more message on NewBrowser
-
-    void Add(std::ostringstream& s) { calls.push_back(s.str()); }
-    void UrlEcho(const char* url, const char* mime, uint32_t window, const char* referrer) override {
-        std::ostringstream s;
-        s << "echo " << url << ' ' << mime << ' ' << window << ' ' << (referrer ? referrer : "-");
-        Add(s);
-    }
+    MessageQueue* queue = nullptr;
     void NewBrowser(uint32_t v) override {
-        std::ostringstream s;
-        s << "new " << v;
-        Add(s);
+        RecordingTattler::NewBrowser(v);
         if (queue) queue->Post(new MLostBrowser(1));
     }
-    void LostBrowser(uint32_t v) override {
-        std::ostringstream s;
-        s << "lost " << v;
-        Add(s);
-    }
-    void BeginProgress(uint32_t w, const char* t) override {
-        std::ostringstream s;
-        s << "begin " << w << ' ' << (t ? t : "-");
-        Add(s);
-    }
-    void SetProgressRange(uint32_t w, uint32_t m) override {
-        std::ostringstream s;
-        s << "range " << w << ' ' << m;
-        Add(s);
-    }
-    void MakingProgress(uint32_t w, const char* t, uint32_t a) override {
-        std::ostringstream s;
-        s << "making " << w << ' ' << (t ? t : "-") << ' ' << a;
-        Add(s);
-    }
-    void EndProgress(uint32_t w) override {
-        std::ostringstream s;
-        s << "end " << w;
-        Add(s);
-    }
-    void OpenUrlResult(uint32_t t, uint32_t w) override {
-        std::ostringstream s;
-        s << "result " << t << ' ' << w;
-        Add(s);
-    }
-    void StatusText(const char*) override {}
 };
 
 struct CountingWakeUp : AWakeUp {
@@ -92,7 +53,7 @@ TEST(MessageQueue, DeliversEachMessageToItsOperationInOrder) {
 }
 
 TEST(MessageQueue, WhatADeliveryPostsIsDeliveredByTheSameDrain) {
-    RecordingTattler t;
+    PostingTattler t;
     CountingWakeUp wake;
     MessageQueue q(&wake, &t);
     t.queue = &q;
