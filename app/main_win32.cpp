@@ -12,6 +12,8 @@
 #include "app/messages_win32.h"
 #include "app/skeindle_topwin.h"
 #include "app/startup.h"
+#include "browser/browser_link_win32.h"
+#include "browser/dde_instance_win32.h"
 #include "observe/db_client.h"
 #include "observe/settings.h"
 #include "observe/shim_listener.h"
@@ -22,6 +24,8 @@ static const char kDefaultWorkspace[] = "default.sk1";
 // Made before anything else runs and kept until the end: the program's
 // settings key, and the table of running copies and their workspaces.
 static SettingsKey& g_program_key = SettingsKey::Program();
+// The DDE library, up before the main part runs and down after it ends.
+static DdeInstance& g_dde = DdeInstance::Process();
 static InstanceRegistry& g_instances = InstanceRegistry::Process();
 
 static int RunMessageLoop(HINSTANCE instance, HWND frame) {
@@ -65,6 +69,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
         return start.exit_code;
     }
     top->ShowStatusText("");
+    std::unique_ptr<BrowserLink> browser(new BrowserLink(top->frame(), kBrowserMessage, top.get(), "skeind"));
+    top->set_browser_link(browser.get());
     top->AttachWorkspace(start.workspace.get(), start.name.c_str());
 
     // A port taken by another program costs only the shim's reports.
@@ -75,6 +81,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
 
     int code = RunMessageLoop(instance, top->frame());
 
+    top->set_browser_link(0);
+    browser.reset();
     top.reset();
     listener->Stop();
     listener.reset();

@@ -20,6 +20,7 @@
 #include "store/instance_registry.h"
 #include "store/nodedb.h"
 
+class BrowserLink;
 class ShimListener;
 
 // Private window messages of the main window.
@@ -56,6 +57,11 @@ public:
     void AttachWorkspace(NodeDb* workspace, const char* file_name);
     // Where new traffic is read from when its message arrives.
     void set_listener(ShimListener* listener) { listener_ = listener; }
+    // The browser the map follows and opens pages in; none until start-up
+    // has made the link.
+    void set_browser_link(BrowserLink* link) { browser_ = link; }
+    // Shows the text; an empty one lets the browser's address be shown.
+    void ShowStatusText(const char* text) override;
 
     LvGraphWin& graph() { return graph_; }
     Graph_model& model() { return graph_.model(); }
@@ -88,6 +94,7 @@ private:
     void CreateChildren();
     void ReceiveTraffic();
     void Synchronise(int mode);
+    void ShowAddress(const char* url);
     void TimerTick();
     void ShowPopupMenu(int x, int y);
     void MenuHelp(UINT item, UINT flags, HMENU menu);
@@ -114,6 +121,8 @@ private:
     uint32_t last_open_window_;  // browser window of the last plain Open
     bool in_menu_;
     ShimListener* listener_;
+    BrowserLink* browser_;
+    bool status_text_shown_;  // a text other than an address is in the status bar
     NodeDb* workspace_;
     std::string file_name_;
 };

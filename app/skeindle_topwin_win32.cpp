@@ -4,9 +4,14 @@
 
 #include <commctrl.h>
 #include <stdio.h>
+#include <string.h>
 
+#include "browser/browser_link_win32.h"
 #include "observe/settings.h"
 #include "observe/shim_listener.h"
+#include "observe/content_type.h"
+#include "observe/url.h"
+#include "store/node_ref.h"
 #include "res/resource.h"
 #include "res/strings.h"
 #include "store/instance_registry.h"
@@ -14,6 +19,13 @@
 const char kMainWindowClass[] = "QMR Skeindle";
 
 namespace {
+
+// Whether a live page includes `page` (an image shown inside it).
+bool IncludedByAnyPage(AWorkspace& w, NodeId page) {
+    for (LinkId l = w.FirstIn(page); l != 0; l = w.NextLink(l))
+        if (w.LinkKindOf(l) == LinkInclude) return true;
+    return false;
+}
 
 // The popup menus of the menu bar, by position, and their help texts.
 const int kPopupHelp[] = {IDS_POPUP_FILE, IDS_POPUP_EDIT, IDS_POPUP_VIEW, IDS_POPUP_PAGE, IDS_POPUP_HELP};
@@ -29,6 +41,8 @@ SkeindleTopwin::SkeindleTopwin(HINSTANCE instance, InstanceRegistry* registry)
       last_open_window_(0),
       in_menu_(false),
       listener_(0),
+      browser_(0),
+      status_text_shown_(false),
       workspace_(0) {
     model().set_view_flags(kDefaultViewFlags);
 }
@@ -154,6 +168,9 @@ LRESULT SkeindleTopwin::FrameMessage(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     case kActivateMessage:
         return SetForegroundWindow(frame_);
+    case kBrowserMessage:
+        if (browser_) browser_->DrainBrowserMessages();
+        return 0;
     default:
         break;
     }
@@ -167,11 +184,42 @@ void SkeindleTopwin::ReceiveTraffic() {
     model().RefreshChanged();
 }
 
-// The browser's page becomes the map's open page. There is no browser link
-// until the program can talk to a browser, and without one there is
-// nothing to ask.
-void SkeindleTopwin::Synchronise(int) {
-    if (in_menu_) return;
+// The browser's page becomes the map's open page. Mode 0 is the timer's,
+// 1 after traffic or attaching, 2 after the annotation dialog.
+void SkeindleTopwin::Synchronise(int mode) {
+    if (in_menu_ || browser_ == 0) return;
+    std::string url = browser_->GetWindowUrl(mode, frame_, 0xFFFFFFFFu);
+    Graph_model& m = model();
+    AWorkspace* w = m.workspace();
+    if (!url.empty() && w) {
+        NodeId page = w->FindNode(url.c_str(), true);
+        if (page && page != m.open_page()) {
+            NodeRef(*w, page).FileUnderHost();
+            m.SetOpenPage(page);
+        }
+    }
+    if (status_text_shown_) return;
+    if (url.empty() && w) {
+        NodeId page = m.current_page() ? m.current_page() : m.open_page();
+        if (page) url = w->Text(w->Name(page));
+    }
+    ShowAddress(url.c_str());
+}
+
+// A file: page as its local file name with backslashes, else the URL.
+void SkeindleTopwin::ShowAddress(const char* url) {
+    UrlBuffer path;
+    if (LocalPathOfUrl(url, &path)) {
+        for (char* c = path.text; *c; ++c)
+            if (*c == '/') *c = '\\';
+        url = path.text;
+    }
+    Topwin::ShowStatusText(url);
+}
+
+void SkeindleTopwin::ShowStatusText(const char* text) {
+    status_text_shown_ = text != 0 && text[0] != 0;
+    Topwin::ShowStatusText(text);
 }
 
 void SkeindleTopwin::TimerTick() {
@@ -210,7 +258,25 @@ void SkeindleTopwin::Closing() {
 
 // --- ATattler. The browser link delivers these once there is one.
 
-void SkeindleTopwin::UrlEcho(const char*, const char*, uint32_t, const char*) {}
+// The browser shows a page: record it and make it the map's open page,
+// unless it is only part of another page.
+void SkeindleTopwin::UrlEcho(const char* url, const char* mime, uint32_t window, const char* referrer) {
+    Graph_model& m = model();
+    AWorkspace* w = m.workspace();
+    if (w == 0 || url == 0) return;
+    NodeId page = w->FindNode(url, true);
+    if (page == 0) return;
+    const char* type = mime ? mime : "";
+    bool parser = strcmp(type, "internal/parser") == 0;
+    if (w->ContentType(page) == 0 && !parser) w->SetContentType(page, ContentTypeOfMime(type));
+    if (window == 0xFFFFFFFFu) return;
+    bool text = strncmp(type, "text/", 5) == 0;
+    if (referrer && referrer[0] && !text && !parser) return;  // an inline part of another page
+    NodeRef(*w, page).FileUnderHost();
+    if (strncmp(type, "image/", 6) == 0 && IncludedByAnyPage(*w, page)) return;
+    if (page != m.open_page()) m.SetOpenPage(page);
+}
+
 void SkeindleTopwin::NewBrowser(uint32_t) { Synchronise(1); }
 void SkeindleTopwin::LostBrowser(uint32_t) { model().SetOpenPage(0); }
 void SkeindleTopwin::BeginProgress(uint32_t, const char*) {}

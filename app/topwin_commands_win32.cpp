@@ -6,6 +6,7 @@
 
 #include "app/annotation_dialog.h"
 #include "app/skeindle_topwin.h"
+#include "browser/browser_link_win32.h"
 #include "observe/settings.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -93,10 +94,14 @@ void SkeindleTopwin::OpenPage(NodeId page, bool new_window) {
         Synchronise(2);
         return;
     }
-    // Any other page goes to the browser, through the browser link, which
-    // comes with browser control; until then there is no browser to open
-    // it in.
-    (void)new_window;
+    if (browser_ == 0) return;
+    // Back to the window the last plain Open used, when the browser still
+    // has it.
+    if (!new_window && last_open_window_ != 0 && browser_->ActivateWindow(frame_, last_open_window_) != 0)
+        last_open_window_ = 0;
+    uint32_t window = new_window ? 0 : 0xFFFFFFFFu;
+    uint32_t took = browser_->OpenUrl(frame_, w->Text(w->Name(page)), window, 0);
+    if (!new_window && took != 0 && took < 0x80000000u) last_open_window_ = took;
 }
 
 void SkeindleTopwin::NewAnnotation() {

@@ -6,11 +6,7 @@
 namespace {
 
 HDDEDATA CALLBACK ServerCallback(UINT type, UINT format, HCONV conversation, HSZ topic, HSZ item, HDDEDATA data,
-                                 ULONG_PTR transaction, ULONG_PTR) {
-    if (type == XTYP_XACT_COMPLETE) {
-        DdeInstance::Process().Completed((DWORD)transaction, data);
-        return 0;
-    }
+                                 ULONG_PTR, ULONG_PTR) {
     BrowserLink* link = DdeInstance::Process().link();
     if (link == 0) return 0;
     return link->Serve(type, format, conversation, topic, item, data);
@@ -63,57 +59,15 @@ std::string DdeInstance::QueryString(HSZ handle) const {
 
 bool DdeInstance::Transact(HCONV conversation, HSZ item, UINT type, std::string* reply) {
     reply->clear();
-    Waiting w = {0, false, false, std::string()};
-    // Held for the whole wait: the other side reads the item's text while
-    // we wait, and the library lets go of it once early.
-    DdeKeepStringHandle(id_, item);
-    HDDEDATA started = DdeClientTransaction(0, 0, conversation, item, CF_TEXT, type, TIMEOUT_ASYNC, &w.id);
-    if (started == 0) {
-        DdeFreeStringHandle(id_, item);
-        return false;
+    HDDEDATA data = DdeClientTransaction(0, 0, conversation, item, CF_TEXT, type, kDdeTimeout, 0);
+    if (data == 0) return false;
+    if (type != XTYP_REQUEST) return true;  // a poke's answer is no data
+    DWORD size = 0;
+    const BYTE* bytes = DdeAccessData(data, &size);
+    if (bytes) {
+        reply->assign((const char*)bytes, size);
+        DdeUnaccessData(data);
     }
-    waiting_.push_back(&w);
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (!w.done && PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                // Leave it for the loop that waits for it.
-                PostQuitMessage((int)msg.wParam);
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        DWORD spent = GetTickCount() - start;
-        if (w.done || spent >= kDdeTimeout) break;
-        MsgWaitForMultipleObjects(0, 0, FALSE, kDdeTimeout - spent, QS_ALLINPUT);
-    }
-    // Gone from the list whatever happened (inner waits end first).
-    for (size_t i = waiting_.size(); i-- > 0;)
-        if (waiting_[i] == &w) waiting_.erase(waiting_.begin() + (long)i);
-    DdeFreeStringHandle(id_, item);
-    if (!w.done) {
-        DdeAbandonTransaction(id_, conversation, w.id);
-        return false;
-    }
-    reply->swap(w.data);
-    return w.has_data;
-}
-
-void DdeInstance::Completed(DWORD transaction, HDDEDATA data) {
-    for (size_t i = 0; i < waiting_.size(); ++i) {
-        Waiting* w = waiting_[i];
-        if (w->id != transaction || w->done) continue;
-        w->done = true;
-        // The data is the library's, and only until the callback returns.
-        DWORD size = 0;
-        const BYTE* bytes = data ? DdeAccessData(data, &size) : 0;
-        if (bytes) {
-            w->has_data = true;
-            w->data.assign((const char*)bytes, size);
-            DdeUnaccessData(data);
-        }
-        return;
-    }
+    DdeFreeDataHandle(data);
+    return bytes != 0;
 }

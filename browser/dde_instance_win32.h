@@ -10,7 +10,6 @@
 #include <ddeml.h>
 
 #include <string>
-#include <vector>
 
 #include "browser/verb_table.h"
 
@@ -43,12 +42,9 @@ public:
     std::string QueryString(HSZ handle) const;
 
     // One transaction with the conversation, waited for at most
-    // kDdeTimeout while this thread's messages keep being dispatched, so
-    // that windows stay alive while a browser is slow. Gives the reply's
-    // bytes (empty for none) and whether a reply came.
+    // kDdeTimeout. Gives the reply's bytes (empty for none) and whether a
+    // reply came.
     bool Transact(HCONV conversation, HSZ item, UINT type, std::string* reply);
-    // A transaction ended (called from the DDE callback).
-    void Completed(DWORD transaction, HDDEDATA data);
 
     BrowserLink* link() const { return link_; }
     void set_link(BrowserLink* link) { link_ = link; }
@@ -62,14 +58,6 @@ private:
     DWORD id_;
     UINT init_result_;
     HSZ verbs_[kVerbCount];
-    // The transactions being waited for, innermost last.
-    struct Waiting {
-        DWORD id;
-        bool done;
-        bool has_data;
-        std::string data;
-    };
-    std::vector<Waiting*> waiting_;
     BrowserLink* link_;
 };
 
