@@ -82,7 +82,8 @@ uint32_t DbClient::Request(uint32_t id, const char* url, int) {
     if (workspace_ == 0 || url == 0) return 0;
     UrlBuffer canonical;
     CanonicalUrl(url, &canonical);
-    NodeId page = workspace_->FindNode(canonical.text, true);
+    // An empty URL names no page.
+    NodeId page = canonical.text[0] != 0 ? workspace_->FindNode(canonical.text, true) : 0;
     if (page == 0) return 0;
     ConnectionSlot* s = SlotOf(id);
     s->workspace = workspace_;

@@ -149,8 +149,9 @@ int NodeDb::Compare(const char* url, NodeId node) const {
     return strcmp(url, name);  // byte-wise, as unsigned characters
 }
 
+// An empty URL names no page: it is never made, so never found either.
 NodeId NodeDb::FindNode(const char* url, bool create) {
-    if (!IsOpen() || url == 0) return 0;
+    if (!IsOpen() || url == 0 || url[0] == 0) return 0;
     std::string stable;
     if (create && InMapping(url)) {
         stable = url;

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "observe/content_type.h"
 #include "store/nodedb.h"
+#include "store/undo.h"
 #include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
 
@@ -34,6 +36,34 @@ protected:
         return false;
     }
 
+    // How many nodes the workspace holds, and whether one has no name.
+    size_t NodeCount() {
+        size_t n = 0;
+        for (NodeId x = db_.FirstNode(); x; x = db_.NextNode(x)) ++n;
+        return n;
+    }
+    bool AnyEmptyName() {
+        for (NodeId x = db_.FirstNode(); x; x = db_.NextNode(x))
+            if (db_.Text(db_.Name(x))[0] == 0) return true;
+        return false;
+    }
+    bool HasConnection(uint32_t id) {
+        for (int i = 0; i < client_.count(); ++i)
+            if (client_.slot(i).connection_id == id) return true;
+        return false;
+    }
+    // Every report but Request and Close on connection `id`, each with an
+    // answer of 0 expected: none of them may reach a page.
+    void ExpectEveryReportRefused(uint32_t id) {
+        EXPECT_EQ(0u, client_.Status(id, 200));
+        EXPECT_EQ(0u, client_.Base(id, "http://elsewhere/base/"));
+        EXPECT_EQ(0u, client_.ContentType(id, "text/html"));
+        EXPECT_EQ(0u, client_.Link(id, "http://h/linked.html", LT_ANCHOR, "anchor"));
+        EXPECT_EQ(0u, client_.Title(id, "late title", TT_TITLE));
+        EXPECT_EQ(0u, client_.MarkPage(id, 0));
+        EXPECT_EQ(0u, Find("http://h/linked.html"));
+    }
+
     TempDir dir_;
     NodeDb db_;
     DbClient client_{&db_};
@@ -51,6 +81,16 @@ TEST_F(DbClientTest, RequestBindsTheConnectionToItsCanonicalPage) {
     EXPECT_EQ(Find("http://example.com/c.html"), client_.slot(0).page);
     EXPECT_EQ(0u, client_.Request(6, 0, OP_GET));
     EXPECT_EQ(1, client_.count());
+}
+
+// An empty URL names no page: the request is refused and nothing stored.
+TEST_F(DbClientTest, AnEmptyUrlMakesNoPage) {
+    size_t nodes = NodeCount();
+    EXPECT_EQ(0u, client_.Request(1, "", OP_GET));
+    EXPECT_EQ(0u, client_.Request(1, "", OP_HEAD));
+    EXPECT_EQ(nodes, NodeCount());
+    EXPECT_FALSE(AnyEmptyName());
+    EXPECT_EQ(0, client_.count());
 }
 
 TEST_F(DbClientTest, HandledStatusFilesThePageAndLinksTheQueriedForm) {

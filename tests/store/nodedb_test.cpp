@@ -141,6 +141,17 @@ TEST_F(NodeDbTest, FindNodeWithoutCreateAllocatesNothing) {
     ExpectSound();
 }
 
+// No page has an empty name: it is neither found nor made.
+TEST_F(NodeDbTest, AnEmptyUrlIsNeverFoundNorMade) {
+    db_.FindNode("http://here/", true);
+    std::vector<uint8_t> before(db_.Ptr(0), db_.Ptr(0) + db_.size());
+    for (bool create : {true, false}) EXPECT_EQ(0u, db_.FindNode("", create)) << create;
+    EXPECT_TRUE(before == std::vector<uint8_t>(db_.Ptr(0), db_.Ptr(0) + db_.size()));
+    NodeDb closed;
+    EXPECT_EQ(0u, closed.FindNode("", true));
+    ExpectSound();
+}
+
 TEST_F(NodeDbTest, LookupRevivesADeletedNode) {
     NodeId n = db_.FindNode("http://x/", true);
     db_.SetFlags(n, Deleted);
