@@ -71,9 +71,18 @@ ConnectionSlot* DbClient::SlotOf(uint32_t id) {
     return s;
 }
 
+// The connection's slot when it has a page. A page bound before the last
+// purge may be gone, its storage serving another page by now: the
+// connection is then left without a page until Close.
 ConnectionSlot* DbClient::PageSlot(uint32_t id) {
     ConnectionSlot* s = SlotOf(id);
-    return s->workspace != 0 && s->page != 0 ? s : 0;
+    if (s == 0 || s->workspace == 0 || s->page == 0) return 0;
+    if (s->workspace->generation() != s->generation) {
+        s->workspace = 0;
+        s->page = 0;
+        return 0;
+    }
+    return s;
 }
 
 uint32_t DbClient::Open(uint32_t, const char*) { return 0; }
@@ -88,6 +97,7 @@ uint32_t DbClient::Request(uint32_t id, const char* url, int) {
     ConnectionSlot* s = SlotOf(id);
     s->workspace = workspace_;
     s->page = page;
+    s->generation = workspace_->generation();
     return 1;
 }
 

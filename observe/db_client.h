@@ -1,6 +1,8 @@
 // DbClient: turns what is observed about connections into pages, titles,
 // content types and links in the workspace. Each connection under way is
-// bound to the page it fetches; later observations on it apply to that page.
+// bound to the page it fetches; later observations on it apply to that page
+// as long as the page lives: a connection whose page may have been purged
+// since (the workspace's generation moved on) is left without a page.
 #ifndef SKEIND_OBSERVE_DB_CLIENT_H
 #define SKEIND_OBSERVE_DB_CLIENT_H
 
@@ -11,6 +13,7 @@ struct ConnectionSlot {
     uint32_t connection_id;
     AWorkspace* workspace;  // none until a request is seen
     NodeId page;            // 0 until a request is seen
+    uint32_t generation;    // the workspace's generation when page was bound
     uint32_t last_used;     // tick of the last observation, for recycling
 };
 

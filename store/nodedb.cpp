@@ -29,7 +29,7 @@ uint16_t Max16(int a, int b) { return (uint16_t)(a > b ? a : b); }
 
 static uint32_t g_workspace_serial = 0;
 
-AWorkspace::AWorkspace() : serial_(g_workspace_serial++) {}
+AWorkspace::AWorkspace() : serial_(g_workspace_serial++), generation_(0) {}
 
 std::ostream& AWorkspace::Print(std::ostream& out) { return out << "<workspace " << serial_ << ">"; }
 
@@ -38,22 +38,26 @@ std::ostream& AWorkspace::Print(std::ostream& out) { return out << "<workspace "
 
 bool NodeDb::Open(const char* name) {
     index_.Drop();
+    NodesDestroyed();
     return Db::Open(name);
 }
 
 bool NodeDb::Create(const char* name) {
     index_.Drop();
+    NodesDestroyed();
     return Db::Create(name);
 }
 
 bool NodeDb::CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major,
                         uint32_t header_size, uint32_t room) {
     index_.Drop();
+    NodesDestroyed();
     return Db::CreateWith(name, magic, minor, major, header_size, room);
 }
 
 void NodeDb::Close() {
     index_.Drop();
+    NodesDestroyed();
     Db::Close();
 }
 

@@ -15,15 +15,20 @@ class NodeDb final : public AWorkspace, public Db, public Visited_list {
 public:
     NodeDb() {}
 
-    // The file operations of Db; each starts the name index afresh.
+    // The file operations of Db; each starts the name index afresh and a
+    // new generation of nodes.
     bool Open(const char* name);
     bool Create(const char* name);
     bool CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major, uint32_t header_size,
                     uint32_t room);
     void Close();
     // For code that renames or destroys nodes behind the operations' backs
-    // (the check): the index is built again on the next lookup.
-    void DropNameIndex() { index_.Drop(); }
+    // (the check): the index is built again on the next lookup, and a new
+    // generation of nodes begins.
+    void DropNameIndex() {
+        index_.Drop();
+        NodesDestroyed();
+    }
 
     // Open or create the file (Db), then build the visited-sites list.
     bool OpenWorkspace(const char* name);
@@ -76,8 +81,8 @@ public:
     LinkKind LinkKindOf(LinkId link) override;
 
     // Destroys every Deleted node with its links and texts and rebuilds the
-    // name tree perfectly balanced. Voids older undo records. Gives the
-    // number of live nodes.
+    // name tree perfectly balanced. Voids older undo records and begins a
+    // new generation of nodes. Gives the number of live nodes.
     uint32_t Purge();
 
     // Raw access for the check, the tests and the purge.

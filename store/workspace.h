@@ -82,12 +82,20 @@ public:
     virtual std::ostream& Print(std::ostream& out);
 
     uint32_t serial() const { return serial_; }
+    // Moves on whenever nodes may have been destroyed: by a purge, by the
+    // check, or with the file closed or another one opened. A NodeId kept
+    // from an earlier generation may name nothing any more, or a node made
+    // since in the same storage; whoever keeps one across calls compares
+    // the generation before using it again.
+    uint32_t generation() const { return generation_; }
 
 protected:
     ~AWorkspace() {}
+    void NodesDestroyed() { ++generation_; }
 
 private:
     uint32_t serial_;  // counts workspace objects made in this process
+    uint32_t generation_;
 };
 
 inline std::ostream& operator<<(std::ostream& out, AWorkspace& w) { return w.Print(out); }

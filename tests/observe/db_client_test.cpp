@@ -238,4 +238,38 @@ TEST_F(DbClientTest, TheConnectionIdleLongestMakesRoomForANewOne) {
     EXPECT_EQ("New", TitleOf(Find("http://h/new.html")));
 }
 
+// A purge destroys pages for good and their storage serves new ones. A
+// connection bound to a purged page is left without a page: its late
+// reports land nowhere, least of all on the page that took the storage.
+TEST_F(DbClientTest, AConnectionWhosePageWasPurgedReachesNoOtherPage) {
+    ASSERT_EQ(1u, client_.Request(1, "http://h/old.html", OP_GET));
+    ASSERT_EQ(1u, client_.Request(2, "http://h/kept.html", OP_GET));
+    NodeId old = Find("http://h/old.html");
+    std::unique_ptr<Undo_delete> undo(db_.Delete(old, true, 0));
+    ASSERT_TRUE(undo);
+    db_.Purge();
+    NodeId reused = db_.FindNode("http://h/new.html", true);
+    ASSERT_EQ(old, reused) << "the new page took the purged one's record";
+    LabelView view = db_.GetLabelView(reused);
+    uint32_t type = db_.ContentType(reused);
+
+    ExpectEveryReportRefused(1);
+    EXPECT_EQ("<none>", TitleOf(reused));
+    EXPECT_EQ(0u, db_.FirstOut(reused));
+    EXPECT_STREQ("http://h/new.html", db_.GetLabelView(reused).text);
+    EXPECT_EQ(view.dir_end, db_.GetLabelView(reused).dir_end);
+    EXPECT_EQ(type, db_.ContentType(reused));
+    EXPECT_TRUE(db_.TestFlags(reused, NotFetched));
+    EXPECT_FALSE(db_.TestFlags(reused, PageMarked));
+
+    // A purge tells that pages may be gone, not which: the other
+    // connection's page survived, yet that connection gives it up as well.
+    EXPECT_EQ(0u, client_.Title(2, "Kept", TT_TITLE));
+    EXPECT_EQ("<none>", TitleOf(Find("http://h/kept.html")));
+    // A new request binds connection 1 again.
+    EXPECT_EQ(1u, client_.Request(1, "http://h/new.html", OP_GET));
+    EXPECT_EQ(1u, client_.Title(1, "New", TT_TITLE));
+    EXPECT_EQ("New", TitleOf(reused));
+}
+
 }  // namespace

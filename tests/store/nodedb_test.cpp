@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -198,6 +199,29 @@ TEST_F(NodeDbTest, LookupsFollowReopeningPurgeAndCheck) {
     EXPECT_NE("http://a/", lost);
     EXPECT_EQ(c, db_.FindNode(lost.c_str(), false));
     ExpectSound();
+}
+
+// Whatever may destroy nodes begins a new generation; nothing else does.
+TEST_F(NodeDbTest, GenerationMovesOnWhereNodesMayBeDestroyed) {
+    NodeId a = db_.FindNode("http://a/", true);
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        bool moves_on;
+    } cases[] = {
+        {"made", [&] { db_.FindNode("http://b/", true); }, false},
+        {"changed", [&] { db_.SetTitle(a, "A"); }, false},
+        {"deleted", [&] { delete db_.Delete(db_.FindNode("http://b/", false), true, 0); }, false},
+        {"purged", [&] { db_.Purge(); }, true},
+        {"checked", [&] { VRStatus status(0); CheckWorkspaceFile(db_, status); }, true},
+        {"closed", [&] { db_.Close(); }, true},
+        {"opened", [&] { db_.Open(name_.c_str()); }, true},
+    };
+    for (const auto& c : cases) {
+        uint32_t before = db_.generation();
+        c.act();
+        EXPECT_EQ(c.moves_on, db_.generation() != before) << c.what;
+    }
 }
 
 TEST_F(NodeDbTest, AscendingInsertionsKeepTheTreeBalanced) {
