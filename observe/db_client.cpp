@@ -88,12 +88,23 @@ ConnectionSlot* DbClient::PageSlot(uint32_t id) {
 uint32_t DbClient::Open(uint32_t, const char*) { return 0; }
 
 uint32_t DbClient::Request(uint32_t id, const char* url, int) {
-    if (workspace_ == 0 || url == 0) return 0;
-    UrlBuffer canonical;
-    CanonicalUrl(url, &canonical);
-    // An empty URL names no page.
-    NodeId page = canonical.text[0] != 0 ? workspace_->FindNode(canonical.text, true) : 0;
-    if (page == 0) return 0;
+    NodeId page = 0;
+    if (workspace_ != 0 && url != 0) {
+        UrlBuffer canonical;
+        CanonicalUrl(url, &canonical);
+        // An empty URL names no page.
+        if (canonical.text[0] != 0) page = workspace_->FindNode(canonical.text, true);
+    }
+    if (page == 0) {
+        // A connection that had a page is left without one until Close;
+        // an unknown one gets no slot.
+        ConnectionSlot* s = FindSlot(id);
+        if (s != 0) {
+            s->workspace = 0;
+            s->page = 0;
+        }
+        return 0;
+    }
     ConnectionSlot* s = SlotOf(id);
     s->workspace = workspace_;
     s->page = page;

@@ -93,6 +93,25 @@ TEST_F(DbClientTest, AnEmptyUrlMakesNoPage) {
     EXPECT_EQ(0, client_.count());
 }
 
+// A request that fails on a connection that had a page leaves it without
+// one until Close (Part 2.2); the page keeps what it had.
+TEST_F(DbClientTest, AFailedRequestLeavesTheConnectionWithoutAPage) {
+    const char* const refused[] = {0, ""};
+    for (const char* url : refused) {
+        SCOPED_TRACE(url ? "empty URL" : "no URL");
+        ASSERT_EQ(1u, client_.Request(1, "http://h/a.html", OP_GET));
+        NodeId a = Find("http://h/a.html");
+        db_.SetTitle(a, "A");
+        EXPECT_EQ(0u, client_.Request(1, url, OP_GET));
+        ASSERT_EQ(1, client_.count()) << "the slot stays until Close";
+        ExpectEveryReportRefused(1);
+        EXPECT_EQ("A", TitleOf(a));
+        EXPECT_TRUE(db_.TestFlags(a, NotFetched));
+        EXPECT_FALSE(db_.TestFlags(a, PageMarked));
+        EXPECT_EQ(1u, client_.Close(1));
+    }
+}
+
 TEST_F(DbClientTest, HandledStatusFilesThePageAndLinksTheQueriedForm) {
     client_.Request(1, "http://h/cgi/q?x=1", OP_GET);
     NodeId page = Find("http://h/cgi/q?x=1");
