@@ -51,15 +51,18 @@ ConnectionSlot* DbClient::FindSlot(uint32_t id) {
     return 0;
 }
 
-// The connection's slot, appended when new. With every slot in use, the
-// one idle longest is taken over: a shim that lost a Close must not keep
-// the table full for ever.
-ConnectionSlot* DbClient::SlotOf(uint32_t id) {
+// The connection's slot, appended when new. With every slot in use, a
+// Request (take_over) takes over the one idle longest: a shim that lost a
+// Close must not keep the table full for ever. Any other report for an
+// unknown connection then gets no slot: a stray datagram must not cost a
+// live connection its page.
+ConnectionSlot* DbClient::SlotOf(uint32_t id, bool take_over) {
     ConnectionSlot* s = FindSlot(id);
     if (s) return s;
     if (count_ < kConnectionSlots) {
         s = &slots_[count_++];
     } else {
+        if (!take_over) return 0;
         s = &slots_[0];
         for (int i = 1; i < count_; ++i)
             if (slots_[i].last_used < s->last_used) s = &slots_[i];
@@ -75,7 +78,7 @@ ConnectionSlot* DbClient::SlotOf(uint32_t id) {
 // purge may be gone, its storage serving another page by now: the
 // connection is then left without a page until Close.
 ConnectionSlot* DbClient::PageSlot(uint32_t id) {
-    ConnectionSlot* s = SlotOf(id);
+    ConnectionSlot* s = SlotOf(id, false);
     if (s == 0 || s->workspace == 0 || s->page == 0) return 0;
     if (s->workspace->generation() != s->generation) {
         s->workspace = 0;
@@ -105,7 +108,7 @@ uint32_t DbClient::Request(uint32_t id, const char* url, int) {
         }
         return 0;
     }
-    ConnectionSlot* s = SlotOf(id);
+    ConnectionSlot* s = SlotOf(id, true);
     s->workspace = workspace_;
     s->page = page;
     s->generation = workspace_->generation();

@@ -38,7 +38,7 @@ public:
 
 private:
     ConnectionSlot* FindSlot(uint32_t id);
-    ConnectionSlot* SlotOf(uint32_t id);
+    ConnectionSlot* SlotOf(uint32_t id, bool take_over);
     ConnectionSlot* PageSlot(uint32_t id);
     void FileQueriedPage(AWorkspace& ws, NodeId page);
 

@@ -257,6 +257,23 @@ TEST_F(DbClientTest, TheConnectionIdleLongestMakesRoomForANewOne) {
     EXPECT_EQ("New", TitleOf(Find("http://h/new.html")));
 }
 
+// With every slot taken, a stray report for an unknown connection is
+// refused; it takes no one's slot. Only a Request takes one over.
+TEST_F(DbClientTest, OnlyARequestTakesOverASlotWhenAllAreInUse) {
+    for (uint32_t id = 1; id <= kConnectionSlots; ++id) {
+        std::string url = "http://h/" + std::to_string(id) + ".html";
+        ASSERT_EQ(1u, client_.Request(id, url.c_str(), OP_GET));
+    }
+    size_t nodes = NodeCount();
+    ExpectEveryReportRefused(99);
+    EXPECT_EQ(nodes, NodeCount());
+    EXPECT_FALSE(HasConnection(99));
+    for (uint32_t id = 1; id <= kConnectionSlots; ++id) EXPECT_TRUE(HasConnection(id)) << id;
+    // Connection 1, idle longest, still reports on its page.
+    EXPECT_EQ(1u, client_.Title(1, "One", TT_TITLE));
+    EXPECT_EQ("One", TitleOf(Find("http://h/1.html")));
+}
+
 // A purge destroys pages for good and their storage serves new ones. A
 // connection bound to a purged page is left without a page: its late
 // reports land nowhere, least of all on the page that took the storage.
