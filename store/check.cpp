@@ -354,23 +354,15 @@ int Checker::TextBlockOrder(uint32_t b) const {
     return BlockPlace(b, k) && Unclaimed(b, k) ? k : 0;
 }
 
-// Ends the text with a 0 if it has none and claims its block. A block
-// larger than its text needs (a 0 written into the middle of it) is cut
-// down to the right order; the rest is reclaimed with the leaked storage.
+// Ends the text with a 0 if it has none and claims the whole block. A 0
+// before the end of a larger block than the text needs is no damage: a
+// body stored from bytes may hold zeros, and what follows them is its own.
 void Checker::SettleText(uint32_t b, int order) {
     uint8_t* p = db_.Ptr(b);
     uint32_t bytes = 1u << order;
-    const uint8_t* end = (const uint8_t*)memchr(p + kTextChars, 0, bytes - kTextChars);
-    if (end == 0) {
+    if (memchr(p + kTextChars, 0, bytes - kTextChars) == 0) {
         p[bytes - 1] = 0;
-        end = p + bytes - 1;
         st_.flags |= VRTextTerminated;
-    }
-    int need = TextOrder((uint32_t)(end - (p + kTextChars)));
-    if (need < order) {
-        p[kTextOrder] = (uint8_t)need;
-        order = need;
-        st_.fixes |= VRFixTexts;
     }
     Claim(b, order);
 }

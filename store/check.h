@@ -50,7 +50,7 @@ const uint32_t VRNameCleared = 0x40;       // a node's name reference was invali
 // work (display marks, Busy cleared, Untitled set where there is no title,
 // deleted nodes purged).
 const uint32_t VRFixStorage = 0x01;  // free lists and bitmaps rebuilt from the storage in use
-const uint32_t VRFixTexts = 0x02;    // a label, title or body dropped, or a text block trimmed
+const uint32_t VRFixTexts = 0x02;    // a label, title or body dropped
 const uint32_t VRFixLinks = 0x04;    // a link list cut, a tail corrected or unpaired cells dropped
 const uint32_t VRFixCells = 0x08;    // the spare cell list cut or lost cells put back on it
 const uint32_t VRFixTree = 0x10;     // the name tree rebuilt in URL order with true heights
