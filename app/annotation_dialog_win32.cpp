@@ -44,12 +44,20 @@ bool StoreFields(HWND dialog, NodeRef& note) {
         SetFocus(title);
         return false;
     }
+    // A text that finds no room (the file cannot grow) leaves the old one
+    // in place; the dialog then stays open with what was typed.
     AWorkspace& w = note.workspace();
-    if (w.SetTitleFromControl(note.node(), EditText(title))) {
+    bool stored = w.SetTitleFromControl(note.node(), EditText(title)) != 0;
+    if (stored) {
         w.Touch(note.node());
         w.ClearFlags(note.node(), Untitled);
+        stored = w.SetBodyFromControl(note.node(), EditText(GetDlgItem(dialog, IDC_ANNOTATION_CONTENT))) != 0;
     }
-    w.SetBodyFromControl(note.node(), EditText(GetDlgItem(dialog, IDC_ANNOTATION_CONTENT)));
+    if (!stored) {
+        MessageBoxA(dialog, AppString(IDS_ANNOTATION_NOT_STORED), AppString(IDS_PROGRAM_TITLE),
+                    MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
     return true;
 }
 

@@ -39,6 +39,7 @@
 
 /* Annotation dialog. */
 #define IDS_ANNOTATION_NEEDS_TITLE      15
+#define IDS_ANNOTATION_NOT_STORED       16
 
 /* Browser dialogs. */
 #define IDS_DEFAULT_BROWSER_NAME        17

@@ -440,13 +440,19 @@ uint32_t NodeDb::SetTitle(NodeId node, const char* text) {
     return block;
 }
 
+// The new title is stored before the old one is freed: when there is no
+// room for it, the node keeps the title it had.
 int NodeDb::SetTitleFromControl(NodeId node, const ATextSource& control) {
     size_t length = control.TextLength();
     if (length == 0) return 0;
     std::vector<char> text(length + 1);
     control.CopyText(&text[0], text.size());
     if (text[0] == 0) return 0;
-    return SetTitle(node, &text[0]) != 0;
+    uint32_t block = StoreText(&text[0], strlen(&text[0]));
+    if (block == 0) return 0;
+    FreeText(Node(node).title());
+    Node(node).set_title(block);
+    return 1;
 }
 
 LabelView NodeDb::GetLabelView(NodeId node) {
@@ -506,15 +512,19 @@ void NodeDb::FreeCountedBody(NodeId node) {
     Node(node).set_body(0);
 }
 
+// As with the title, the new body is stored before the old one is freed.
 int NodeDb::SetBodyFromControl(NodeId node, const ATextSource& control) {
     size_t length = control.TextLength();
     std::vector<char> text(length + 1);
     length = length ? control.CopyText(&text[0], text.size()) : 0;
+    uint32_t block = 0;
+    if (length != 0) {
+        block = StoreText(&text[0], length);
+        if (block == 0) return 0;
+    }
     FreeTextBody(node);
-    if (length == 0) return 1;
-    uint32_t block = StoreText(&text[0], length);
     Node(node).set_body(block);
-    return block != 0;
+    return 1;
 }
 
 int NodeDb::SetBodyBytes(NodeId node, const void* bytes, uint32_t n) {

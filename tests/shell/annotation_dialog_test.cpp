@@ -133,4 +133,49 @@ TEST_F(AnnotationDialogTest, AnEmptiedContentRemovesTheBody) {
     EXPECT_EQ("annotation to Reading list", Title()) << "the title as it was shown";
 }
 
+// When the file can no longer grow, OK says that the edit could not be
+// stored and the dialog stays open with the new texts; the annotation keeps
+// its old title and body.
+TEST_F(AnnotationDialogTest, AnEditThatCannotBeStoredIsReportedAndLosesNothing) {
+    NodeRef(db_, note_).SetTitleText("annotation to Reading list", false);
+    ASSERT_EQ(1, db_.SetBodyBytes(note_, "kept", 4));
+    db_.SetSizeLimit((uint32_t)db_.size());
+    while (db_.AllocOrder(5) != 0) {
+    }
+    const std::string long_text(100, 'x');  // no room left for it
+    std::string message, message_caption, title_after, content_after;
+    int result = Run({
+        [&] {
+            dialog_ = ActiveDialog();
+            if (!dialog_) return false;
+            SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, long_text.c_str());
+            SetDlgItemTextA(dialog_, IDC_ANNOTATION_CONTENT, long_text.c_str());
+            PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
+            return true;
+        },
+        [&] {
+            HWND box = ActiveDialog();
+            if (box == dialog_ || box == 0) return false;
+            message = StaticTexts(box);
+            message_caption = WindowText(box);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return true;
+        },
+        [&] {
+            if (ActiveDialog() != dialog_) return false;  // still open, texts as typed
+            title_after = ItemText(dialog_, IDC_ANNOTATION_TITLE);
+            content_after = ItemText(dialog_, IDC_ANNOTATION_CONTENT);
+            PostMessageA(GetDlgItem(dialog_, IDCANCEL), BM_CLICK, 0, 0);
+            return true;
+        },
+    });
+    EXPECT_EQ(AppString(IDS_ANNOTATION_NOT_STORED), message);
+    EXPECT_EQ("Skeindle", message_caption);
+    EXPECT_EQ(long_text, title_after);
+    EXPECT_EQ(long_text, content_after);
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ("annotation to Reading list", Title());
+    EXPECT_EQ("kept", Body());
+}
+
 }  // namespace

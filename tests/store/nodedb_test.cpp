@@ -350,6 +350,36 @@ TEST_F(NodeDbTest, TextAndCountedBodies) {
     ExpectSound();
 }
 
+// When the file can no longer grow, an edit from the dialog that cannot be
+// stored leaves the old title and body as they were and says so.
+TEST_F(NodeDbTest, ControlTextsThatCannotBeStoredKeepTheOldOnes) {
+    NodeId n = db_.NewAnnotation();
+    ASSERT_NE(0u, db_.SetTitle(n, "old title"));
+    ASSERT_EQ(1, db_.SetBodyBytes(n, "old body", 8));
+    db_.SetSizeLimit((uint32_t)db_.size());
+    std::vector<uint32_t> filler;  // every free granule, 32 bytes at a time
+    for (uint32_t b; (b = db_.AllocOrder(kMinOrder)) != 0;) filler.push_back(b);
+    ASSERT_TRUE(db_.ToldFull());
+
+    // The new texts need 64 bytes: freeing the old 32 first would not help.
+    const std::string title = "a new title, long enough for 64 bytes";
+    const std::string body = "a new body, long enough for 64 bytes too";
+    EXPECT_EQ(0, db_.SetTitleFromControl(n, TextOf(title)));
+    EXPECT_STREQ("old title", db_.Text(db_.Title(n)));
+    EXPECT_EQ(0, db_.SetBodyFromControl(n, TextOf(body)));
+    EXPECT_STREQ("old body", db_.Text(db_.Body(n)));
+    // Emptying the body needs no room.
+    EXPECT_EQ(1, db_.SetBodyFromControl(n, TextOf("")));
+    EXPECT_EQ(0u, db_.Body(n));
+
+    for (uint32_t b : filler) db_.Free(b, kMinOrder);
+    EXPECT_EQ(1, db_.SetTitleFromControl(n, TextOf(title)));
+    EXPECT_EQ(title, db_.Text(db_.Title(n)));
+    EXPECT_EQ(1, db_.SetBodyFromControl(n, TextOf(body)));
+    EXPECT_EQ(body, db_.Text(db_.Body(n)));
+    ExpectSound();
+}
+
 TEST_F(NodeDbTest, AnnotationsAreNumberedFromZeroAndNeverReused) {
     NodeId first = db_.NewAnnotation();
     EXPECT_EQ("x-skeind-1:/a/0", Url(first));
