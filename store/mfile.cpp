@@ -11,6 +11,14 @@ namespace {
 const uint32_t kErrorFileTooLarge = 223;
 }
 
+int MFile::refused_views_ = 0;
+
+bool MFile::ViewRefused() {
+    if (refused_views_ <= 0) return false;
+    --refused_views_;
+    return true;
+}
+
 MFile::MFile()
     : file_(-1), mapping_(0), base_(0), error_(0), size_(0), writable_(false), created_(false) {}
 
@@ -84,24 +92,16 @@ bool MFile::Extend(uint32_t new_size) {
 
     // Growing in place keeps the pages already mapped: remapping the whole
     // view would fault every page of a large workspace in again.
-    if (GrowViewInPlace(new_size)) {
+    if (!ViewRefused() && GrowViewInPlace(new_size)) {
         size_ = (int32_t)new_size;
         if (!ExtensionReadsZero()) memset(base_ + old_size, 0, new_size - old_size);
         return true;
     }
-    UnmapView();
-    uint32_t e = SetFileEnd(new_size);
-    if (e == 0) {
-        e = MapView(new_size, true, 0);
-        if (e != 0) SetFileEnd(old_size);
-    }
+    // The old view is let go only once the longer one is there: callers
+    // hold offsets into the workspace and must always find it mapped.
+    uint32_t e = MapLonger(new_size);
     if (e != 0) {
-        // Put the old view back so that the workspace stays usable.
         error_ = e;
-        if (MapView(old_size, true, 0) != 0) {
-            size_ = 0;
-            return false;
-        }
         return false;
     }
     size_ = (int32_t)new_size;

@@ -44,9 +44,14 @@ public:
     void Close();
 
     // Extends the file to new_size bytes and maps it again. The view may
-    // move. On failure the old size and a valid view are kept, and false is
-    // returned with error() set.
+    // move. On failure the old size and the old view, untouched, are kept,
+    // and false is returned with error() set.
     bool Extend(uint32_t new_size);
+
+    // For the tests of failed growth: the next `count` views asked of the
+    // system (new ones, or old ones grown in place) are refused as if there
+    // were no address space left (kErrorNotEnoughMemory). 0 ends it.
+    static void RefuseViewsForTest(int count) { refused_views_ = count; }
 
     uint32_t error() const { return error_; }
     int32_t size() const { return size_; }
@@ -65,11 +70,19 @@ private:
     // Lengthens the file and its view without unmapping what is mapped;
     // false (file and view as they were) where the system cannot.
     bool GrowViewInPlace(uint32_t new_size);
+    // Lengthens the file and maps a second, longer view of it while the
+    // current view stays; only then is the current one let go. On failure
+    // the current view is as it was and the file is given back its length
+    // where the system lets a mapped file be shortened (a longer file is
+    // harmless: the check gives the unused stretch to the allocator).
+    uint32_t MapLonger(uint32_t new_size);
     uint32_t OpenHandle(const char* name, unsigned access, bool replace);
     uint32_t QueryFileSize(uint32_t* bytes);
     void CloseHandle();
     // Whether bytes added by extending the file are sure to read as zero.
     static bool ExtensionReadsZero();
+    // Whether this view is to be refused (RefuseViewsForTest).
+    static bool ViewRefused();
 
     intptr_t file_;     // HANDLE or file descriptor; -1 when closed
     void* mapping_;     // mapping HANDLE (Windows); unused elsewhere
@@ -78,6 +91,8 @@ private:
     int32_t size_;
     bool writable_;
     bool created_;
+
+    static int refused_views_;
 };
 
 #endif

@@ -70,6 +70,7 @@ uint32_t MFile::SetFileEnd(uint32_t bytes) {
 
 uint32_t MFile::MapView(uint32_t bytes, bool writable, const char* /*mapping_name*/) {
     if (bytes == 0) return kErrorFileInvalid;
+    if (ViewRefused()) return kErrorNotEnoughMemory;
     void* view = mmap(0, bytes, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
                       (int)file_, 0);
     if (view == MAP_FAILED) return WindowsCodeOf(errno);
@@ -94,6 +95,19 @@ bool MFile::GrowViewInPlace(uint32_t new_size) {
     (void)new_size;
     return false;
 #endif
+}
+
+uint32_t MFile::MapLonger(uint32_t new_size) {
+    uint8_t* old_base = base_;
+    size_t old_bytes = (size_t)(uintptr_t)mapping_;
+    uint32_t e = SetFileEnd(new_size);
+    if (e == 0) e = MapView(new_size, true, 0);  // base_ and mapping_ change only on success
+    if (e != 0) {
+        SetFileEnd((uint32_t)old_bytes);
+        return e;
+    }
+    munmap(old_base, old_bytes);
+    return 0;
 }
 
 void MFile::UnmapView() {

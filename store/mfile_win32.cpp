@@ -33,6 +33,7 @@ uint32_t MFile::SetFileEnd(uint32_t bytes) {
 }
 
 uint32_t MFile::MapView(uint32_t bytes, bool writable, const char* mapping_name) {
+    if (ViewRefused()) return kErrorNotEnoughMemory;
     // Size 0 maps the whole file; an empty file fails here with 1006.
     HANDLE m = CreateFileMappingA((HANDLE)file_, NULL, writable ? PAGE_READWRITE : PAGE_READONLY,
                                   0, bytes, mapping_name);
@@ -45,6 +46,23 @@ uint32_t MFile::MapView(uint32_t bytes, bool writable, const char* mapping_name)
     }
     mapping_ = m;
     base_ = (uint8_t*)view;
+    return 0;
+}
+
+// A mapping object longer than the file lengthens the file itself; the old
+// view and its mapping object stay valid beside the new ones.
+uint32_t MFile::MapLonger(uint32_t new_size) {
+    uint8_t* old_base = base_;
+    void* old_mapping = mapping_;
+    uint32_t old_size = (uint32_t)size_;
+    uint32_t e = MapView(new_size, true, 0);  // base_ and mapping_ change only on success
+    if (e != 0) {
+        // Refused while the old view is mapped; then the file stays longer.
+        SetFileEnd(old_size);
+        return e;
+    }
+    UnmapViewOfFile(old_base);
+    ::CloseHandle((HANDLE)old_mapping);
     return 0;
 }
 

@@ -201,6 +201,26 @@ TEST_F(DbTest, CeilingIsReportedOnceAndNothingIsLost) {
     ExpectSound();
 }
 
+// A growth the system refuses altogether fails the allocation only: the
+// workspace stays open with every block where it was.
+TEST_F(DbTest, RefusedGrowthKeepsTheWorkspaceOpen) {
+    uint32_t kept = Alloc(12);
+    ASSERT_NE(0u, kept);
+    memset(db_.Ptr(kept), 0x3C, 4096);
+    while (db_.FreeHead(14) || db_.FreeHead(13) || db_.FreeHead(12)) ASSERT_NE(0u, Alloc(12));
+    int32_t size = db_.size();
+    MFile::RefuseViewsForTest(1000);
+    uint32_t refused = db_.AllocOrder(12);
+    MFile::RefuseViewsForTest(0);
+    EXPECT_EQ(0u, refused);
+    ASSERT_TRUE(db_.IsOpen());
+    EXPECT_EQ(size, db_.size());
+    for (uint32_t j = 0; j < 4096; j += 97) ASSERT_EQ(0x3C, db_.Ptr(kept)[j]);
+    ExpectSound();
+    EXPECT_NE(0u, Alloc(12));
+    ExpectSound();
+}
+
 TEST_F(DbTest, ReopenedFileHasTheSameLists) {
     for (int i = 0; i < 100; ++i) Alloc(5 + i % 6);
     std::vector<uint8_t> before = Bytes();

@@ -83,6 +83,42 @@ TEST(MFile, ExtendKeepsTheDataAndZeroesTheRest) {
     EXPECT_EQ(0x5A, bytes[500]);
 }
 
+// When the system refuses the longer view, the file keeps its size and
+// its old view, whole and writable: callers hold offsets into it and go on.
+// One refusal only costs the quick way of growing.
+TEST(MFile, RefusedViewsLeaveTheOldViewInPlace) {
+    const struct {
+        int refused;
+        bool extends;
+    } cases[] = {{1, true}, {2, false}, {3, false}, {1000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refused);
+        TempDir dir;
+        std::string name = dir.File("refused.sk1");
+        MFile f;
+        ASSERT_TRUE(f.CreateNew(name.c_str(), "SKEN", 0, 6, 24, 0x6000));
+        memset(f.base() + 100, 0x5A, 1000);
+        MFile::RefuseViewsForTest(c.refused);
+        bool extended = f.Extend(2 << 20);
+        MFile::RefuseViewsForTest(0);
+        EXPECT_EQ(c.extends, extended);
+        ASSERT_TRUE(f.base() != 0) << "no view at all";
+        if (!extended) {
+            EXPECT_EQ(kErrorNotEnoughMemory, f.error());
+            EXPECT_EQ(32768, f.size());
+        }
+        for (int i = 100; i < 1100; ++i) ASSERT_EQ(0x5A, f.base()[i]);
+        f.base()[32767] = 7;
+        ASSERT_TRUE(f.Extend(3 << 20));  // and growth works again
+        EXPECT_EQ(7, f.base()[32767]);
+        f.Close();
+        std::vector<unsigned char> bytes = ReadWholeFile(name);
+        ASSERT_EQ((size_t)(3 << 20), bytes.size());
+        EXPECT_EQ(0x5A, bytes[500]);
+        EXPECT_EQ(7, bytes[32767]);
+    }
+}
+
 TEST(MFile, ReadOnlyOpenMapsExistingData) {
     TempDir dir;
     std::string name = dir.File("ro.sk1");
