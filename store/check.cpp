@@ -141,6 +141,7 @@ private:
     void CheckNodes();
     void CheckName(NodeId n);
     void CheckLabel(NodeId n);
+    void CheckLabelView(NodeId n);
     void CheckTitle(NodeId n);
     void CheckBody(NodeId n);
     void CheckCells(NodeId n, bool out_list);
@@ -407,6 +408,15 @@ void Checker::CheckLabel(NodeId n) {
     st_.fixes |= VRFixTexts;
 }
 
+// Host end and directory end that do not belong to the label view's text
+// (settled by now) are worked out again, as SetLabel does; wrong ones
+// would resolve every relative link on the page against the wrong
+// directory. A node whose name was lost gets them with its new name.
+void Checker::CheckLabelView(NodeId n) {
+    if (db_.Name(n) == 0 && db_.Label(n) == 0) return;
+    if (db_.MeasureLabelView(n)) st_.fixes |= VRFixViews;
+}
+
 void Checker::CheckTitle(NodeId n) {
     uint32_t b = db_.Node(n).title();
     if (b != 0) {
@@ -515,6 +525,7 @@ void Checker::CheckNodes() {
         out_begin_.push_back((uint32_t)outs_.size());
         CheckName(n);
         CheckLabel(n);
+        CheckLabelView(n);
         CheckTitle(n);
         CheckBody(n);
         CheckCells(n, false);

@@ -54,6 +54,7 @@ const uint32_t VRFixTexts = 0x02;    // a label, title or body dropped
 const uint32_t VRFixLinks = 0x04;    // a link list cut, a tail corrected or unpaired cells dropped
 const uint32_t VRFixCells = 0x08;    // the spare cell list cut or lost cells put back on it
 const uint32_t VRFixTree = 0x10;     // the name tree rebuilt in URL order with true heights
+const uint32_t VRFixViews = 0x20;    // a host end or directory end worked out again from its text
 
 // The check's context, made for one check. It is itself a progress bar that
 // passes every report on to its sink, which may be null (no display yet).

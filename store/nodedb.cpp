@@ -475,12 +475,21 @@ uint32_t NodeDb::SetLabel(NodeId node, const char* text) {
     uint32_t block = 0;
     if (text != 0 && strlen(text) <= kMaxNameLength) block = StoreText(text, strlen(text));
     Node(node).set_label(block);
-    // Offsets of the given text, or of the URL when none was given.
-    const char* measured = text ? text : Text(Node(node).name());
-    UrlSplit parts = SplitUrl(measured);
-    Node(node).set_host_end((uint16_t)parts.host_end);
-    Node(node).set_dir_end((uint16_t)parts.dir_end);
+    // Offsets of the text stored, or of the URL when none was given (or
+    // none could be stored): they always fit what GetLabelView shows.
+    MeasureLabelView(node);
     return block;
+}
+
+bool NodeDb::MeasureLabelView(NodeId node) {
+    NodeRec rec = Node(node);
+    UrlSplit parts = SplitUrl(Text(rec.label() ? rec.label() : rec.name()));
+    uint16_t host_end = (uint16_t)parts.host_end;
+    uint16_t dir_end = (uint16_t)parts.dir_end;
+    if (rec.host_end() == host_end && rec.dir_end() == dir_end) return false;
+    rec.set_host_end(host_end);
+    rec.set_dir_end(dir_end);
+    return true;
 }
 
 uint32_t NodeDb::ContentType(NodeId node) { return Get32(Ptr(node) + kNodeContentType); }

@@ -91,6 +91,10 @@ public:
     uint32_t Header(uint32_t field) const { return Get32(Ptr(field)); }
     void SetHeader(uint32_t field, uint32_t v) { Put32(Ptr(field), v); }
     NodeId Root() const { return Header(layout::kTreeRoot); }
+    // Works host end and directory end out from the label view's text (the
+    // label, or the URL when there is none) and stores them; true when the
+    // stored ones differed. SetLabel and the check both measure with it.
+    bool MeasureLabelView(NodeId node);
     // The first node in URL order and its successor, Deleted ones included.
     NodeId FirstInTree() const;
     NodeId NextInTree(NodeId node) const;

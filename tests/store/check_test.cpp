@@ -743,6 +743,37 @@ TEST_F(CheckTest, TitleAndLabelWithBadOrderBytesAreDropped) {
     ExpectRepaired();
 }
 
+// Host end and directory end belong to the label view's text (the label,
+// or the URL without one); values that differ from the ones worked out
+// from it are set right, or relative links would resolve against the wrong
+// directory for ever.
+TEST_F(CheckTest, LabelViewOffsetsAreWorkedOutAgainFromTheirText) {
+    SmallMap m = BuildMap();
+    db_.SetLabel(m.b, "http://b.example/deeper/dir/x.html");
+    struct Case {
+        NodeId node;
+        bool dir_end;  // else the host end
+        uint16_t value;
+    } const cases[] = {{m.a, false, 0xFFFF}, {m.a, true, 3}, {m.b, false, 7},
+                       {m.b, true, 0},       {m.c, true, 200}, {m.c, false, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Url(c.node) + (c.dir_end ? " dir end " : " host end ") + std::to_string(c.value));
+        LabelView want = db_.GetLabelView(c.node);
+        NodeRec rec = db_.Node(c.node);
+        if (c.dir_end)
+            rec.set_dir_end(c.value);
+        else
+            rec.set_host_end(c.value);
+        ASSERT_EQ(1, Check());
+        EXPECT_EQ(VRSessionsRootKept, flags_);
+        EXPECT_EQ(VRFixViews, fixes_);
+        LabelView got = db_.GetLabelView(c.node);
+        EXPECT_EQ(want.host_end, got.host_end);
+        EXPECT_EQ(want.dir_end, got.dir_end);
+        ExpectRepaired();
+    }
+}
+
 // Bodies are read as the purge frees them: counted with kind bit 14, text
 // otherwise.
 TEST_F(CheckTest, BodiesThatAreNoBlocksAreDropped) {
@@ -785,7 +816,7 @@ TEST_F(CheckTest, NameEqualToAnotherGetsALostName) {
     uint32_t stamp = db_.Header(kStampCounter);
     ASSERT_EQ(1, Check());
     EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
-    EXPECT_EQ(VRFixTree, fixes_);
+    EXPECT_EQ(VRFixTree | VRFixViews, fixes_);  // the offsets of the URL written over too
     // Found only after the purge had run: the deleted node is gone.
     EXPECT_FALSE(undo->CanUndo());
     EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));

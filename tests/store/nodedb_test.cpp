@@ -317,6 +317,13 @@ TEST_F(NodeDbTest, TitlesLabelsAndControls) {
     EXPECT_EQ(21, v.dir_end);
     EXPECT_EQ(0u, db_.SetLabel(n, 0));
     EXPECT_EQ(13, db_.GetLabelView(n).dir_end);
+    // A label too long to keep leaves the URL's offsets beside the URL.
+    std::string too_long = "http://x/" + std::string(0x10000, 'y') + "/";
+    EXPECT_EQ(0u, db_.SetLabel(n, too_long.c_str()));
+    v = db_.GetLabelView(n);
+    EXPECT_STREQ("http://h/dir/page.txt", v.text);
+    EXPECT_EQ(8, v.host_end);
+    EXPECT_EQ(13, v.dir_end);
     ExpectSound();
 }
 
