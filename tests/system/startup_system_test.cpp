@@ -1,15 +1,19 @@
 // The real program, started as a user would start it, driven from outside
 // through its message boxes.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "observe/datagram.h"
 #include "observe/settings.h"
 #include "store/nodedb.h"
 #include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/workspace_image.h"
 #include "tests/system/program.h"
+#include "tools/shimsend/script.h"
 #include "tools/uiprobe/probe.h"
 
 namespace {
@@ -239,6 +243,76 @@ TEST_F(StartupSystem, RepairableDamageIsRepairedWithoutAWord) {
     EXPECT_EQ("", CheckWorkspace(db));
     EXPECT_EQ(0, db.TestFlags(page, Busy));
     EXPECT_EQ(page, db.FindNode("http://www.example.com/", false));
+}
+
+// Another program holds the shim's UDP port: start-up completes all the
+// same, the map answers the keys and the program ends as usual. Only the
+// shim's reports never reach it; they go to the port's holder.
+TEST_F(StartupSystem, TheShimPortTakenByAnotherProgramStopsNothing) {
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
+    SOCKET taken = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_NE(INVALID_SOCKET, taken);
+    sockaddr_in port = {};
+    port.sin_family = AF_INET;
+    port.sin_port = htons(kShimPort);
+    port.sin_addr.s_addr = htonl(INADDR_ANY);
+    // Held by this test; or else already by some other program (another
+    // copy under test on this machine), which serves as well.
+    bool ours = bind(taken, (const sockaddr*)&port, sizeof port) == 0;
+    if (!ours) {
+        ASSERT_EQ(WSAEADDRINUSE, WSAGetLastError());
+    }
+
+    std::string name = dir_.File("port.sk1");
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        db.SetFlags(db.FindNode("http://example.test/", true), Pinned);
+    }
+    Start("port.sk1");
+    HWND main = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program_.pid(), kTimeout);
+    ASSERT_TRUE(main != 0) << "no main window";
+    HWND graph = FindWindowExA(main, 0, "lumvane-graph-window", 0);
+    ASSERT_TRUE(graph != 0);
+    // The pinned page is the first row: the key makes it current.
+    PostMessageA(graph, WM_KEYDOWN, VK_DOWN, 1);
+    PostMessageA(graph, WM_KEYUP, VK_DOWN, 0xC0000001);
+    std::string status;
+    for (int waited = 0; waited < kTimeout && status != "http://example.test/"; waited += 50) {
+        Sleep(50);
+        status = ProbeStatusText(main);
+    }
+    EXPECT_EQ("http://example.test/", status) << "the map does not answer";
+
+    // A shim's report goes to the port's holder, not to the program. (Sent
+    // only to a holder of our own: another program must not get it.)
+    if (ours) {
+        std::vector<ScriptDatagram> datagrams;
+        std::string error;
+        ASSERT_TRUE(BuildShimScript("id 1\nrequest http://example.test/shim.html\nclose\n", &datagrams, &error))
+            << error;
+        sockaddr_in to = port;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        SOCKET sender = socket(AF_INET, SOCK_DGRAM, 0);
+        for (const ScriptDatagram& d : datagrams)
+            sendto(sender, (const char*)d.bytes.data(), (int)d.bytes.size(), 0, (const sockaddr*)&to, sizeof to);
+        closesocket(sender);
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(taken, &readable);
+        timeval wait = {5, 0};
+        EXPECT_EQ(1, select(0, &readable, 0, 0, &wait)) << "the holder got nothing";
+    }
+
+    ProbeCloseWindow(main);
+    EXPECT_EQ(0u, ExitCode());
+    closesocket(taken);
+    WSACleanup();
+    NodeDb db;
+    ASSERT_TRUE(db.Open(name.c_str())) << db.error();
+    EXPECT_EQ("", CheckWorkspace(db));
+    EXPECT_EQ(0u, db.FindNode("http://example.test/shim.html", false));
 }
 
 }  // namespace
