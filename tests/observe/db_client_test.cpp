@@ -94,7 +94,7 @@ TEST_F(DbClientTest, AnEmptyUrlMakesNoPage) {
 }
 
 // A request that fails on a connection that had a page leaves it without
-// one until Close (Part 2.2); the page keeps what it had.
+// one until Close; the page keeps what it had.
 TEST_F(DbClientTest, AFailedRequestLeavesTheConnectionWithoutAPage) {
     const char* const refused[] = {0, ""};
     for (const char* url : refused) {

@@ -576,7 +576,7 @@ TEST_F(CheckTest, TextWithoutItsZeroGetsOneInItsLastByte) {
     ExpectRepaired();
 }
 
-// A text block is kept whole, whatever its characters (Part 1.7): a zero
+// A text block is kept whole, whatever its characters: a zero
 // inside is no reason to give the rest back. A body stored from bytes may
 // hold zeros, and its tail must survive every start.
 TEST_F(CheckTest, TextBlocksAreKeptWholeWhereverTheirFirstZeroIs) {
