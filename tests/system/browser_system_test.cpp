@@ -44,9 +44,10 @@ TEST(BrowserSystem, EchoedPageIsOpenedInTheMapAndOpenGoesToTheBrowser) {
     HWND graph = FindWindowExA(main, 0, "lumvane-graph-window", 0);
     ASSERT_TRUE(graph != 0);
     // The open page is shown under its host, its domain and the visited
-    // sites: Down reaches it at the fourth row.
+    // sites: Down reaches it at the fourth row. The program may be busy
+    // asking the browser for its page (up to 5 s each time) meanwhile.
     std::string current;
-    for (int i = 0; i < 20 && current != "http://example.org/a/page.html"; ++i) {
+    for (int i = 0; i < 120 && current != "http://example.org/a/page.html"; ++i) {
         PostMessageA(graph, WM_KEYDOWN, VK_DOWN, 1);
         Sleep(250);
         current = ProbeStatusText(main);
