@@ -450,4 +450,28 @@ TEST_F(GraphWindowTest, HorizontalScrollingMovesByUnitsAndPagesWithinTheExtent) 
     EXPECT_EQ(1, model().current_row());
 }
 
+// With view flag 0x0400 a row can have its links shown and still not be
+// fully shown (a linked page stays elsewhere); a second click on its icon
+// hides what the first one showed.
+TEST_F(GraphWindowTest, IconClicksHideLinksShownWhenLinkedPagesKeepTheirPlace) {
+    NodeId x = Page("http://h/x.html"), w = Page("http://h/w.html");
+    NodeId y = Page("http://h/y.html"), n = Page("http://h/n.html");
+    Link(x, y, LinkAnchor);
+    Link(w, y, LinkAnchor);
+    Link(w, n, LinkAnchor);
+    model().TogglePin(x);
+    model().TogglePin(w);
+    model().set_view_flags(DefaultViewFlags | ViewKeepLinkedPlace);
+    model().ShowLinks(model().RowOf(x));
+    int row = model().RowOf(w);
+    ASSERT_EQ(3, model().RowCount());
+    Click(kIconX, RowMiddle(row));
+    EXPECT_EQ(4, model().RowCount()) << "n shown under w, y left under x";
+    Click(kIconX, RowMiddle(row));
+    EXPECT_EQ(3, model().RowCount()) << "the second click hides n again";
+    EXPECT_EQ(-1, model().RowOf(n));
+    Click(kIconX, RowMiddle(row));
+    EXPECT_EQ(4, model().RowCount());
+}
+
 }  // namespace
