@@ -139,7 +139,7 @@ void SkeindleTopwin::PickFont() {
         font_ = before;
         return;
     }
-    WriteFont(SettingsKey::Program(), font_);
+    // Kept in the registry with the other settings when the window closes.
     graph_.SetGraphFont(font_);
 }
 

@@ -97,6 +97,9 @@ private:
     void DrawRow(HDC dc, int row, int ox, int oy);
     void DrawConnector(HDC dc, int x0, int top, LinkKind kind);
     int DrawTreeLines(HDC dc, int from, int to, int ox, int oy);
+    // Row height and horizontal unit from the font, on the window's own
+    // device context; nothing before the window exists.
+    void MeasureFont();
     void UpdateScrollBars(bool repaint_if_moved);
     int VerticalPosition() const { return GetScrollPos(window_, SB_VERT); }
     int HorizontalPosition() const { return GetScrollPos(window_, SB_HORZ); }

@@ -54,6 +54,8 @@ HWND GraphWindow::Create(int left, int top, int right, int bottom, Topwin* paren
     glyphs_.Load(instance, IDB_LINK_GLYPHS, 10, 12, dc);
     ReleaseDC(w, dc);
     mark_ = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_SELECTION_MARK));
+    // A font set before the window existed could not be measured then.
+    MeasureFont();
     UpdateScrollBars(false);
     return w;
 }
@@ -268,18 +270,21 @@ int GraphWindow::HScroll(int code, int position) {
 void GraphWindow::SetGraphFont(const LOGFONTA& font) {
     if (font_) DeleteObject(font_);
     font_ = CreateFontIndirectA(&font);
-    if (window_) {
-        HDC dc = GetDC(window_);
-        HGDIOBJ old = font_ ? SelectObject(dc, font_) : 0;
-        TEXTMETRICA tm;
-        if (GetTextMetricsA(dc, &tm)) {
-            row_height_ = tm.tmHeight + tm.tmExternalLeading;
-            if (row_height_ < kMinRowHeight) row_height_ = kMinRowHeight;
-            unit_ = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 1;
-        }
-        if (old) SelectObject(dc, old);
-        ReleaseDC(window_, dc);
-    }
+    MeasureFont();
     model_.RemeasureAll();
     ScrollToRow(-1, model_.current_row());
+}
+
+void GraphWindow::MeasureFont() {
+    if (!window_ || !font_) return;
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    TEXTMETRICA tm;
+    if (GetTextMetricsA(dc, &tm)) {
+        row_height_ = tm.tmHeight + tm.tmExternalLeading;
+        if (row_height_ < kMinRowHeight) row_height_ = kMinRowHeight;
+        unit_ = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 1;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
 }

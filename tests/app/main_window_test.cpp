@@ -8,6 +8,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "observe/settings.h"
 #include "store/instance_registry.h"
@@ -17,22 +18,36 @@
 
 namespace {
 
-// Waits for a dialog of this process with `caption` and presses `button`
-// in it; runs beside the modal loop the test is held in.
+// Waits for a dialog of this process with `caption`, types `text` into
+// its control `field` when one is given, keeps the text of a message box
+// and presses `button`; runs beside the modal loop the test is held in.
 class DialogPresser {
 public:
-    DialogPresser(const char* caption, int button, const char* title_text = 0)
-        : thread_([=] { Run(caption, button, title_text); }) {}
-    ~DialogPresser() { thread_.join(); }
-    bool found() const { return found_; }
+    DialogPresser(const char* caption, int button, int field = 0, const char* text = 0)
+        : thread_([=] { Run(caption, button, field, text); }) {}
+    ~DialogPresser() { Join(); }
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool found() {
+        Join();
+        return found_;
+    }
+    std::string box_text() {
+        Join();
+        return box_text_;
+    }
 
 private:
-    void Run(const char* caption, int button, const char* title_text) {
+    void Run(const char* caption, int button, int field, const char* text) {
         for (int waited = 0; waited < 10000; waited += 20) {
             // Visible only once its fields are filled in.
             HWND box = FindWindowA("#32770", caption);
             if (box && IsWindowVisible(box)) {
-                if (title_text) SetDlgItemTextA(box, 1010, title_text);
+                if (field) SetDlgItemTextA(box, field, text);
+                char shown[512] = "";
+                GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);  // a message box's text
+                box_text_ = shown;
                 found_ = true;
                 PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
                 return;
@@ -41,19 +56,34 @@ private:
         }
     }
     bool found_ = false;
+    std::string box_text_;
     std::thread thread_;
 };
+
+// The font dialog's size box.
+const int kFontSizeBox = 0x472;
 
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(db_.CreateWorkspace(dir_.File("m.sk1").c_str()));
+        // Every test starts from the default view flags and font, whatever
+        // an earlier one left in the registry.
+        SettingsKey window(SettingsKey::Program(), "window", true);
+        window.WriteNumber("flags", kDefaultViewFlags);
+        LOGFONTA font;
+        DefaultFont(&font);
+        WriteFont(SettingsKey::Program(), font);
+        Start();
+        root_ = db_.FindNode("x-skeind-1:/h/", false);
+    }
+    void TearDown() override { Close(); }
+    void Start() {
         top_.reset(new SkeindleTopwin(GetModuleHandleA(0), &InstanceRegistry::Process()));
         ASSERT_TRUE(top_->Create());
         top_->AttachWorkspace(&db_, dir_.File("m.sk1").c_str());
-        root_ = db_.FindNode("x-skeind-1:/h/", false);
     }
-    void TearDown() override {
+    void Close() {
         top_.reset();
         // Closing posted the quit message; it is not for this thread, and
         // a modal loop of the next test would end on it.
@@ -202,7 +232,7 @@ TEST_F(MainWindowTest, NewAnnotationCancelledIsRemovedAgain) {
     EXPECT_EQ(0u, db_.FirstOut(page));
 
     {
-        DialogPresser ok("Annotation - Skeindle", IDOK, "Why this page matters");
+        DialogPresser ok("Annotation - Skeindle", IDOK, 1010, "Why this page matters");
         Command(CmdNewAnnotation);
     }
     NodeId kept = Existing("x-skeind-1:/a/1");
@@ -321,6 +351,24 @@ TEST_F(MainWindowTest, ClosingWritesTheViewFlagsAndThePlace) {
     EXPECT_EQ(34, read.ReadNumber("y", -1));
     EXPECT_EQ(456, read.ReadNumber("x-size", -1));
     EXPECT_EQ(321, read.ReadNumber("y-size", -1));
+}
+
+TEST_F(MainWindowTest, AFontChosenIsKeptAtCloseAndMeasuredAfterARestart) {
+    PinnedCurrent("http://font.example/");
+    ASSERT_EQ(16, top_->graph().row_height());
+    {
+        DialogPresser ok("Font", IDOK, kFontSizeBox, "36");
+        Command(CmdFont);
+        ASSERT_TRUE(ok.found()) << "no font dialog";
+    }
+    int height = top_->graph().row_height(), unit = top_->graph().unit();
+    EXPECT_GT(height, 2 * 16) << "a 36-point font is far taller than the default rows";
+    // Kept with the other settings when the window closes, and measured
+    // once the map window exists at the next start.
+    Close();
+    Start();
+    EXPECT_EQ(height, top_->graph().row_height());
+    EXPECT_EQ(unit, top_->graph().unit());
 }
 
 }  // namespace
