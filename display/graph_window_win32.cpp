@@ -183,16 +183,21 @@ int GraphWindow::Size(WPARAM kind, int, int) {
     return 1;
 }
 
-void GraphWindow::ScrollToRow(int anchor, int target) {
-    if (!window_ || target < 0) return;
-    if (anchor < 0) anchor = target;
+int GraphWindow::SetVerticalPosition(int position) {
     int count = model_.RowCount();
     int page = ClientHeight() / row_height_;
-    int old = VerticalPosition();
-    int position = old <= anchor && anchor < old + page ? old + (target - anchor) : target - page / 2;
     if (position > count - page) position = count - page;
     if (position < 0) position = 0;
     SetBar(window_, SB_VERT, count, page, position);
+    return position;
+}
+
+void GraphWindow::ScrollToRow(int anchor, int target) {
+    if (!window_ || target < 0) return;
+    if (anchor < 0) anchor = target;
+    int page = ClientHeight() / row_height_;
+    int old = VerticalPosition();
+    int position = SetVerticalPosition(old <= anchor && anchor < old + page ? old + (target - anchor) : target - page / 2);
 
     // Keep the pointer on the target when it now lies elsewhere.
     HWND frame = GetAncestor(window_, GA_ROOT);
@@ -203,7 +208,21 @@ void GraphWindow::ScrollToRow(int anchor, int target) {
         ClientToScreen(window_, &middle);
         SetCursorPos(pointer.x, middle.y);
     }
+    FinishScroll();
+}
 
+void GraphWindow::ScrollToShowChildren(int row) {
+    if (!window_ || row < 0 || row >= model_.RowCount()) return;
+    int last = model_.SubtreeEnd(row + 1, model_.Row(row).depth) - 1;
+    int page = ClientHeight() / row_height_;
+    int position = VerticalPosition();
+    if (last >= position + page) position = last - page + 1;
+    if (row < position) position = row;
+    SetVerticalPosition(position);
+    FinishScroll();
+}
+
+void GraphWindow::FinishScroll() {
     int extent = Extent();
     int hpage = ClientWidth() / unit_;
     int hposition = HorizontalPosition();

@@ -371,4 +371,61 @@ TEST_F(MainWindowTest, AFontChosenIsKeptAtCloseAndMeasuredAfterARestart) {
     EXPECT_EQ(unit, top_->graph().unit());
 }
 
+// The row whose links are shown stays on the screen, with as many of its
+// new children below it as fit; a linked page moved from above it (which
+// moves the row up) makes no difference.
+TEST_F(MainWindowTest, ShowLinksKeepsTheRowInViewThenHideLinksAndTidyThroughTheMenu) {
+    MoveWindow(top_->frame(), 0, 0, 500, 400, TRUE);
+    GraphWindow& g = top_->graph();
+    RECT client;
+    GetClientRect(g.window(), &client);
+    const int page = client.bottom / g.row_height();
+    NodeId above = Page("http://a-above.example/"), row_page = Page("http://b-row.example/");
+    NodeId moved = Page("http://c-moved.example/");
+    db_.AddLink(above, moved, LinkAnchor);
+    for (int i = 0; i < 2 * page; ++i)
+        db_.AddLink(above, Page(("http://d-filler.example/" + std::to_string(i)).c_str()), LinkAnchor);
+    db_.AddLink(row_page, moved, LinkAnchor);
+    const int children[] = {3, 2 * page};  // some fit below it, some do not
+    int added = 0;
+    for (int count : children) {
+        for (; added < count; ++added)
+            db_.AddLink(row_page, Page(("http://e-new.example/" + std::to_string(added)).c_str()), LinkAnchor);
+        db_.SetFlags(above, Pinned);
+        PinnedCurrent("http://b-row.example/");
+        model().ShowLinks(model().RowOf(above));
+        ASSERT_LT(model().RowOf(above), model().RowOf(moved));
+        ASSERT_LT(model().RowOf(moved), model().RowOf(row_page));
+        g.ScrollToRow(-1, model().RowCount() - 1);  // the row near the bottom of the window
+
+        Command(CmdShowLinks);
+        int row = model().RowOf(row_page), position = GetScrollPos(g.window(), SB_VERT);
+        int last_child = model().SubtreeEnd(row + 1, 0) - 1;
+        ASSERT_EQ(row + count + 1, last_child) << count;
+        EXPECT_LE(position, row) << count;
+        EXPECT_EQ(row, model().current_row());
+        if (count < page)
+            EXPECT_LT(last_child, position + page) << "every child in view";
+        else
+            EXPECT_EQ(row, position) << "the row at the top, its children below";
+
+        Command(CmdHideLinks);
+        EXPECT_EQ(row + 1, model().SubtreeEnd(row + 1, 0)) << "the children are gone";
+        EXPECT_EQ(row, model().current_row());
+        position = GetScrollPos(g.window(), SB_VERT);
+        EXPECT_TRUE(position <= row && row < position + page);
+    }
+
+    // Tidy keeps the pinned pages and the current page only.
+    NodeId filler = Existing("http://d-filler.example/5");
+    model().MakeCurrent(filler);
+    Command(CmdTidy);
+    for (int i = 0; i < model().RowCount(); ++i) {
+        NodeId n = model().Row(i).node();
+        EXPECT_TRUE(db_.TestFlags(n, Pinned) || n == filler) << i;
+    }
+    EXPECT_GE(model().RowOf(filler), 0);
+    EXPECT_EQ(-1, model().RowOf(moved));
+}
+
 }  // namespace
