@@ -353,6 +353,14 @@ TEST_F(MainWindowTest, ClosingWritesTheViewFlagsAndThePlace) {
     EXPECT_EQ(321, read.ReadNumber("y-size", -1));
 }
 
+TEST_F(MainWindowTest, AStatusTextThatArrivesWhileTheBarIsHiddenShowsWhenItComesBack) {
+    Command(CmdStatusBar);
+    ASSERT_FALSE(top_->status_bar_shown());
+    PinnedCurrent("http://hidden.example/");
+    Command(CmdStatusBar);
+    EXPECT_EQ("http://hidden.example/", StatusText());
+}
+
 TEST_F(MainWindowTest, AFontChosenIsKeptAtCloseAndMeasuredAfterARestart) {
     PinnedCurrent("http://font.example/");
     ASSERT_EQ(16, top_->graph().row_height());
