@@ -436,4 +436,102 @@ TEST_F(MainWindowTest, ShowLinksKeepsTheRowInViewThenHideLinksAndTidyThroughTheM
     EXPECT_EQ(-1, model().RowOf(moved));
 }
 
+// The accelerator table as the program loads it: each key, pressed with
+// its modifiers, reaches the frame as its command.
+struct KeyBinding {
+    WORD key;
+    BYTE modifiers;  // FCONTROL, FSHIFT
+    int command;
+};
+const KeyBinding kBindings[] = {
+    {VK_F1, 0, CmdHelpContents},        {'D', FCONTROL, CmdPinDown},
+    {VK_RETURN, 0, CmdOpen},            {'A', FCONTROL, CmdNewAnnotation},
+    {'U', FCONTROL, CmdUpdate},         {'C', FCONTROL, CmdCopyAddress},
+    {'V', FCONTROL, CmdPasteAddress},   {VK_RETURN, FSHIFT, CmdOpenNewWindow},
+    {'T', FCONTROL, CmdTidy},           {'Z', FCONTROL, CmdUndo},
+    {VK_DELETE, 0, CmdDelete},          {'S', FCONTROL | FSHIFT, CmdSaveSnapshot},
+    {'R', FCONTROL | FSHIFT, CmdRestoreSnapshot},
+};
+
+void HoldModifiers(BYTE modifiers) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
+    keys[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+// Presses a key in the map window as the message loop would see it; true
+// when it was an accelerator.
+bool PressAccelerator(HWND frame, HWND graph, const KeyBinding& b) {
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(0), MAKEINTRESOURCEA(kAccelerators));
+    HoldModifiers(b.modifiers);
+    MSG msg = {};
+    msg.hwnd = graph;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = b.key;
+    msg.lParam = 1;
+    bool taken = TranslateAcceleratorA(frame, table, &msg) != 0;
+    HoldModifiers(0);
+    return taken;
+}
+
+std::vector<int> g_commands;
+WNDPROC g_frame_proc = 0;
+// Notes the commands instead of running them; all else as before.
+LRESULT CALLBACK NoteCommands(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_COMMAND) {
+        g_commands.push_back(LOWORD(wparam));
+        return 0;
+    }
+    return CallWindowProcA(g_frame_proc, w, message, wparam, lparam);
+}
+
+TEST_F(MainWindowTest, EveryAcceleratorSendsItsCommand) {
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(0), MAKEINTRESOURCEA(kAccelerators));
+    ASSERT_TRUE(table != 0);
+    std::vector<ACCEL> entries((size_t)CopyAcceleratorTableA(table, 0, 0));
+    CopyAcceleratorTableA(table, entries.data(), (int)entries.size());
+    ASSERT_EQ(sizeof kBindings / sizeof kBindings[0], entries.size());
+    for (const ACCEL& e : entries) {
+        bool listed = false;
+        for (const KeyBinding& b : kBindings)
+            listed |= b.key == e.key && b.modifiers == (e.fVirt & (FCONTROL | FSHIFT | FALT)) && b.command == e.cmd;
+        EXPECT_TRUE(listed) << "key " << e.key << " command " << e.cmd;
+    }
+
+    // Every menu item a key stands for enabled: a current page, an undo
+    // record and text on the clipboard.
+    PinnedCurrent("http://gone.example/");
+    Command(CmdDelete);
+    PinnedCurrent("http://keys.example/");
+    OpenClipboard(top_->frame());
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 8);
+    strcpy((char*)GlobalLock(text), "x");
+    GlobalUnlock(text);
+    SetClipboardData(CF_TEXT, text);
+    CloseClipboard();
+
+    HWND frame = top_->frame();
+    g_frame_proc = (WNDPROC)SetWindowLongPtrA(frame, GWLP_WNDPROC, (LONG_PTR)NoteCommands);
+    for (const KeyBinding& b : kBindings) {
+        g_commands.clear();
+        EXPECT_TRUE(PressAccelerator(frame, top_->graph().window(), b)) << b.command;
+        EXPECT_EQ(std::vector<int>{b.command}, g_commands) << b.command;
+    }
+    SetWindowLongPtrA(frame, GWLP_WNDPROC, (LONG_PTR)g_frame_proc);
+}
+
+// Saved sessions are not built: their keys say so rather than do nothing.
+TEST_F(MainWindowTest, SavedSessionKeysShowTheUnknownCommandBox) {
+    const KeyBinding keys[] = {{'S', FCONTROL | FSHIFT, CmdSaveSnapshot}, {'R', FCONTROL | FSHIFT, CmdRestoreSnapshot}};
+    for (const KeyBinding& k : keys) {
+        DialogPresser ok("Skeindle", IDOK);
+        EXPECT_TRUE(PressAccelerator(top_->frame(), top_->graph().window(), k));
+        std::string want = "Unknown command " + std::to_string(k.command) + "?";
+        EXPECT_EQ(want, ok.box_text().substr(0, want.size()));
+    }
+}
+
 }  // namespace
