@@ -30,5 +30,10 @@ bench: setup
 	@cmake --build build/bench -j2
 	@./build/bench/bin/db_bench
 
+# Builds the fuzz targets with clang and runs each for a short while
+# (FUZZ_SECONDS, 30 by default).
+fuzz: setup
+	@bash scripts/fuzz.sh $(or $(FUZZ_SECONDS),30)
+
 clean:
 	rm -rf build

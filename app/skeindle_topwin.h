@@ -106,6 +106,7 @@ private:
     void Undo();
     void PickFont();
     void ShowLinksOfCurrent();
+    void ShowLinksOf(NodeId page);
     void HideLinksOfCurrent();
     void DeletePages();
     void UnknownCommand(int id);

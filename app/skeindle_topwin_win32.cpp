@@ -253,7 +253,8 @@ void SkeindleTopwin::Closing() {
     SettingsKey window(program, "window", true);
     if (window.WriteNumber("flags", model().view_flags() & kStoredViewFlags) != 0) return;
     RECT place;
-    if (GetWindowRect(frame_, &place)) WriteWindowRect(program, place);
+    if (GetWindowRect(frame_, &place) && WriteWindowRect(program, place) != 0) return;
+    WriteFont(program, font_);
 }
 
 // --- ATattler. The browser link delivers these once there is one.

@@ -55,12 +55,14 @@ void SkeindleTopwin::UnknownCommand(int id) {
     MessageBoxA(frame_, text, AppString(IDS_PROGRAM_TITLE), MB_OK | MB_ICONINFORMATION);
 }
 
-void SkeindleTopwin::ShowLinksOfCurrent() {
+void SkeindleTopwin::ShowLinksOfCurrent() { ShowLinksOf(model().current_page()); }
+
+// The row is found again afterwards: a linked page moved from above it
+// moves it up.
+void SkeindleTopwin::ShowLinksOf(NodeId page) {
     Graph_model& m = model();
-    int row = m.RowOf(m.current_page());
-    if (row < 0) return;
-    m.ShowLinks(row);
-    graph_.ScrollToRow(row, m.SubtreeEnd(row + 1, m.Row(row).depth + 1) - 1);
+    m.ShowLinks(m.RowOf(page));
+    graph_.ScrollToShowChildren(m.RowOf(page));
 }
 
 void SkeindleTopwin::HideLinksOfCurrent() {
@@ -80,11 +82,7 @@ void SkeindleTopwin::OpenPage(NodeId page, bool new_window) {
     if (page == 0 || w == 0) return;
     NodeFlags kind = w->TestFlags(page, KindMask);
     if (kind == GroupNode) {
-        int row = m.RowOf(page);
-        if (row >= 0) {
-            m.ShowLinks(row);
-            graph_.ScrollToRow(row, m.SubtreeEnd(row + 1, m.Row(row).depth + 1) - 1);
-        }
+        ShowLinksOf(page);
         return;
     }
     if (kind == SessionNode) return;
@@ -144,7 +142,7 @@ void SkeindleTopwin::PickFont() {
         font_ = before;
         return;
     }
-    WriteFont(SettingsKey::Program(), font_);
+    // Kept in the registry with the other settings when the window closes.
     graph_.SetGraphFont(font_);
 }
 

@@ -46,7 +46,7 @@ int GraphWindow::LButtonDown(WPARAM keys, int x, int y) {
     bool on_icon = dx < RowLeft(row) + kIconOffset + 18;
     if (!shift && !ctrl) {
         if (on_icon) {
-            if (model_.Row(row).expanded()) {
+            if (model_.NothingMoreToShow(row)) {
                 model_.HideLinks(row);
                 if (model_.view_flags() & ViewReattachOpen) model_.ReattachOpenChildren();
             } else {

@@ -46,6 +46,18 @@ bool Graph_model::AnySelected() const {
     return false;
 }
 
+bool Graph_model::NothingMoreToShow(int row) {
+    if (row < 0 || row >= RowCount()) return false;
+    if (At(row).expanded()) return true;
+    if (!(view_flags_ & ViewKeepLinkedPlace)) return false;
+    AWorkspace& w = *workspace_;
+    for (LinkId l = w.FirstOut(At(row).node()); l != 0; l = w.NextLink(l)) {
+        NodeId target = w.LinkNode(l);
+        if (IsShownKind(w.LinkKindOf(l)) && !IsPinned(target) && !HasRow(target)) return false;
+    }
+    return true;
+}
+
 bool Graph_model::IsPinned(NodeId page) const { return workspace_->TestFlags(page, Pinned) != 0; }
 
 void Graph_model::Measure(Graph_row& row) {

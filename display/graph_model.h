@@ -64,6 +64,10 @@ public:
     int SubtreeEnd(int start, int d) const;
     // Last index <= start whose row has depth <= d, or -1.
     int ParentRow(int start, int d) const;
+    // Whether showing the row's links again would add nothing: the row is
+    // fully shown or, while linked pages keep their place (0x0400), every
+    // page it links to has a row somewhere. A click on its icon then hides.
+    bool NothingMoreToShow(int row);
     void SetSelected(int row, bool on);
     bool AnySelected() const;
     // The label width, measured again first when the page changed since the

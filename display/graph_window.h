@@ -68,6 +68,9 @@ public:
     void EndBusy() override;
     void ShowStatusText(const char* text) override;
     void ScrollToRow(int anchor, int target) override;
+    // Brings a row into view with as many of the rows beneath it as fit,
+    // moving the display no further than that and never past the row.
+    void ScrollToShowChildren(int row);
     void ToggleFocusMark() override;
     void Repaint() override;
 
@@ -97,7 +100,14 @@ private:
     void DrawRow(HDC dc, int row, int ox, int oy);
     void DrawConnector(HDC dc, int x0, int top, LinkKind kind);
     int DrawTreeLines(HDC dc, int from, int to, int ox, int oy);
+    // Row height and horizontal unit from the font, on the window's own
+    // device context; nothing before the window exists.
+    void MeasureFont();
     void UpdateScrollBars(bool repaint_if_moved);
+    // Sets the vertical position, kept within the rows; gives it.
+    int SetVerticalPosition(int position);
+    // The horizontal bar after the rows changed, then a repaint.
+    void FinishScroll();
     int VerticalPosition() const { return GetScrollPos(window_, SB_VERT); }
     int HorizontalPosition() const { return GetScrollPos(window_, SB_HORZ); }
     int ClientHeight() const;

@@ -54,6 +54,8 @@ HWND GraphWindow::Create(int left, int top, int right, int bottom, Topwin* paren
     glyphs_.Load(instance, IDB_LINK_GLYPHS, 10, 12, dc);
     ReleaseDC(w, dc);
     mark_ = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_SELECTION_MARK));
+    // A font set before the window existed could not be measured then.
+    MeasureFont();
     UpdateScrollBars(false);
     return w;
 }
@@ -181,16 +183,21 @@ int GraphWindow::Size(WPARAM kind, int, int) {
     return 1;
 }
 
-void GraphWindow::ScrollToRow(int anchor, int target) {
-    if (!window_ || target < 0) return;
-    if (anchor < 0) anchor = target;
+int GraphWindow::SetVerticalPosition(int position) {
     int count = model_.RowCount();
     int page = ClientHeight() / row_height_;
-    int old = VerticalPosition();
-    int position = old <= anchor && anchor < old + page ? old + (target - anchor) : target - page / 2;
     if (position > count - page) position = count - page;
     if (position < 0) position = 0;
     SetBar(window_, SB_VERT, count, page, position);
+    return position;
+}
+
+void GraphWindow::ScrollToRow(int anchor, int target) {
+    if (!window_ || target < 0) return;
+    if (anchor < 0) anchor = target;
+    int page = ClientHeight() / row_height_;
+    int old = VerticalPosition();
+    int position = SetVerticalPosition(old <= anchor && anchor < old + page ? old + (target - anchor) : target - page / 2);
 
     // Keep the pointer on the target when it now lies elsewhere.
     HWND frame = GetAncestor(window_, GA_ROOT);
@@ -201,7 +208,21 @@ void GraphWindow::ScrollToRow(int anchor, int target) {
         ClientToScreen(window_, &middle);
         SetCursorPos(pointer.x, middle.y);
     }
+    FinishScroll();
+}
 
+void GraphWindow::ScrollToShowChildren(int row) {
+    if (!window_ || row < 0 || row >= model_.RowCount()) return;
+    int last = model_.SubtreeEnd(row + 1, model_.Row(row).depth) - 1;
+    int page = ClientHeight() / row_height_;
+    int position = VerticalPosition();
+    if (last >= position + page) position = last - page + 1;
+    if (row < position) position = row;
+    SetVerticalPosition(position);
+    FinishScroll();
+}
+
+void GraphWindow::FinishScroll() {
     int extent = Extent();
     int hpage = ClientWidth() / unit_;
     int hposition = HorizontalPosition();
@@ -268,18 +289,21 @@ int GraphWindow::HScroll(int code, int position) {
 void GraphWindow::SetGraphFont(const LOGFONTA& font) {
     if (font_) DeleteObject(font_);
     font_ = CreateFontIndirectA(&font);
-    if (window_) {
-        HDC dc = GetDC(window_);
-        HGDIOBJ old = font_ ? SelectObject(dc, font_) : 0;
-        TEXTMETRICA tm;
-        if (GetTextMetricsA(dc, &tm)) {
-            row_height_ = tm.tmHeight + tm.tmExternalLeading;
-            if (row_height_ < kMinRowHeight) row_height_ = kMinRowHeight;
-            unit_ = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 1;
-        }
-        if (old) SelectObject(dc, old);
-        ReleaseDC(window_, dc);
-    }
+    MeasureFont();
     model_.RemeasureAll();
     ScrollToRow(-1, model_.current_row());
+}
+
+void GraphWindow::MeasureFont() {
+    if (!window_ || !font_) return;
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    TEXTMETRICA tm;
+    if (GetTextMetricsA(dc, &tm)) {
+        row_height_ = tm.tmHeight + tm.tmExternalLeading;
+        if (row_height_ < kMinRowHeight) row_height_ = kMinRowHeight;
+        unit_ = tm.tmAveCharWidth > 0 ? tm.tmAveCharWidth : 1;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
 }

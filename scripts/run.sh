@@ -2,8 +2,11 @@
 # Starts skeind.exe under Wine on the default workspace of the directory
 # `make run` was called from (arguments go to the program). With a display
 # the program runs until its window is closed. Without one it runs in a
-# virtual display: a picture of its window is saved as build/run.png (or
-# the text of any message box it shows is printed), and it is closed again.
+# virtual display and nobody can answer it, so this script does: it prints
+# the text of every message box the program shows, answers Yes when asked
+# whether to create a workspace file (the name was given, or is the
+# default), No to any other question and OK to the rest; then it saves a
+# picture of the main window as build/run.png and closes it again.
 set -euo pipefail
 here=$PWD
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,21 +18,16 @@ if [ -n "${DISPLAY:-}" ]; then
     "$WINE" "$0/build/win64/bin/skeind.exe" "$@"' "$top" "$@" || true
   exit 0
 fi
+# bash -c takes the word after the script as $0: the top of the tree. The
+# program's arguments are $1 onwards.
 with_display bash -c '
-  top="$0"; shift
+  top="$0"
   . "$top/scripts/wine.sh"
+  . "$top/scripts/run-unattended.sh"
   wine_start "$top/build/win64/wineprefix"
-  probe="$top/build/win64/bin/uiprobe.exe"
   "$WINE" "$top/build/win64/bin/skeind.exe" "$@" &
   program=$!
-  if "$WINE" "$probe" window -class "QMR Skeindle" -timeout 20000 >/dev/null; then
-    sleep 2
-    import -window root -trim +repage "$top/build/run.png"
-    echo "run: no display, so Skeindle ran in a virtual one; its window is in build/run.png"
-    "$WINE" "$probe" close -class "QMR Skeindle" >/dev/null
-  elif "$WINE" "$probe" msgbox -timeout 2000; then
-    "$WINE" "$probe" press OK -timeout 1000 >/dev/null || "$WINE" "$probe" press No -timeout 1000 >/dev/null || true
-  fi
+  run_unattended "$program" "$top/build/win64/bin/uiprobe.exe" "$top/build/run.png"
   code=0
   wait "$program" || code=$?
   echo "run: skeind.exe ended with exit code $code"

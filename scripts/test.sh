@@ -23,5 +23,8 @@ echo "== Windows tests under Wine"
 GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" \
   with_display bash scripts/wine-ctest.sh "$PWD/build/win64" || status=1
 
+echo "== scripts/run.sh without a display"
+bash tests/scripts/run_script_test.sh "$results/scripts/run_script.xml" || status=1
+
 python3 scripts/summarize.py "$results" || status=1
 exit $status

@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include <memory>
+#include <string>
 
 #include "shell/help.h"
 #include "shell/status_bar.h"
@@ -51,7 +52,8 @@ public:
     // child window the wait cursor; the last undoes both.
     virtual void BeginBusy();
     virtual void EndBusy();
-    // One text across the status bar (none while it is hidden).
+    // One text across the status bar. While the bar is hidden the last
+    // text waits and shows when the bar comes back.
     virtual void ShowStatusText(const char* text);
 
 protected:
@@ -82,6 +84,8 @@ protected:
     uint32_t busy_count_;
     HWND child_;  // fills the client area
     std::unique_ptr<StatusBar> bar_;
+    std::string waiting_text_;  // arrived while the bar was hidden
+    bool text_waiting_;
 
 private:
     Topwin(const Topwin&);

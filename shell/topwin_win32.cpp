@@ -4,7 +4,7 @@
 #include <string.h>
 
 Topwin::Topwin()
-    : frame_(0), status_bar_(0), normal_cursor_(0), busy_cursor_(0), busy_count_(0), child_(0) {
+    : frame_(0), status_bar_(0), normal_cursor_(0), busy_cursor_(0), busy_count_(0), child_(0), text_waiting_(false) {
     memset(&font_, 0, sizeof font_);
 }
 
@@ -50,6 +50,8 @@ void Topwin::ToggleStatusBar() {
     if (flags_ & kStatusShown) {
         ShowWindow(status_bar_, SW_SHOW);
         SendMessageA(status_bar_, WM_SIZE, 0, 0);
+        if (text_waiting_) bar_->ShowSimpleText(waiting_text_.c_str());
+        text_waiting_ = false;
     } else {
         ShowWindow(status_bar_, SW_HIDE);
     }
@@ -87,11 +89,19 @@ bool Topwin::DrawStatusItem(const DRAWITEMSTRUCT* item) {
 
 int Topwin::Progress(uint32_t done, uint32_t total, const char* text) {
     if (!bar_) return 0;
+    // Progress reaches the bar even while it is hidden, and is newer.
+    text_waiting_ = false;
     return bar_->Progress(done, total, text) ? 1 : 0;
 }
 
 void Topwin::ShowStatusText(const char* text) {
-    if (bar_ && (flags_ & kStatusShown)) bar_->ShowSimpleText(text);
+    if (!bar_) return;
+    if (flags_ & kStatusShown) {
+        bar_->ShowSimpleText(text);
+        return;
+    }
+    waiting_text_ = text ? text : "";
+    text_waiting_ = true;
 }
 
 void Topwin::EnterSimpleMode(const char* text) {

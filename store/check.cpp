@@ -11,6 +11,7 @@
 
 #include "res/resource.h"
 #include "res/strings.h"
+#include "store/bits.h"
 #include "store/nodedb.h"
 
 using namespace layout;
@@ -545,7 +546,7 @@ void Checker::Prefetch(NodeId n) const {
     NodeRec rec = db_.Node(n);
     uint32_t refs[4] = {rec.in_head(), rec.out_head(), rec.name(), rec.title()};
     for (uint32_t ref : refs)
-        if (ref != 0 && ref < size_) __builtin_prefetch(db_.Ptr(ref));
+        if (ref != 0 && ref < size_) PrefetchForRead(db_.Ptr(ref));
 }
 
 void Checker::RankNodes() {
@@ -567,7 +568,7 @@ void Checker::RankNodes() {
 uint32_t Checker::RankOf(NodeId n) const {
     uint32_t unit = n >> nodes_.shift;
     uint32_t below = nodes_.words[unit / 32] & ((1u << (unit % 32)) - 1);
-    return rank_base_[unit / 32] + (uint32_t)__builtin_popcount(below);
+    return rank_base_[unit / 32] + (uint32_t)CountBits(below);
 }
 
 // Every link is two cells: A's out cell holding B|k and B's in cell holding

@@ -183,8 +183,8 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         // Both children's records are asked for while this node's name is
         // read and compared: the step down then finds its record on hand.
         NodeRec rec = Node(x);
-        if (rec.left()) __builtin_prefetch(Ptr(rec.left()));
-        if (rec.right()) __builtin_prefetch(Ptr(rec.right()));
+        if (rec.left()) PrefetchForRead(Ptr(rec.left()));
+        if (rec.right()) PrefetchForRead(Ptr(rec.right()));
         int c = Compare(url, x);
         if (c == 0) {
             ClearFlags(x, Deleted);
@@ -593,7 +593,7 @@ LinkId NodeDb::FirstIn(NodeId node) {
 
 LinkId NodeDb::NextLink(LinkId link) {
     LinkId next = SkipDeleted(Cell(link).next());
-    if (next != 0) __builtin_prefetch(Ptr(Node(Cell(next).node()).in_head()));
+    if (next != 0) PrefetchForRead(Ptr(Node(Cell(next).node()).in_head()));
     return next;
 }
 NodeId NodeDb::LinkNode(LinkId link) { return Cell(link).node(); }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "store/bits.h"
 #include "store/db.h"
 #include "store/name_index.h"
 #include "store/visited_list.h"
@@ -106,7 +107,7 @@ public:
 private:
     bool IsDeleted(NodeId node) const { return (Node(node).flags() & Deleted) != 0; }
     // A hint only: never faults, so a damaged reference costs nothing.
-    void PrefetchNode(NodeId node) const { __builtin_prefetch(Ptr(node)); }
+    void PrefetchNode(NodeId node) const { PrefetchForRead(Ptr(node)); }
     int Compare(const char* url, NodeId node) const;
     NodeId MakeNode(const char* url, NodeId parent);
     void Rebalance(NodeId from);

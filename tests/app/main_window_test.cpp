@@ -8,6 +8,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "observe/settings.h"
 #include "store/instance_registry.h"
@@ -17,22 +18,36 @@
 
 namespace {
 
-// Waits for a dialog of this process with `caption` and presses `button`
-// in it; runs beside the modal loop the test is held in.
+// Waits for a dialog of this process with `caption`, types `text` into
+// its control `field` when one is given, keeps the text of a message box
+// and presses `button`; runs beside the modal loop the test is held in.
 class DialogPresser {
 public:
-    DialogPresser(const char* caption, int button, const char* title_text = 0)
-        : thread_([=] { Run(caption, button, title_text); }) {}
-    ~DialogPresser() { thread_.join(); }
-    bool found() const { return found_; }
+    DialogPresser(const char* caption, int button, int field = 0, const char* text = 0)
+        : thread_([=] { Run(caption, button, field, text); }) {}
+    ~DialogPresser() { Join(); }
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool found() {
+        Join();
+        return found_;
+    }
+    std::string box_text() {
+        Join();
+        return box_text_;
+    }
 
 private:
-    void Run(const char* caption, int button, const char* title_text) {
+    void Run(const char* caption, int button, int field, const char* text) {
         for (int waited = 0; waited < 10000; waited += 20) {
             // Visible only once its fields are filled in.
             HWND box = FindWindowA("#32770", caption);
             if (box && IsWindowVisible(box)) {
-                if (title_text) SetDlgItemTextA(box, 1010, title_text);
+                if (field) SetDlgItemTextA(box, field, text);
+                char shown[512] = "";
+                GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);  // a message box's text
+                box_text_ = shown;
                 found_ = true;
                 PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
                 return;
@@ -41,19 +56,34 @@ private:
         }
     }
     bool found_ = false;
+    std::string box_text_;
     std::thread thread_;
 };
+
+// The font dialog's size box.
+const int kFontSizeBox = 0x472;
 
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(db_.CreateWorkspace(dir_.File("m.sk1").c_str()));
+        // Every test starts from the default view flags and font, whatever
+        // an earlier one left in the registry.
+        SettingsKey window(SettingsKey::Program(), "window", true);
+        window.WriteNumber("flags", kDefaultViewFlags);
+        LOGFONTA font;
+        DefaultFont(&font);
+        WriteFont(SettingsKey::Program(), font);
+        Start();
+        root_ = db_.FindNode("x-skeind-1:/h/", false);
+    }
+    void TearDown() override { Close(); }
+    void Start() {
         top_.reset(new SkeindleTopwin(GetModuleHandleA(0), &InstanceRegistry::Process()));
         ASSERT_TRUE(top_->Create());
         top_->AttachWorkspace(&db_, dir_.File("m.sk1").c_str());
-        root_ = db_.FindNode("x-skeind-1:/h/", false);
     }
-    void TearDown() override {
+    void Close() {
         top_.reset();
         // Closing posted the quit message; it is not for this thread, and
         // a modal loop of the next test would end on it.
@@ -202,7 +232,7 @@ TEST_F(MainWindowTest, NewAnnotationCancelledIsRemovedAgain) {
     EXPECT_EQ(0u, db_.FirstOut(page));
 
     {
-        DialogPresser ok("Annotation - Skeindle", IDOK, "Why this page matters");
+        DialogPresser ok("Annotation - Skeindle", IDOK, 1010, "Why this page matters");
         Command(CmdNewAnnotation);
     }
     NodeId kept = Existing("x-skeind-1:/a/1");
@@ -321,6 +351,187 @@ TEST_F(MainWindowTest, ClosingWritesTheViewFlagsAndThePlace) {
     EXPECT_EQ(34, read.ReadNumber("y", -1));
     EXPECT_EQ(456, read.ReadNumber("x-size", -1));
     EXPECT_EQ(321, read.ReadNumber("y-size", -1));
+}
+
+TEST_F(MainWindowTest, AStatusTextThatArrivesWhileTheBarIsHiddenShowsWhenItComesBack) {
+    Command(CmdStatusBar);
+    ASSERT_FALSE(top_->status_bar_shown());
+    PinnedCurrent("http://hidden.example/");
+    Command(CmdStatusBar);
+    EXPECT_EQ("http://hidden.example/", StatusText());
+}
+
+TEST_F(MainWindowTest, AFontChosenIsKeptAtCloseAndMeasuredAfterARestart) {
+    PinnedCurrent("http://font.example/");
+    ASSERT_EQ(16, top_->graph().row_height());
+    {
+        DialogPresser ok("Font", IDOK, kFontSizeBox, "36");
+        Command(CmdFont);
+        ASSERT_TRUE(ok.found()) << "no font dialog";
+    }
+    int height = top_->graph().row_height(), unit = top_->graph().unit();
+    EXPECT_GT(height, 2 * 16) << "a 36-point font is far taller than the default rows";
+    // Kept with the other settings when the window closes, and measured
+    // once the map window exists at the next start.
+    Close();
+    Start();
+    EXPECT_EQ(height, top_->graph().row_height());
+    EXPECT_EQ(unit, top_->graph().unit());
+}
+
+// The row whose links are shown stays on the screen, with as many of its
+// new children below it as fit; a linked page moved from above it (which
+// moves the row up) makes no difference.
+TEST_F(MainWindowTest, ShowLinksKeepsTheRowInViewThenHideLinksAndTidyThroughTheMenu) {
+    MoveWindow(top_->frame(), 0, 0, 500, 400, TRUE);
+    GraphWindow& g = top_->graph();
+    RECT client;
+    GetClientRect(g.window(), &client);
+    const int page = client.bottom / g.row_height();
+    NodeId above = Page("http://a-above.example/"), row_page = Page("http://b-row.example/");
+    NodeId moved = Page("http://c-moved.example/");
+    db_.AddLink(above, moved, LinkAnchor);
+    for (int i = 0; i < 2 * page; ++i)
+        db_.AddLink(above, Page(("http://d-filler.example/" + std::to_string(i)).c_str()), LinkAnchor);
+    db_.AddLink(row_page, moved, LinkAnchor);
+    const int children[] = {3, 2 * page};  // some fit below it, some do not
+    int added = 0;
+    for (int count : children) {
+        for (; added < count; ++added)
+            db_.AddLink(row_page, Page(("http://e-new.example/" + std::to_string(added)).c_str()), LinkAnchor);
+        db_.SetFlags(above, Pinned);
+        PinnedCurrent("http://b-row.example/");
+        model().ShowLinks(model().RowOf(above));
+        ASSERT_LT(model().RowOf(above), model().RowOf(moved));
+        ASSERT_LT(model().RowOf(moved), model().RowOf(row_page));
+        g.ScrollToRow(-1, model().RowCount() - 1);  // the row near the bottom of the window
+
+        Command(CmdShowLinks);
+        int row = model().RowOf(row_page), position = GetScrollPos(g.window(), SB_VERT);
+        int last_child = model().SubtreeEnd(row + 1, 0) - 1;
+        ASSERT_EQ(row + count + 1, last_child) << count;
+        EXPECT_LE(position, row) << count;
+        EXPECT_EQ(row, model().current_row());
+        if (count < page)
+            EXPECT_LT(last_child, position + page) << "every child in view";
+        else
+            EXPECT_EQ(row, position) << "the row at the top, its children below";
+
+        Command(CmdHideLinks);
+        EXPECT_EQ(row + 1, model().SubtreeEnd(row + 1, 0)) << "the children are gone";
+        EXPECT_EQ(row, model().current_row());
+        position = GetScrollPos(g.window(), SB_VERT);
+        EXPECT_TRUE(position <= row && row < position + page);
+    }
+
+    // Tidy keeps the pinned pages and the current page only.
+    NodeId filler = Existing("http://d-filler.example/5");
+    model().MakeCurrent(filler);
+    Command(CmdTidy);
+    for (int i = 0; i < model().RowCount(); ++i) {
+        NodeId n = model().Row(i).node();
+        EXPECT_TRUE(db_.TestFlags(n, Pinned) || n == filler) << i;
+    }
+    EXPECT_GE(model().RowOf(filler), 0);
+    EXPECT_EQ(-1, model().RowOf(moved));
+}
+
+// The accelerator table as the program loads it: each key, pressed with
+// its modifiers, reaches the frame as its command.
+struct KeyBinding {
+    WORD key;
+    BYTE modifiers;  // FCONTROL, FSHIFT
+    int command;
+};
+const KeyBinding kBindings[] = {
+    {VK_F1, 0, CmdHelpContents},        {'D', FCONTROL, CmdPinDown},
+    {VK_RETURN, 0, CmdOpen},            {'A', FCONTROL, CmdNewAnnotation},
+    {'U', FCONTROL, CmdUpdate},         {'C', FCONTROL, CmdCopyAddress},
+    {'V', FCONTROL, CmdPasteAddress},   {VK_RETURN, FSHIFT, CmdOpenNewWindow},
+    {'T', FCONTROL, CmdTidy},           {'Z', FCONTROL, CmdUndo},
+    {VK_DELETE, 0, CmdDelete},          {'S', FCONTROL | FSHIFT, CmdSaveSnapshot},
+    {'R', FCONTROL | FSHIFT, CmdRestoreSnapshot},
+};
+
+void HoldModifiers(BYTE modifiers) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
+    keys[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+// Presses a key in the map window as the message loop would see it; true
+// when it was an accelerator.
+bool PressAccelerator(HWND frame, HWND graph, const KeyBinding& b) {
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(0), MAKEINTRESOURCEA(kAccelerators));
+    HoldModifiers(b.modifiers);
+    MSG msg = {};
+    msg.hwnd = graph;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = b.key;
+    msg.lParam = 1;
+    bool taken = TranslateAcceleratorA(frame, table, &msg) != 0;
+    HoldModifiers(0);
+    return taken;
+}
+
+std::vector<int> g_commands;
+WNDPROC g_frame_proc = 0;
+// Notes the commands instead of running them; all else as before.
+LRESULT CALLBACK NoteCommands(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_COMMAND) {
+        g_commands.push_back(LOWORD(wparam));
+        return 0;
+    }
+    return CallWindowProcA(g_frame_proc, w, message, wparam, lparam);
+}
+
+TEST_F(MainWindowTest, EveryAcceleratorSendsItsCommand) {
+    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(0), MAKEINTRESOURCEA(kAccelerators));
+    ASSERT_TRUE(table != 0);
+    std::vector<ACCEL> entries((size_t)CopyAcceleratorTableA(table, 0, 0));
+    CopyAcceleratorTableA(table, entries.data(), (int)entries.size());
+    ASSERT_EQ(sizeof kBindings / sizeof kBindings[0], entries.size());
+    for (const ACCEL& e : entries) {
+        bool listed = false;
+        for (const KeyBinding& b : kBindings)
+            listed |= b.key == e.key && b.modifiers == (e.fVirt & (FCONTROL | FSHIFT | FALT)) && b.command == e.cmd;
+        EXPECT_TRUE(listed) << "key " << e.key << " command " << e.cmd;
+    }
+
+    // Every menu item a key stands for enabled: a current page, an undo
+    // record and text on the clipboard.
+    PinnedCurrent("http://gone.example/");
+    Command(CmdDelete);
+    PinnedCurrent("http://keys.example/");
+    OpenClipboard(top_->frame());
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 8);
+    strcpy((char*)GlobalLock(text), "x");
+    GlobalUnlock(text);
+    SetClipboardData(CF_TEXT, text);
+    CloseClipboard();
+
+    HWND frame = top_->frame();
+    g_frame_proc = (WNDPROC)SetWindowLongPtrA(frame, GWLP_WNDPROC, (LONG_PTR)NoteCommands);
+    for (const KeyBinding& b : kBindings) {
+        g_commands.clear();
+        EXPECT_TRUE(PressAccelerator(frame, top_->graph().window(), b)) << b.command;
+        EXPECT_EQ(std::vector<int>{b.command}, g_commands) << b.command;
+    }
+    SetWindowLongPtrA(frame, GWLP_WNDPROC, (LONG_PTR)g_frame_proc);
+}
+
+// Saved sessions are not built: their keys say so rather than do nothing.
+TEST_F(MainWindowTest, SavedSessionKeysShowTheUnknownCommandBox) {
+    const KeyBinding keys[] = {{'S', FCONTROL | FSHIFT, CmdSaveSnapshot}, {'R', FCONTROL | FSHIFT, CmdRestoreSnapshot}};
+    for (const KeyBinding& k : keys) {
+        DialogPresser ok("Skeindle", IDOK);
+        EXPECT_TRUE(PressAccelerator(top_->frame(), top_->graph().window(), k));
+        std::string want = "Unknown command " + std::to_string(k.command) + "?";
+        EXPECT_EQ(want, ok.box_text().substr(0, want.size()));
+    }
 }
 
 }  // namespace

@@ -88,6 +88,30 @@ protected:
         Send(WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(x, y));
         Send(WM_LBUTTONUP, keys, MAKELPARAM(x, y));
     }
+    // Middle of a row's label, or of its icon, at depth 0.
+    int RowMiddle(int row) { return row * rh_ + rh_ / 2; }
+    static const int kLabelX = 33 + 10, kIconX = 3 + 5;
+    // A pinned page with `count` pages linked beneath it, shown.
+    NodeId RootWithChildren(int count) {
+        NodeId a = Root("http://h/a.html");
+        for (int i = 0; i < count; ++i)
+            Link(a, Page(("http://h/p" + std::to_string(100 + i) + ".html").c_str()), LinkAnchor);
+        model().ShowLinks(0);
+        graph_.ScrollToRow(-1, 0);
+        return a;
+    }
+    int PageRows() {
+        RECT client;
+        GetClientRect(graph_.window(), &client);
+        return client.bottom / rh_;
+    }
+    int Position(int bar) { return GetScrollPos(graph_.window(), bar); }
+    std::string Selected() {
+        std::string s;
+        for (int i = 0; i < model().RowCount(); ++i)
+            if (graph_.IsSelected(i)) s += std::to_string(i) + " ";
+        return s;
+    }
 
     static HWND host_;
     static Topwin* frame_;
@@ -331,6 +355,123 @@ TEST_F(GraphWindowTest, CopiedAddressesPasteBackThroughTheClipboard) {
     EXPECT_EQ(pc, model().current_page());
     EXPECT_GE(model().RowOf(pc), 0);
     model().SetWorkspace(&db_);
+}
+
+// The map's own keys, each from a current row: where the current row goes,
+// how many rows there are after it, and that the row is in view.
+TEST_F(GraphWindowTest, KeysMoveTheCurrentRowAndShowOrHideLinks) {
+    struct KeyCase {
+        const char* name;
+        WPARAM key;
+        int from;          // current row before
+        bool collapsed;    // the top row's links hidden first
+        int current;       // current row after
+        int rows;
+    };
+    const int page = 20;  // the window's height in rows, checked below
+    const KeyCase cases[] = {
+        {"Page Down", VK_NEXT, 0, false, page, 41},
+        {"Page Down near the end", VK_NEXT, 35, false, 40, 41},
+        {"Page Up", VK_PRIOR, 30, false, 30 - page, 41},
+        {"Page Up near the top", VK_PRIOR, page, false, 0, 41},
+        {"Home", VK_HOME, 17, false, 0, 41},
+        {"End", VK_END, 3, false, 40, 41},
+        {"Left hides", VK_LEFT, 0, false, 0, 1},
+        {"Right shows", VK_RIGHT, 0, true, 0, 41},
+        {"Space selects", VK_SPACE, 4, false, 4, 41},
+    };
+    RootWithChildren(40);
+    ASSERT_EQ(page, PageRows());
+    for (const KeyCase& c : cases) {
+        model().SetWorkspace(&db_);
+        model().ShowLinks(0);
+        if (c.collapsed) model().HideLinks(0);
+        model().SetCurrentRow(c.from);
+        Send(WM_KEYDOWN, c.key, 0);
+        EXPECT_EQ(c.current, model().current_row()) << c.name;
+        EXPECT_EQ(c.rows, model().RowCount()) << c.name;
+        int top = Position(SB_VERT);
+        EXPECT_TRUE(top <= c.current && c.current < top + page) << c.name << ": not in view";
+        EXPECT_EQ(c.key == VK_SPACE ? std::to_string(c.from) + " " : "", Selected()) << c.name;
+    }
+    // Space again takes the mark off.
+    Send(WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ("", Selected());
+}
+
+TEST_F(GraphWindowTest, CtrlClicksToggleRowsAndCtrlShiftDragDeselects) {
+    RootWithChildren(8);
+    Click(24 + kLabelX, RowMiddle(2), MK_CONTROL);
+    Click(24 + kLabelX, RowMiddle(5), MK_CONTROL);
+    EXPECT_EQ("2 5 ", Selected());
+    Click(24 + kLabelX, RowMiddle(2), MK_CONTROL);
+    EXPECT_EQ("5 ", Selected()) << "a second Ctrl-click takes the row out";
+
+    // Select all, then drag with Ctrl and Shift from row 2 to row 4.
+    for (int i = 0; i < model().RowCount(); ++i) model().SetSelected(i, true);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL | MK_SHIFT, MAKELPARAM(24 + kLabelX, RowMiddle(2)));
+    EXPECT_EQ(DragDeselect, graph_.drag_mode());
+    Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(24 + kLabelX, RowMiddle(4)));
+    EXPECT_EQ("0 1 5 6 7 8 ", Selected()) << "while the drag lasts";
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(24 + kLabelX, RowMiddle(4)));
+    EXPECT_EQ("0 1 5 6 7 8 ", Selected());
+    EXPECT_EQ(4, model().current_row());
+    EXPECT_EQ(DragNone, graph_.drag_mode());
+}
+
+TEST_F(GraphWindowTest, HorizontalScrollingMovesByUnitsAndPagesWithinTheExtent) {
+    NodeId a = RootWithChildren(2);
+    NodeRef(db_, a).SetTitleText(std::string(200, 'W').c_str(), false);
+    model().RefreshChanged();
+    graph_.ScrollToRow(-1, 0);
+    int unit = graph_.unit(), extent = graph_.Extent();
+    RECT client;
+    GetClientRect(graph_.window(), &client);
+    int page = client.right / unit;
+    ASSERT_GT(extent, 2 * page) << "a label wider than two windows";
+    struct ScrollCase {
+        int code, position, want;
+    };
+    const ScrollCase cases[] = {
+        {SB_LINERIGHT, 0, 1},       {SB_PAGERIGHT, 0, 1 + page}, {SB_LINELEFT, 0, page},
+        {SB_PAGELEFT, 0, 0},        {SB_LINELEFT, 0, 0},         {SB_THUMBPOSITION, 7, 7},
+        {SB_RIGHT, 0, extent - page}, {SB_LINERIGHT, 0, extent - page}, {SB_LEFT, 0, 0},
+    };
+    for (const ScrollCase& c : cases) {
+        Send(WM_HSCROLL, MAKEWPARAM(c.code, c.position), 0);
+        EXPECT_EQ(c.want, Position(SB_HORZ)) << c.code;
+    }
+    // Scrolled right, the rows are drawn and hit further left.
+    Send(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 2), 0);
+    Render();
+    int x0 = 24 + 3 - 2 * unit;
+    EXPECT_TRUE(Ink(x0 + 4, rh_)) << "icon outline of row 1";
+    Click(24 + kLabelX - 2 * unit, RowMiddle(1));
+    EXPECT_EQ(1, model().current_row());
+}
+
+// With view flag 0x0400 a row can have its links shown and still not be
+// fully shown (a linked page stays elsewhere); a second click on its icon
+// hides what the first one showed.
+TEST_F(GraphWindowTest, IconClicksHideLinksShownWhenLinkedPagesKeepTheirPlace) {
+    NodeId x = Page("http://h/x.html"), w = Page("http://h/w.html");
+    NodeId y = Page("http://h/y.html"), n = Page("http://h/n.html");
+    Link(x, y, LinkAnchor);
+    Link(w, y, LinkAnchor);
+    Link(w, n, LinkAnchor);
+    model().TogglePin(x);
+    model().TogglePin(w);
+    model().set_view_flags(DefaultViewFlags | ViewKeepLinkedPlace);
+    model().ShowLinks(model().RowOf(x));
+    int row = model().RowOf(w);
+    ASSERT_EQ(3, model().RowCount());
+    Click(kIconX, RowMiddle(row));
+    EXPECT_EQ(4, model().RowCount()) << "n shown under w, y left under x";
+    Click(kIconX, RowMiddle(row));
+    EXPECT_EQ(3, model().RowCount()) << "the second click hides n again";
+    EXPECT_EQ(-1, model().RowOf(n));
+    Click(kIconX, RowMiddle(row));
+    EXPECT_EQ(4, model().RowCount());
 }
 
 }  // namespace

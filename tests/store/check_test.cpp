@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "store/bits.h"
 #include "store/check.h"
 #include "store/nodedb.h"
 #include "store/undo.h"
@@ -933,6 +934,24 @@ TEST_F(CheckTest, SessionsRootIsKeptWhenInTheTreeAndForgottenOtherwise) {
     ExpectRepaired();
     // Made again on use: it is found by its URL, the old node.
     EXPECT_EQ(m.sessions, db_.SessionsRoot());
+}
+
+// The check ranks nodes by counting bits; compilers without the built-in
+// count them the plain way, which must agree.
+TEST(CountBits, ThePlainCountAgreesWithTheBuiltIn) {
+    const struct {
+        uint32_t value;
+        int bits;
+    } cases[] = {{0, 0}, {1, 1}, {0x80000000u, 1}, {0xFFFFFFFFu, 32}, {0x55555555u, 16}, {0x12345678u, 13}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.bits, CountBitsPlain(c.value)) << std::hex << c.value;
+        EXPECT_EQ(c.bits, CountBits(c.value)) << std::hex << c.value;
+    }
+    uint32_t v = 2463534242u;
+    for (int i = 0; i < 10000; ++i) {
+        v ^= v << 13, v ^= v >> 17, v ^= v << 5;
+        ASSERT_EQ(CountBits(v), CountBitsPlain(v)) << std::hex << v;
+    }
 }
 
 }  // namespace
