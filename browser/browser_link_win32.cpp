@@ -21,54 +21,6 @@ uint64_t FileTimeNow() {
     return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
 }
 
-// A string handle freed on every way out.
-class StringHandle {
-public:
-    explicit StringHandle(const char* text) : handle_(DdeInstance::Process().MakeString(text)) {}
-    ~StringHandle() { DdeInstance::Process().FreeString(handle_); }
-    HSZ get() const { return handle_; }
-    HSZ Release() {
-        HSZ h = handle_;
-        handle_ = 0;
-        return h;
-    }
-
-private:
-    StringHandle(const StringHandle&);
-    StringHandle& operator=(const StringHandle&);
-    HSZ handle_;
-};
-
-// A conversation, ended on every way out, an exception's included.
-class Conversation {
-public:
-    Conversation(HSZ service, HSZ topic) : handle_(DdeConnect(DdeInstance::Process().id(), service, topic, 0)) {}
-    explicit Conversation(HCONV handle) : handle_(handle) {}
-    ~Conversation() {
-        if (handle_) DdeDisconnect(handle_);
-    }
-    HCONV get() const { return handle_; }
-
-    // A request's reply as bytes; empty when none came.
-    std::string Request(const char* item) const {
-        StringHandle it(item);
-        std::string reply;
-        DdeInstance::Process().Transact(handle_, it.get(), XTYP_REQUEST, &reply);
-        return reply;
-    }
-    // A poke without data; its outcome is not looked at.
-    void Poke(const char* item) const {
-        StringHandle it(item);
-        std::string ignored;
-        DdeInstance::Process().Transact(handle_, it.get(), XTYP_POKE, &ignored);
-    }
-
-private:
-    Conversation(const Conversation&);
-    Conversation& operator=(const Conversation&);
-    HCONV handle_;
-};
-
 class MutexHold {
 public:
     explicit MutexHold(HANDLE mutex) : mutex_(mutex) { WaitForSingleObject(mutex_, INFINITE); }
@@ -106,7 +58,6 @@ BrowserLink::BrowserLink(HWND main_window, UINT wake_message, ATattler* tattler,
       wake_message_(wake_message),
       own_service_(own_service ? own_service : ""),
       own_service_handle_(0),
-      browser_service_(0),
       prompt_(0) {
     DdeInstance& dde = DdeInstance::Process();
     dde.set_link(this);
@@ -117,7 +68,7 @@ BrowserLink::BrowserLink(HWND main_window, UINT wake_message, ATattler* tattler,
 
 BrowserLink::~BrowserLink() {
     DdeInstance& dde = DdeInstance::Process();
-    if (browser_service_) {
+    if (connected()) {
         try {
             SendVerb(WWW_UnRegisterURLEcho, OwnNameField().c_str(), 0);
         } catch (const XDde&) {
@@ -126,7 +77,6 @@ BrowserLink::~BrowserLink() {
     dde.set_link(0);
     DdeNameService(dde.id(), own_service_handle_, 0, DNS_UNREGISTER);
     dde.FreeString(own_service_handle_);
-    dde.FreeString(browser_service_);
     if (search_mutex_) CloseHandle(search_mutex_);
 }
 
@@ -141,7 +91,7 @@ std::string BrowserLink::OwnNameField() const {
 // --- Finding a browser
 
 void BrowserLink::EnsureBrowser(HWND parent) {
-    if (browser_service_) return;
+    if (connected()) return;
     MutexHold hold(search_mutex_);
     // The callback runs inside our own transactions: a search entered
     // again from there must not start a second one.
@@ -151,10 +101,6 @@ void BrowserLink::EnsureBrowser(HWND parent) {
 }
 
 void BrowserLink::Search(HWND parent) {
-    DdeInstance& dde = DdeInstance::Process();
-    dde.VerbHandle(WWW_Version);
-    dde.VerbHandle(WWW_QueryVersion);
-    dde.VerbHandle(WWW_ListWindows);
     // The list may be loaded again while we try: walk copies.
     std::vector<BrowserEntry> entries = known_.entries();
     for (size_t i = entries.size(); i-- > 0;)
@@ -191,18 +137,13 @@ void BrowserLink::Prompt(HWND parent) {
 }
 
 bool BrowserLink::TryBrowser(const char* service, uint32_t kind, HWND parent) {
-    DdeInstance& dde = DdeInstance::Process();
-    StringHandle name(service);
     bool netscape = (kind & kNetscapeKind) != 0;
-    std::string reply;
-    {
-        // Ended before the browser is told about us: two conversations
-        // with it at once lose the second one's item under some DDE
-        // libraries.
-        Conversation version(name.get(), dde.VerbHandle(netscape ? WWW_Version : WWW_QueryVersion));
-        if (version.get() == 0) return false;
-        reply = version.Request("1,0");
-    }
+    DdeExchange version;
+    version.service = service;
+    version.verb = netscape ? WWW_Version : WWW_QueryVersion;
+    version.item = "1,0";
+    DdeInstance::Process().Exchange(&version);
+    const std::string& reply = version.reply;
     if (reply.empty()) return false;
     int32_t major, minor;
     std::string browser_name;
@@ -225,8 +166,7 @@ bool BrowserLink::TryBrowser(const char* service, uint32_t kind, HWND parent) {
     snprintf(text, sizeof text, "%ld.%ld", (long)major, (long)minor);
     browser_version_ = text;
     browser_name_ = browser_name;
-    dde.FreeString(browser_service_);
-    browser_service_ = name.Release();
+    browser_service_ = LowerAscii(service);
     flags_ = (flags_ & ~kLinkKindMask) | (kind & kLinkKindMask);
     // From now on the browser tells us each page it shows.
     SendVerb(WWW_RegisterURLEcho, OwnNameField().c_str(), parent);
@@ -235,8 +175,7 @@ bool BrowserLink::TryBrowser(const char* service, uint32_t kind, HWND parent) {
 }
 
 void BrowserLink::DropBrowser() {
-    DdeInstance::Process().FreeString(browser_service_);
-    browser_service_ = 0;
+    browser_service_.clear();
     browser_version_.clear();
     browser_name_.clear();
     queue_.Post(new MLostBrowser(1));
@@ -244,7 +183,7 @@ void BrowserLink::DropBrowser() {
 }
 
 void BrowserLink::ServiceRegistered(HSZ service) {
-    if (browser_service_) return;
+    if (connected()) return;
     std::string name = LowerAscii(DdeInstance::Process().QueryString(service).c_str());
     bool known = false;
     const std::vector<BrowserEntry>& entries = known_.entries();
@@ -262,7 +201,7 @@ void BrowserLink::DrainBrowserMessages() {
     if (!registered_.empty()) {
         std::string name;
         name.swap(registered_);
-        if (!browser_service_) {
+        if (!connected()) {
             try {
                 TryBrowser(name.c_str(), KindOfRegisteredService(name), 0);
             } catch (const XDde&) {
@@ -273,77 +212,44 @@ void BrowserLink::DrainBrowserMessages() {
 }
 
 void BrowserLink::ServiceUnregistered(HSZ service) {
-    if (browser_service_ == 0) return;
-    DdeInstance& dde = DdeInstance::Process();
-    std::string gone = LowerAscii(dde.QueryString(service).c_str());
-    if (gone == LowerAscii(dde.QueryString(browser_service_).c_str())) DropBrowser();
+    if (!connected()) return;
+    if (LowerAscii(DdeInstance::Process().QueryString(service).c_str()) == browser_service_) DropBrowser();
 }
 
 // --- Transactions with the connected browser
 
-namespace {
-
-// Lets this thread's messages through for `ms` milliseconds.
-void LetMessagesThrough(DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage((int)msg.wParam);
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        DWORD spent = GetTickCount() - start;
-        if (spent >= ms) return;
-        MsgWaitForMultipleObjects(0, 0, FALSE, ms - spent, QS_ALLINPUT);
+// One conversation with the connected browser on `verb`. A refusal
+// leaves the link without a live browser (the service is kept) and
+// throws; a missing answer is the caller's to judge.
+DdeExchange BrowserLink::Exchange(int verb, const char* item, bool poke, HWND parent) {
+    EnsureBrowser(parent);
+    DdeExchange x;
+    x.service = browser_service_;
+    x.verb = verb;
+    x.item = item ? item : "";
+    x.poke = poke;
+    DdeInstance::Process().Exchange(&x);
+    if (!x.connected) {
+        link_state_ = LinkNone;
+        throw XDde_with_code(x.error);
     }
+    return x;
 }
-
-// A conversation with the connected browser on `verb`; a refusal leaves
-// the link without a live browser (the service is kept). A browser that
-// is starting a conversation with us at the same moment makes ours fail
-// once: it is tried again after the browser's has been let through.
-HCONV ConnectOrThrow(HSZ service, int verb, int* link_state) {
-    DdeInstance& dde = DdeInstance::Process();
-    HCONV c = DdeConnect(dde.id(), service, dde.VerbHandle(verb), 0);
-    if (c == 0) {
-        LetMessagesThrough(100);
-        c = DdeConnect(dde.id(), service, dde.VerbHandle(verb), 0);
-    }
-    if (c == 0) {
-        *link_state = LinkNone;
-        throw XDde_with_code(dde.ErrorCode());
-    }
-    return c;
-}
-
-}  // namespace
 
 void BrowserLink::SendVerb(int verb, const char* item, HWND parent) {
-    EnsureBrowser(parent);
-    Conversation c(ConnectOrThrow(browser_service_, verb, &link_state_));
-    if (SentAsPoke(verb, flags_ & kLinkKindMask))
-        c.Poke(item);
-    else
-        c.Request(item);  // the reply is released unread
+    EnsureBrowser(parent);  // the kind decides poke or request
+    Exchange(verb, item, SentAsPoke(verb, flags_ & kLinkKindMask), parent);
 }
 
 std::string BrowserLink::RequestText(int verb, const char* item, HWND parent) {
-    EnsureBrowser(parent);
-    Conversation c(ConnectOrThrow(browser_service_, verb, &link_state_));
-    return c.Request(item);
+    return Exchange(verb, item, false, parent).reply;
 }
 
 uint32_t BrowserLink::RequestNumber(int verb, const char* item, HWND parent) {
-    EnsureBrowser(parent);
-    Conversation c(ConnectOrThrow(browser_service_, verb, &link_state_));
-    std::string reply = c.Request(item);
+    DdeExchange x = Exchange(verb, item, false, parent);
     // One to three bytes are no number either.
-    if (reply.size() < 4) throw XDde_with_code(DdeInstance::Process().ErrorCode());
-    return LittleEndian32(reply);
+    if (x.reply.size() < 4) throw XDde_with_code(x.answered ? DMLERR_NOTPROCESSED : x.error);
+    return LittleEndian32(x.reply);
 }
 
 // --- What the main window asks of the browser

@@ -14,6 +14,7 @@
 
 #include "app/tattler.h"
 #include "browser/browser_list.h"
+#include "browser/dde_client_win32.h"
 #include "browser/message_queue.h"
 
 // How far the link has got in finding a browser.
@@ -81,7 +82,7 @@ public:
 
     int link_state() const { return link_state_; }
     uint32_t flags() const { return flags_; }
-    bool connected() const { return browser_service_ != 0; }
+    bool connected() const { return !browser_service_.empty(); }
     const std::string& browser_version() const { return browser_version_; }
     const std::string& browser_name() const { return browser_name_; }
     BrowserList& known_browsers() { return known_; }
@@ -100,6 +101,7 @@ private:
     void ServiceRegistered(HSZ service);
     void ServiceUnregistered(HSZ service);
     std::string OwnNameField() const;
+    DdeExchange Exchange(int verb, const char* item, bool poke, HWND parent);
 
     uint32_t flags_;
     MessageQueue queue_;
@@ -111,7 +113,7 @@ private:
     UINT wake_message_;
     std::string own_service_;
     HSZ own_service_handle_;
-    HSZ browser_service_;
+    std::string browser_service_;  // lower case; empty: none
     std::string browser_name_;
     std::string browser_version_;
     ABrowserPrompt* prompt_;

@@ -1,5 +1,6 @@
 #include "browser/dde_instance_win32.h"
 
+#include <vector>
 
 #include "browser/browser_link_win32.h"
 
@@ -20,26 +21,16 @@ DdeInstance& DdeInstance::Process() {
 }
 
 DdeInstance::DdeInstance() : id_(0), init_result_(0), link_(0) {
-    for (int i = 0; i < kVerbCount; ++i) verbs_[i] = 0;
     // A failure is not reported here: every later conversation fails and
     // carries this result.
     init_result_ = DdeInitializeA(&id_, ServerCallback, APPCLASS_STANDARD | kDdeInstanceFlags, 0);
 }
 
 DdeInstance::~DdeInstance() {
-    if (id_ == 0) return;
-    for (int i = 0; i < kVerbCount; ++i)
-        if (verbs_[i]) DdeFreeStringHandle(id_, verbs_[i]);
-    DdeUninitialize(id_);
+    if (id_ != 0) DdeUninitialize(id_);
 }
 
 UINT DdeInstance::ErrorCode() const { return init_result_ != 0 ? init_result_ : DdeGetLastError(id_); }
-
-HSZ DdeInstance::VerbHandle(int verb) {
-    if (verb < 0 || verb >= kVerbCount) return 0;
-    if (verbs_[verb] == 0) verbs_[verb] = MakeString(kVerbTable[verb].name);
-    return verbs_[verb];
-}
 
 HSZ DdeInstance::MakeString(const char* text) const {
     return id_ ? DdeCreateStringHandleA(id_, text ? text : "", CP_WINANSI) : 0;
@@ -57,17 +48,10 @@ std::string DdeInstance::QueryString(HSZ handle) const {
     return std::string(&text[0]);
 }
 
-bool DdeInstance::Transact(HCONV conversation, HSZ item, UINT type, std::string* reply) {
-    reply->clear();
-    HDDEDATA data = DdeClientTransaction(0, 0, conversation, item, CF_TEXT, type, kDdeTimeout, 0);
-    if (data == 0) return false;
-    if (type != XTYP_REQUEST) return true;  // a poke's answer is no data
-    DWORD size = 0;
-    const BYTE* bytes = DdeAccessData(data, &size);
-    if (bytes) {
-        reply->assign((const char*)bytes, size);
-        DdeUnaccessData(data);
+void DdeInstance::Exchange(DdeExchange* exchange) {
+    if (init_result_ != DMLERR_NO_ERROR) {
+        exchange->error = init_result_;
+        return;
     }
-    DdeFreeDataHandle(data);
-    return bytes != 0;
+    client_.Run(exchange);
 }

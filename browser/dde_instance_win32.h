@@ -1,7 +1,7 @@
-// The process's one DDE management library instance: made before the
-// program's main part runs and ended after it, with the cache of the verb
-// names' string handles and the server entry through which the browser
-// calls back.
+// The process's DDE management library instance: made before the
+// program's main part runs and ended after it. It serves what the browser
+// asks of us; our own conversations with the browser run on the client
+// thread it owns.
 #ifndef SKEIND_BROWSER_DDE_INSTANCE_WIN32_H
 #define SKEIND_BROWSER_DDE_INSTANCE_WIN32_H
 
@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "browser/verb_table.h"
+#include "browser/dde_client_win32.h"
 
 class BrowserLink;
 
@@ -20,8 +20,6 @@ class BrowserLink;
 // refused.
 const DWORD kDdeInstanceFlags = CBF_SKIP_DISCONNECTS | CBF_SKIP_CONNECT_CONFIRMS | CBF_FAIL_EXECUTES |
                                 CBF_FAIL_ADVISES | CBF_FAIL_SELFCONNECTIONS;
-
-const DWORD kDdeTimeout = 5000;
 
 class DdeInstance {
 public:
@@ -35,16 +33,13 @@ public:
     // library never came up, else the instance's last error.
     UINT ErrorCode() const;
 
-    // The verb's string handle, made on first use and kept.
-    HSZ VerbHandle(int verb);
     HSZ MakeString(const char* text) const;
     void FreeString(HSZ handle) const;
     std::string QueryString(HSZ handle) const;
 
-    // One transaction with the conversation, waited for at most
-    // kDdeTimeout. Gives the reply's bytes (empty for none) and whether a
-    // reply came.
-    bool Transact(HCONV conversation, HSZ item, UINT type, std::string* reply);
+    // One conversation with a browser; a failed initialisation is its
+    // error.
+    void Exchange(DdeExchange* exchange);
 
     BrowserLink* link() const { return link_; }
     void set_link(BrowserLink* link) { link_ = link; }
@@ -57,8 +52,8 @@ private:
 
     DWORD id_;
     UINT init_result_;
-    HSZ verbs_[kVerbCount];
     BrowserLink* link_;
+    DdeClientThread client_;
 };
 
 #endif

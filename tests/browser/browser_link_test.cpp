@@ -234,10 +234,27 @@ TEST_F(BrowserLinkTest, ABrowserThatNeverAnswersIsGivenUp) {
     DWORD start = GetTickCount();
     EXPECT_EQ("", Link().GetWindowUrl(1, 0, 0xFFFFFFFFu));
     DWORD took = GetTickCount() - start;
-    // Given up after its 5 s; ending the conversation then waits for the
-    // browser to take notice, which this DDE library does not time out.
+    // Given up after its 5 s; ending the conversation, which waits for the
+    // browser to take notice, is not the caller's wait.
     EXPECT_GE(took, 4900u);
+    EXPECT_LT(took, 5800u);
     b.Send("hang 0");
+    ASSERT_TRUE(b.Sync());
+    EXPECT_EQ(7u, Link().ActivateWindow(0, 7));
+}
+
+// A browser that starts a conversation with us (its URL echo) while we
+// wait for its answer is served at once: neither waits for the other.
+TEST_F(BrowserLinkTest, EchoesWhileWeWaitStallNeither) {
+    TestBrowserProcess& b = Browser("--service mosaic");
+    ASSERT_TRUE(Ensure());
+    for (int i = 0; i < 5; ++i) {
+        b.Send("echo http://h/" + std::to_string(i) + " text/html 1");
+        DWORD start = GetTickCount();
+        EXPECT_EQ(7u, Link().ActivateWindow(0, 7));
+        EXPECT_LT(GetTickCount() - start, 1000u);
+        EXPECT_TRUE(Heard("echo http://h/" + std::to_string(i) + " text/html 1 "));
+    }
 }
 
 TEST_F(BrowserLinkTest, ARefusingBrowserFailsTheCallButStaysRecorded) {
@@ -249,6 +266,28 @@ TEST_F(BrowserLinkTest, ARefusingBrowserFailsTheCallButStaysRecorded) {
     EXPECT_EQ(0u, Link().ActivateWindow(0, 1));
     EXPECT_EQ(LinkNone, Link().link_state());
     EXPECT_TRUE(Link().connected());
+}
+
+BOOL CALLBACK CountOurWindow(HWND window, LPARAM count) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) ++*reinterpret_cast<size_t*>(count);
+    return TRUE;
+}
+
+size_t OurWindows() {
+    size_t count = 0;
+    EnumWindows(CountOurWindow, (LPARAM)&count);
+    return count;
+}
+
+// Searching again and again (as the timer does) must not pile up windows.
+TEST_F(BrowserLinkTest, FailedSearchesLeaveNoWindows) {
+    Link().known_browsers().SetFallback("tbnobody;tbnone");
+    EXPECT_FALSE(Ensure());
+    size_t windows = OurWindows();
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(Ensure());
+    EXPECT_EQ(windows, OurWindows());
 }
 
 TEST_F(BrowserLinkTest, VersionZeroIsNoBrowser) {
