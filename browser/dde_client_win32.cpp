@@ -16,12 +16,29 @@ const DWORD kNudgeInterval = 20;
 
 HDDEDATA CALLBACK ClientCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return 0; }
 
-// Handles what a browser may send or post to this thread's DDE windows
-// while it waits; everything else stays queued for later.
-void HandleDdeTraffic() {
+// Time a caller gives an exchange that timed out to finish saying
+// goodbye before the next one is refused.
+const DWORD kGoodbyeGrace = 200;
+
+// What the caller's thread handles while it waits: whatever a browser
+// sends or posts to its DDE windows, and painting. Input and timers stay
+// queued, so no command runs in the middle of another.
+void HandleTrafficAndPaint() {
     MSG msg;
     while (PeekMessageA(&msg, 0, WM_DDE_FIRST, WM_DDE_LAST, PM_REMOVE)) DispatchMessageA(&msg);
+    while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageA(&msg);
     PeekMessageA(&msg, 0, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+// Waits for `event` at most `limit` ms, handling the traffic above.
+bool WaitHandlingTraffic(HANDLE event, DWORD limit) {
+    DWORD start = GetTickCount();
+    for (DWORD spent = 0; spent < limit; spent = GetTickCount() - start) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &event, FALSE, limit - spent, QS_SENDMESSAGE | QS_POSTMESSAGE | QS_PAINT);
+        if (woke == WAIT_OBJECT_0) return true;
+        HandleTrafficAndPaint();
+    }
+    return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
 
 // The client thread's own pause: its conversation windows keep working.
@@ -69,8 +86,9 @@ struct DdeClientThread::Job {
     HANDLE done;
     volatile LONG holders;
     volatile LONG given_up;
+    LONG number;
 
-    Job() : done(CreateEventA(0, TRUE, FALSE, 0)), holders(2), given_up(0) {}
+    Job() : done(CreateEventA(0, TRUE, FALSE, 0)), holders(2), given_up(0), number(0) {}
     void Release() {
         if (InterlockedDecrement(&holders) != 0) return;
         CloseHandle(done);
@@ -82,6 +100,10 @@ DdeClientThread::DdeClientThread()
     : thread_(0),
       thread_id_(0),
       ready_(CreateEventA(0, TRUE, FALSE, 0)),
+      finished_event_(CreateEventA(0, FALSE, FALSE, 0)),
+      posted_(0),
+      finished_(0),
+      doubtful_(0),
       nudger_(0),
       stop_(CreateEventA(0, TRUE, FALSE, 0)),
       inside_library_(0),
@@ -107,6 +129,7 @@ DdeClientThread::~DdeClientThread() {
         CloseHandle(thread_);
     }
     CloseHandle(ready_);
+    CloseHandle(finished_event_);
     CloseHandle(stop_);
 }
 
@@ -133,6 +156,8 @@ void DdeClientThread::Loop() {
             // One the caller gave up on would surprise the user if done now.
             if (!job->given_up) Perform(job);
             SetEvent(job->done);
+            InterlockedExchange(&finished_, job->number);
+            SetEvent(finished_event_);
             job->Release();
         } else {
             DispatchMessageA(&msg);
@@ -202,28 +227,31 @@ void DdeClientThread::Run(DdeExchange* exchange) {
         exchange->error = DMLERR_SYS_ERROR;
         return;
     }
+    // After a timeout the thread may be stuck saying goodbye to a hung
+    // browser: refuse rather than make the caller wait behind it.
+    DWORD start = GetTickCount();
+    while (finished_ < doubtful_ && GetTickCount() - start < kGoodbyeGrace)
+        WaitHandlingTraffic(finished_event_, kGoodbyeGrace - (GetTickCount() - start));
+    if (finished_ < doubtful_) {
+        exchange->connected = true;
+        exchange->error = DMLERR_BUSY;
+        return;
+    }
     Job* job = new Job;
     job->exchange = *exchange;
+    job->number = ++posted_;
     if (!PostThreadMessageA(thread_id_, kJobMessage, 0, (LPARAM)job)) {
         job->Release();
         job->Release();
         exchange->error = DMLERR_SYS_ERROR;
         return;
     }
-    // An earlier exchange may still be saying goodbye to a hung browser:
-    // the time counts from here.
-    DWORD start = GetTickCount();
-    DWORD limit = kDdeTimeout + kConnectAllowance;
-    bool done = false;
-    for (DWORD spent = 0; !done && spent < limit; spent = GetTickCount() - start) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &job->done, FALSE, limit - spent, QS_SENDMESSAGE | QS_POSTMESSAGE);
-        done = woke == WAIT_OBJECT_0;
-        if (!done) HandleDdeTraffic();
-    }
-    if (done) {
+    if (WaitHandlingTraffic(job->done, kDdeTimeout + kConnectAllowance)) {
         *exchange = job->exchange;
+        if (exchange->connected && !exchange->answered) doubtful_ = job->number;
     } else {
         InterlockedExchange(&job->given_up, 1);
+        doubtful_ = job->number;
         exchange->connected = true;  // stuck inside a conversation, not refused
         exchange->error = DMLERR_BUSY;
     }

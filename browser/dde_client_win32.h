@@ -44,7 +44,8 @@ public:
     ~DdeClientThread();
 
     // Fills in the exchange's results. One given up on (DMLERR_BUSY) is
-    // not started later.
+    // not started later; while the thread is still busy with an exchange
+    // that timed out, the next fail at once with DMLERR_BUSY.
     void Run(DdeExchange* exchange);
 
 private:
@@ -60,6 +61,12 @@ private:
     HANDLE thread_;
     DWORD thread_id_;
     HANDLE ready_;
+    HANDLE finished_event_;
+    // Job numbers: the last posted, the last the thread finished (its
+    // goodbye included), and the last that timed out or was given up.
+    LONG posted_;
+    volatile LONG finished_;
+    LONG doubtful_;
     HANDLE nudger_;
     HANDLE stop_;
     volatile LONG inside_library_;

@@ -226,18 +226,35 @@ TEST_F(BrowserLinkTest, RegistrationLossAndANewSearch) {
     EXPECT_EQ(2u, b.LinesStarting("request WWW_RegisterURLEcho").size());
 }
 
+// Sends the window a message from another thread a second into the wait.
+DWORD WINAPI KnockAfterASecond(LPVOID window) {
+    Sleep(1000);
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA((HWND)window, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored) != 0;
+}
+
 TEST_F(BrowserLinkTest, ABrowserThatNeverAnswersIsGivenUp) {
     TestBrowserProcess& b = Browser("--service mosaic");
     ASSERT_TRUE(Ensure());
     b.Send("hang 6000");
     ASSERT_TRUE(b.Sync());
+    HANDLE knock = CreateThread(0, 0, KnockAfterASecond, window_, 0, 0);
     DWORD start = GetTickCount();
     EXPECT_EQ("", Link().GetWindowUrl(1, 0, 0xFFFFFFFFu));
     DWORD took = GetTickCount() - start;
+    DWORD answered = 0;
+    WaitForSingleObject(knock, INFINITE);
+    GetExitCodeThread(knock, &answered);
+    CloseHandle(knock);
+    EXPECT_EQ(1u, answered);  // the waiting thread still answers what is sent to it
     // Given up after its 5 s; ending the conversation, which waits for the
     // browser to take notice, is not the caller's wait.
     EXPECT_GE(took, 4900u);
     EXPECT_LT(took, 5800u);
+    // While it is still stuck, the next call is refused at once.
+    start = GetTickCount();
+    EXPECT_EQ(0u, Link().ActivateWindow(0, 7));
+    EXPECT_LT(GetTickCount() - start, 500u);
     b.Send("hang 0");
     ASSERT_TRUE(b.Sync());
     EXPECT_EQ(7u, Link().ActivateWindow(0, 7));
