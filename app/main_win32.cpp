@@ -15,6 +15,8 @@
 #include "browser/browser_link_win32.h"
 #include "browser/dde_instance_win32.h"
 #include "observe/db_client.h"
+#include "observe/http_client.h"
+#include "observe/page_loader.h"
 #include "observe/settings.h"
 #include "observe/shim_listener.h"
 #include "store/instance_registry.h"
@@ -53,6 +55,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
 
     std::unique_ptr<SkeindleTopwin> top(new SkeindleTopwin(instance, &g_instances));
     std::unique_ptr<DbClient> client(new DbClient(start.workspace.get()));
+    // The page fetcher, reading the browser's proxy settings once.
+    std::unique_ptr<HttpClient> http(new HttpClient);
+    http->ReadProxySettings();
+    std::unique_ptr<PageLoader> loader(new PageLoader(client.get(), top.get(), top.get()));
+    top->set_page_fetching(loader.get(), http.get(), client.get());
     if (!top->Create()) {
         client.reset();
         start.workspace.reset();
@@ -83,6 +90,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
 
     top->set_browser_link(0);
     browser.reset();
+    top->set_page_fetching(0, 0, 0);
+    loader.reset();
+    http.reset();
     top.reset();
     listener->Stop();
     listener.reset();

@@ -16,11 +16,13 @@
 #include "app/menu_state.h"
 #include "app/tattler.h"
 #include "app/undo_stack.h"
+#include "observe/page_loader.h"
 #include "shell/topwin.h"
 #include "store/instance_registry.h"
 #include "store/nodedb.h"
 
 class BrowserLink;
+class HttpClient;
 class ShimListener;
 
 // Private window messages of the main window.
@@ -44,7 +46,7 @@ const int kProgramIcon = 103;
 
 extern const char kMainWindowClass[];
 
-class SkeindleTopwin : public Topwin, public ATattler {
+class SkeindleTopwin : public Topwin, public ATattler, public APageSources {
 public:
     SkeindleTopwin(HINSTANCE instance, InstanceRegistry* registry);
     ~SkeindleTopwin() override;
@@ -60,6 +62,13 @@ public:
     // The browser the map follows and opens pages in; none until start-up
     // has made the link.
     void set_browser_link(BrowserLink* link) { browser_ = link; }
+    // Where pages the browser never showed us are read from: the page
+    // loader, and the HTTP client it falls back to, reporting to `client`.
+    void set_page_fetching(PageLoader* loader, HttpClient* http, AClient* client) {
+        loader_ = loader;
+        http_ = http;
+        client_ = client;
+    }
     // Shows the text; an empty one lets the browser's address be shown.
     void ShowStatusText(const char* text) override;
 
@@ -86,6 +95,11 @@ public:
     void OpenUrlResult(uint32_t transaction, uint32_t window) override;
     void StatusText(const char* text) override;
 
+    // --- APageSources
+    uint32_t SaveToFile(const char* url, const char* file) override;
+    int32_t FetchOverNetwork(const char* url) override;
+    void RefreshMap() override;
+
 protected:
     LRESULT FrameMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
 
@@ -96,6 +110,7 @@ private:
     void Synchronise(int mode);
     void ShowAddress(const char* url);
     void TimerTick();
+    void QueueForLoading(AWorkspace& w, NodeId page);
     void ShowPopupMenu(int x, int y);
     void MenuHelp(UINT item, UINT flags, HMENU menu);
     void Closing();
@@ -123,6 +138,9 @@ private:
     bool in_menu_;
     ShimListener* listener_;
     BrowserLink* browser_;
+    PageLoader* loader_;
+    HttpClient* http_;
+    AClient* client_;
     bool status_text_shown_;  // a text other than an address is in the status bar
     NodeDb* workspace_;
     std::string file_name_;

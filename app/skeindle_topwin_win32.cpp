@@ -10,6 +10,7 @@
 #include "observe/settings.h"
 #include "observe/shim_listener.h"
 #include "observe/content_type.h"
+#include "observe/http_client.h"
 #include "observe/url.h"
 #include "store/node_ref.h"
 #include "res/resource.h"
@@ -42,6 +43,9 @@ SkeindleTopwin::SkeindleTopwin(HINSTANCE instance, InstanceRegistry* registry)
       in_menu_(false),
       listener_(0),
       browser_(0),
+      loader_(0),
+      http_(0),
+      client_(0),
       status_text_shown_(false),
       workspace_(0) {
     model().set_view_flags(kDefaultViewFlags);
@@ -171,6 +175,10 @@ LRESULT SkeindleTopwin::FrameMessage(UINT message, WPARAM wparam, LPARAM lparam)
     case kBrowserMessage:
         if (browser_) browser_->DrainBrowserMessages();
         return 0;
+    case kFetchMessage:
+        if (http_) http_->Notify(wparam, lparam);
+        model().RefreshChanged();
+        return 0;
     default:
         break;
     }
@@ -223,10 +231,15 @@ void SkeindleTopwin::ShowStatusText(const char* text) {
 }
 
 void SkeindleTopwin::TimerTick() {
+    if (loader_) loader_->Tick();
+    if (http_) http_->CloseIdle();
     Synchronise(0);
     std::pair<AWorkspace*, NodeId> entry;
-    if (!pending_loads_.Pop(&entry)) return;
-    if (entry.first && entry.first->TestFlags(entry.second, NotFetched)) Update(entry.second);
+    if (!pending_loads_.Pop(&entry) || entry.first != model().workspace()) return;
+    if (entry.first->TestFlags(entry.second, NotFetched))
+        Update(entry.second);
+    else
+        entry.first->ClearFlags(entry.second, Busy);  // the browser fetched it meanwhile
 }
 
 void SkeindleTopwin::MenuHelp(UINT item, UINT flags, HMENU menu) {
@@ -274,15 +287,54 @@ void SkeindleTopwin::UrlEcho(const char* url, const char* mime, uint32_t window,
     bool text = strncmp(type, "text/", 5) == 0;
     if (referrer && referrer[0] && !text && !parser) return;  // an inline part of another page
     NodeRef(*w, page).FileUnderHost();
+    QueueForLoading(*w, page);
     if (strncmp(type, "image/", 6) == 0 && IncludedByAnyPage(*w, page)) return;
     if (page != m.open_page()) m.SetOpenPage(page);
 }
 
+// A page whose links were never seen is learnt: a local file at once,
+// anything else from the pending-load stack, one page per tick.
+void SkeindleTopwin::QueueForLoading(AWorkspace& w, NodeId page) {
+    if (!w.TestFlags(page, NotFetched) || w.TestFlags(page, Busy)) return;
+    uint32_t type = w.ContentType(page);
+    if (type != 0 && type != kTextHtml) return;
+    UrlBuffer path;
+    if (LocalPathOfUrl(w.Text(w.Name(page)), &path)) {
+        if (loader_) loader_->LoadPage(&w, page, 0);
+        return;
+    }
+    w.SetFlags(page, Busy);
+    pending_loads_.Push(std::make_pair(&w, page));
+}
+
 void SkeindleTopwin::NewBrowser(uint32_t) { Synchronise(1); }
 void SkeindleTopwin::LostBrowser(uint32_t) { model().SetOpenPage(0); }
-void SkeindleTopwin::BeginProgress(uint32_t, const char*) {}
-void SkeindleTopwin::SetProgressRange(uint32_t, uint32_t) {}
-void SkeindleTopwin::MakingProgress(uint32_t, const char*, uint32_t) {}
-void SkeindleTopwin::EndProgress(uint32_t) {}
-void SkeindleTopwin::OpenUrlResult(uint32_t, uint32_t) {}
+
+void SkeindleTopwin::BeginProgress(uint32_t window, const char* text) {
+    if (loader_) loader_->BeginProgress(window, text);
+}
+void SkeindleTopwin::SetProgressRange(uint32_t window, uint32_t maximum) {
+    if (loader_) loader_->SetProgressRange(window, maximum);
+}
+void SkeindleTopwin::MakingProgress(uint32_t window, const char* text, uint32_t amount) {
+    if (loader_) loader_->MakingProgress(window, text, amount);
+}
+void SkeindleTopwin::EndProgress(uint32_t window) {
+    if (loader_) loader_->EndProgress(window);
+}
+// Nothing waits for the browser's answer to an open request; the load it
+// started has ended.
+void SkeindleTopwin::OpenUrlResult(uint32_t transaction, uint32_t) {
+    if (loader_) loader_->EndProgress(transaction);
+}
 void SkeindleTopwin::StatusText(const char* text) { ShowStatusText(text); }
+
+uint32_t SkeindleTopwin::SaveToFile(const char* url, const char* file) {
+    return browser_ ? browser_->OpenUrlToFile(frame_, url, file, 4) : kNoWindow;
+}
+
+int32_t SkeindleTopwin::FetchOverNetwork(const char* url) {
+    return http_ && client_ ? http_->Fetch(url, client_, this, frame_, kFetchMessage) : -1;
+}
+
+void SkeindleTopwin::RefreshMap() { model().RefreshChanged(); }

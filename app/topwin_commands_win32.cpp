@@ -124,7 +124,12 @@ void SkeindleTopwin::NewAnnotation() {
 
 // Asking for a fresh copy needs the page loader or the browser; neither
 // exists before browser control, so there is nothing to ask yet.
-void SkeindleTopwin::Update(NodeId) {}
+// A fresh copy of the page: its local file, else one the browser saves
+// for us, else our own fetch.
+void SkeindleTopwin::Update(NodeId page) {
+    AWorkspace* w = model().workspace();
+    if (loader_ && w && page) loader_->LoadPage(w, page, 0);
+}
 
 void SkeindleTopwin::Undo() {
     if (undo_.UndoTop()) model().RefreshChanged();

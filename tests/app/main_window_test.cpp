@@ -10,7 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "observe/content_type.h"
+#include "observe/db_client.h"
+#include "observe/page_loader.h"
 #include "observe/settings.h"
+#include "observe/url.h"
+#include "store/layout.h"
 #include "store/instance_registry.h"
 #include "store/node_ref.h"
 #include "store/nodedb.h"
@@ -535,3 +540,74 @@ TEST_F(MainWindowTest, SavedSessionKeysShowTheUnknownCommandBox) {
 }
 
 }  // namespace
+
+// What the browser's URL echoes make of a page: recorded, filed, queued
+// for loading once, made the open page, by MIME type, referrer and window.
+TEST_F(MainWindowTest, UrlEchoesRecordQueueAndOpenByKind) {
+    DbClient client(&db_);
+    PageLoader loader(&client, top_.get(), top_.get());
+    top_->set_page_fetching(&loader, 0, &client);
+    struct {
+        const char* url;
+        const char* mime;
+        uint32_t window;
+        const char* referrer;
+        bool queued, opened;
+    } cases[] = {
+        {"http://h/page.html", "text/html", 1, "", true, true},
+        {"http://h/pic.gif", "image/gif", 1, "http://h/page.html", false, false},  // inline
+        {"http://h/alone.gif", "image/gif", 1, "", false, true},  // not html: not queued
+        {"http://h/bg.html", "text/html", 0xFFFFFFFFu, "", false, false},
+        {"http://h/x", "internal/parser", 1, "http://h/", true, true},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        top_->UrlEcho(c.url, c.mime, c.window, c.referrer);
+        NodeId page = Existing(c.url);
+        ASSERT_NE(0u, page);
+        EXPECT_EQ(c.queued, db_.TestFlags(page, Busy) != 0);
+        EXPECT_EQ(c.opened, model().open_page() == page);
+    }
+    EXPECT_EQ(kTextHtml, db_.ContentType(Existing("http://h/bg.html")));
+    EXPECT_EQ(0u, db_.ContentType(Existing("http://h/x")));  // the parser's type is no type
+    top_->set_page_fetching(0, 0, 0);
+}
+
+// Seventy echoed pages are loaded newest first, one per tick; one the
+// browser fetched meanwhile is passed over. A local page is read at once.
+TEST_F(MainWindowTest, PendingPagesLoadNewestFirstAndLocalPagesAtOnce) {
+    DbClient client(&db_);
+    PageLoader loader(&client, top_.get(), top_.get());
+    top_->set_page_fetching(&loader, 0, &client);
+    std::vector<NodeId> pages;
+    for (int i = 0; i < 70; ++i) {
+        std::string url = "http://h/" + std::to_string(i);
+        top_->UrlEcho(url.c_str(), "text/html", 1, "");
+        pages.push_back(Existing(url.c_str()));
+        top_->UrlEcho(url.c_str(), "text/html", 1, "");  // not queued twice
+    }
+    auto busy = [&](int i) { return db_.TestFlags(pages[i], Busy) != 0; };
+    auto tick = [&] { SendMessageA(top_->frame(), WM_TIMER, kPollTimer, 0); };
+    tick();  // without a browser the load fails and the page may come again
+    EXPECT_FALSE(busy(69));
+    EXPECT_TRUE(busy(68));
+    db_.ClearFlags(pages[68], NotFetched);
+    tick();
+    EXPECT_FALSE(busy(68));
+    EXPECT_TRUE(busy(67));
+    tick();
+    EXPECT_FALSE(busy(67));
+    EXPECT_TRUE(busy(0) && busy(66));
+
+    std::string file = dir_.File("local.html");
+    const char html[] = "<title>Local</title><a href=\"other.html\">o</a>";
+    ASSERT_TRUE(WriteWholeFile(file, html, sizeof html - 1));
+    UrlBuffer url;
+    CanonicalUrl(("file:///" + file).c_str(), &url);  // as the browser link gives it
+    top_->UrlEcho(url.text, "text/html", 1, "");
+    NodeId local = model().open_page();
+    ASSERT_NE(0u, local);
+    EXPECT_STREQ("Local", db_.Text(db_.Title(local)));
+    EXPECT_NE(0u, db_.FirstOut(local));
+    top_->set_page_fetching(0, 0, 0);
+}

@@ -1,6 +1,8 @@
 // The real program beside the stand-in browser, two processes talking DDE:
 // the program finds the browser when it starts, the browser's URL echo
-// makes a page the map's open page, and Open sends the page to the browser.
+// makes a page the map's open page, Open sends the page to the browser,
+// and a page whose links were never seen is read: from the copy the
+// browser saves for the program, or over the program's own HTTP client.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include "browser/browser_registry_win32.h"
 #include "store/nodedb.h"
 #include "tests/browser/test_browser_process.h"
+#include "tests/support/loopback_server_win32.h"
 #include "tests/support/temp_dir.h"
 #include "tests/system/program.h"
 #include "tools/uiprobe/probe.h"
@@ -19,62 +22,113 @@ namespace {
 
 const int kTimeout = 20000;
 
+class BrowserSystemTest : public ::testing::Test {
+protected:
+    // The browser first, so that the program finds it as it starts.
+    void StartBoth(const std::string& browser_args) {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kBrowsersKeyPath);  // the default fallback list
+        ASSERT_TRUE(browser_.Start(dir_.File("browser.log"), browser_args));
+        name_ = dir_.File("map.sk1");
+        {
+            NodeDb db;
+            ASSERT_TRUE(db.CreateWorkspace(name_.c_str()));
+        }
+        ASSERT_TRUE(program_.Start(BesideThisProgram("skeind.exe"), "map.sk1", dir_.path()));
+        main_ = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program_.pid(), kTimeout);
+        ASSERT_TRUE(main_ != 0);
+        // Found at start-up, and asked for the pages it shows.
+        ASSERT_TRUE(browser_.WaitFor("request WWW_RegisterURLEcho \"skeind\"", kTimeout));
+    }
+    // Closes the program and opens what it left in the workspace.
+    void CloseAndOpen(NodeDb* db) {
+        if (HasFailure())
+            for (const std::string& line : browser_.Lines()) printf("  browser: %s\n", line.c_str());
+        EXPECT_TRUE(ProbeCloseWindow(main_));
+        DWORD code = 1;
+        EXPECT_TRUE(program_.WaitForExit(kTimeout, &code));
+        EXPECT_EQ(0u, code);
+        ASSERT_TRUE(db->OpenWorkspace(name_.c_str()));
+    }
+    void ExpectEchoedPageRead(int kind);
+
+    TempDir dir_;
+    TestBrowserProcess browser_;
+    Program program_;
+    std::string name_;
+    HWND main_ = 0;
+};
+
 }  // namespace
 
-TEST(BrowserSystem, EchoedPageIsOpenedInTheMapAndOpenGoesToTheBrowser) {
-    using ::testing::Test;
-    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kBrowsersKeyPath);  // the default fallback list
-    TempDir dir;
-    TestBrowserProcess browser;
-    ASSERT_TRUE(browser.Start(dir.File("browser.log"), "--service mosaic"));
-    std::string name = dir.File("map.sk1");
-    {
-        NodeDb db;
-        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
-    }
-    Program program;
-    ASSERT_TRUE(program.Start(BesideThisProgram("skeind.exe"), "map.sk1", dir.path()));
-    HWND main = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program.pid(), kTimeout);
-    ASSERT_TRUE(main != 0);
-    // Found at start-up, and asked for the pages it shows.
-    ASSERT_TRUE(browser.WaitFor("request WWW_RegisterURLEcho \"skeind\"", kTimeout));
-
-    browser.Send("echo http://example.org/a/page.html#part text/html 1");
-    ASSERT_TRUE(browser.WaitFor("poked WWW_URLEcho ack", kTimeout));
-    HWND graph = FindWindowExA(main, 0, "lumvane-graph-window", 0);
+TEST_F(BrowserSystemTest, EchoedPageIsOpenedInTheMapAndOpenGoesToTheBrowser) {
+    StartBoth("--service mosaic");
+    browser_.Send("echo http://example.org/a/page.html#part text/html 1");
+    ASSERT_TRUE(browser_.WaitFor("poked WWW_URLEcho ack", kTimeout));
+    HWND graph = FindWindowExA(main_, 0, "lumvane-graph-window", 0);
     ASSERT_TRUE(graph != 0);
     // The open page is shown under its host, its domain and the visited
-    // sites: Down reaches it at the fourth row. The program may be busy
-    // asking the browser for its page (up to 5 s each time) meanwhile.
+    // sites: Down reaches it at the fourth row.
     std::string current;
     for (int i = 0; i < 120 && current != "http://example.org/a/page.html"; ++i) {
         PostMessageA(graph, WM_KEYDOWN, VK_DOWN, 1);
         Sleep(250);
-        current = ProbeStatusText(main);
+        current = ProbeStatusText(main_);
     }
     ASSERT_EQ("http://example.org/a/page.html", current);
 
-    ASSERT_TRUE(ProbeSendCommand(main, 36));  // Open
-    EXPECT_TRUE(browser.WaitFor("request WWW_OpenURL \"http://example.org/a/page.html\",,4294967295,0,,,,\"skeind\"",
-                                kTimeout));
-    ASSERT_TRUE(ProbeSendCommand(main, 47));  // Open in New Window
+    ASSERT_TRUE(ProbeSendCommand(main_, 36));  // Open
+    EXPECT_TRUE(browser_.WaitFor(
+        "request WWW_OpenURL \"http://example.org/a/page.html\",,4294967295,0,,,,\"skeind\"", kTimeout));
+    ASSERT_TRUE(ProbeSendCommand(main_, 47));  // Open in New Window
     EXPECT_TRUE(
-        browser.WaitFor("request WWW_OpenURL \"http://example.org/a/page.html\",,0,0,,,,\"skeind\"", kTimeout));
-
-    if (Test::HasFailure())
-        for (const std::string& line : browser.Lines()) printf("  browser: %s\n", line.c_str());
-    EXPECT_TRUE(ProbeCloseWindow(main));
-    DWORD code = 1;
-    EXPECT_TRUE(program.WaitForExit(kTimeout, &code));
-    EXPECT_EQ(0u, code);
-    // The program said goodbye to the browser on its way out.
-    EXPECT_TRUE(browser.WaitFor("request WWW_UnRegisterURLEcho \"skeind\"", kTimeout));
+        browser_.WaitFor("request WWW_OpenURL \"http://example.org/a/page.html\",,0,0,,,,\"skeind\"", kTimeout));
 
     NodeDb db;
-    ASSERT_TRUE(db.OpenWorkspace(name.c_str()));
+    CloseAndOpen(&db);
+    // The program said goodbye to the browser on its way out.
+    EXPECT_TRUE(browser_.WaitFor("request WWW_UnRegisterURLEcho \"skeind\"", kTimeout));
     NodeId page = db.FindNode("http://example.org/a/page.html", false);
     ASSERT_NE(0u, page);
     EXPECT_EQ(0x45u, db.ContentType(page));  // text/html, from the echo
-    NodeId host = db.FindNode("http://example.org/", false);
-    ASSERT_NE(0u, host);  // filed under its host
+    ASSERT_NE(0u, db.FindNode("http://example.org/", false));  // filed under its host
 }
+
+// An echoed page never fetched under the program's eyes is read on a
+// later tick: a browser of kind 0 saves a copy for it; one of the
+// Internet Explorer kind cannot, and the program fetches the page itself.
+void BrowserSystemTest::ExpectEchoedPageRead(int kind) {
+    LoopbackServer server;
+    ASSERT_NE(0, server.port());
+    server.Answer("/p.html", {HttpResponse(200, "Content-Type: text/html\r\n",
+                                           "<title>Served</title><a href=\"next.html\">n</a><img src=\"i.gif\">")});
+    StartBoth("--service mosaic --kind " + std::to_string(kind));
+    std::string base = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+    browser_.Send("echo " + base + "p.html text/html 1");
+    if (kind == 0) {
+        // Saved, reported, then read and deleted by the program.
+        ASSERT_TRUE(browser_.WaitFor("saved ", kTimeout));
+        std::string saved = browser_.LinesStarting("saved ")[0];
+        std::string file = saved.substr(6, saved.rfind(' ') - 6);
+        for (int i = 0; i < 200 && PathFileExistsA(file.c_str()); ++i) Sleep(100);
+        EXPECT_FALSE(PathFileExistsA(file.c_str()));
+    } else {
+        for (int i = 0; i < 200 && server.Requests().empty(); ++i) Sleep(100);
+        ASSERT_EQ(1u, server.Requests().size());
+        EXPECT_EQ(0u, server.Requests()[0].find("GET /p.html HTTP/1.0\r\nUser-Agent: QMR-Skeindle/1.0.16d\r\n"));
+        Sleep(1000);  // the response's end reaches the program
+    }
+    NodeDb db;
+    CloseAndOpen(&db);
+    NodeId page = db.FindNode((base + "p.html").c_str(), false);
+    ASSERT_NE(0u, page);
+    ASSERT_NE(0u, db.Title(page));
+    EXPECT_STREQ("Served", db.Text(db.Title(page)));
+    std::string links;
+    for (LinkId l = db.FirstOut(page); l; l = db.NextLink(l))
+        links += std::string(db.Text(db.Name(db.LinkNode(l)))) + " " + std::to_string(db.LinkKindOf(l)) + ";";
+    EXPECT_NE(std::string::npos, links.find(base + "next.html")) << links;
+    EXPECT_NE(std::string::npos, links.find(base + "i.gif")) << links;
+}
+
+TEST_F(BrowserSystemTest, AnEchoedPageIsReadThroughTheBrowsersCopy) { ExpectEchoedPageRead(0); }
+TEST_F(BrowserSystemTest, AnEchoedPageIsReadOverTheNetworkWhenTheBrowserCannotSave) { ExpectEchoedPageRead(2); }

@@ -12,12 +12,14 @@
 //   poke VERB ITEM         poke VERB with ITEM (the rest of the line) to
 //   request VERB ITEM      ...or request it of, every service that
 //                          registered for URL echoes; replies are logged
+//   progress ID SIZE       reports a load's begin, range and end to them
 //   register / unregister  its DDE service name
 //   mark TEXT              writes "mark TEXT" to the log (a sync point)
 //   exit
 //
 // WWW_OpenURL of an http: URL fetches the page from its server; into a
-// file, the response body is written to the file named in the item.
+// file, the response body is written to the file named in the item and
+// the load's progress is reported as "progress" does.
 //
 // Usage: testbrowser --service NAME --kind K --version M.m --log FILE
 //                    [--name TEXT] [--no-register]
@@ -199,7 +201,11 @@ HDDEDATA OpenUrl(const std::string& item, HSZ hitem) {
         fwrite(body.data(), 1, body.size(), out);
         fclose(out);
         Log("saved", file, std::to_string(body.size()));
-        return Number(g.next_transaction++, hitem);
+        unsigned transaction = g.next_transaction++;
+        // Its progress is reported once this transaction is over.
+        PostMessageA(g.window, kCommandMessage, 0,
+                     (LPARAM) new std::string("progress " + std::to_string(transaction) + " " + std::to_string(body.size())));
+        return Number(transaction, hitem);
     }
     g.showing = address;
     // Echoed once this transaction is over: a conversation cannot be
@@ -305,6 +311,11 @@ void Command(std::string line) {
     } else if (verb == "poke" || verb == "request") {
         std::string name = Word(&line);
         SendToEchoServices(name.c_str(), line, verb == "poke");
+    } else if (verb == "progress") {
+        std::string id = Word(&line), size = Word(&line);
+        SendToEchoServices("WWW_BeginProgress", id + ",\"Loading\"", false);
+        SendToEchoServices("WWW_SetProgressRange", id + "," + size, true);
+        SendToEchoServices("WWW_EndProgress", id, false);
     } else if (verb == "register") {
         DdeNameService(g.dde, g.service, 0, DNS_REGISTER);
     } else if (verb == "unregister") {
