@@ -44,6 +44,8 @@ public:
     // Closes fetches idle for kFetchIdleLimit; called on the main window's
     // timer.
     void CloseIdle();
+    // Tests wait milliseconds, not a minute.
+    void set_idle_limit(DWORD ms) { idle_limit_ = ms; }
 
     int busy_slots() const;
 
@@ -62,12 +64,17 @@ private:
     };
     HttpClient(const HttpClient&);
     HttpClient& operator=(const HttpClient&);
+    Slot* SlotOfSocket(SOCKET socket);
+    // Opens the socket and starts connecting; INVALID_SOCKET on failure.
+    SOCKET StartConnect(const FetchPlan& plan, HWND window, UINT message);
     void Finish(Slot* slot);
     void SendMore(Slot* slot);
     void Receive(Slot* slot);
+    void ReceiveRest(Slot* slot);
 
     Slot slots_[kFetchSlots];
     int32_t next_number_;
+    DWORD idle_limit_;
     ProxySettings proxy_;
     bool started_;
 };
