@@ -61,6 +61,9 @@ private:
         PageScanner* scanner = 0;
         AClient* client = 0;
         DWORD last_activity = 0;
+        // Events before the connect's are stale ones of an earlier socket
+        // with the same handle, still queued when it closed.
+        bool connect_seen = false;
     };
     HttpClient(const HttpClient&);
     HttpClient& operator=(const HttpClient&);

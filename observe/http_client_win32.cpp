@@ -68,6 +68,7 @@ int32_t HttpClient::Fetch(const char* url, AClient* client, AProgressbar* progre
     slot->sent = 0;
     slot->client = client;
     slot->last_activity = GetTickCount();
+    slot->connect_seen = false;
     slot->scanner = new PageScanner((uint32_t)number | kFetchIdBase, client, slot->host.c_str(), plan.port, progress);
     // The client hears of the request before any byte goes out.
     slot->scanner->RequestLine(slot->request.c_str());
@@ -105,6 +106,10 @@ HttpClient::Slot* HttpClient::SlotOfSocket(SOCKET socket) {
 void HttpClient::Notify(WPARAM socket, LPARAM event) {
     Slot* slot = SlotOfSocket((SOCKET)socket);
     if (slot == 0) return;
+    if (WSAGETSELECTEVENT(event) == FD_CONNECT)
+        slot->connect_seen = true;
+    else if (!slot->connect_seen)
+        return;
     switch (WSAGETSELECTEVENT(event)) {
     case FD_READ: Receive(slot); break;
     case FD_WRITE: SendMore(slot); break;
@@ -167,6 +172,7 @@ void HttpClient::Finish(Slot* slot) {
     slot->scanner->Feed(0, 0);
     slot->client->Close((uint32_t)slot->number | kFetchIdBase);
     delete slot->scanner;
+    WSAAsyncSelect(slot->socket, 0, 0, 0);  // no more notifications of it
     closesocket(slot->socket);
     AProgressbar* progress = slot->progress;
     Release(&slot->url);

@@ -201,7 +201,7 @@ TEST_F(MainWindowTest, DeleteThenUndoThroughTheEditMenu) {
 }
 
 TEST_F(MainWindowTest, UndoRecordsAPurgeOutdatedAreDroppedWhenTheMenuOpens) {
-    NodeId a = PinnedCurrent("http://a.example/");
+    PinnedCurrent("http://a.example/");
     Command(CmdDelete);
     model().SetWorkspace(0);
     db_.Purge();
@@ -305,7 +305,7 @@ TEST_F(MainWindowTest, ProgressSplitsTheBarAndItsEndEmptiesIt) {
 }
 
 TEST_F(MainWindowTest, TheCurrentPageAddressShowsInTheStatusBar) {
-    NodeId a = PinnedCurrent("http://shown.example/x");
+    PinnedCurrent("http://shown.example/x");
     EXPECT_EQ("http://shown.example/x", StatusText());
 }
 
