@@ -12,8 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+
+#include "observe/db_client.h"
 #include "observe/http_client.h"
 #include "observe/settings.h"
+#include "store/nodedb.h"
+#include "tests/support/temp_dir.h"
 #include "tests/store/progress_recorder.h"
 #include "tests/support/loopback_server_win32.h"
 #include "tools/scanreplay/call_log.h"
@@ -28,6 +33,25 @@ LoopbackReply Whole(const std::string& bytes) {
     LoopbackReply r;
     r.bytes = bytes;
     return r;
+}
+
+// Every page with its title, content type and links, in URL order.
+std::string PagesAndLinks(NodeDb& db) {
+    std::vector<std::string> lines;
+    for (NodeId n = db.FirstNode(); n; n = db.NextNode(n)) {
+        std::string line = std::string(db.Text(db.Name(n))) + " type " + std::to_string(db.ContentType(n));
+        if (db.Title(n)) line += " \"" + std::string(db.Text(db.Title(n))) + "\"";
+        std::vector<std::string> links;
+        for (LinkId l = db.FirstOut(n); l; l = db.NextLink(l))
+            links.push_back(" ->" + std::to_string(db.LinkKindOf(l)) + " " + db.Text(db.Name(db.LinkNode(l))));
+        std::sort(links.begin(), links.end());
+        for (const std::string& link : links) line += link;
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string all;
+    for (const std::string& line : lines) all += line + "\n";
+    return all;
 }
 
 LoopbackReply Silent() {
@@ -248,6 +272,41 @@ TEST_F(HttpClientTest, FourFetchesAtOnceAndTheSlotsComeBack) {
     EXPECT_EQ(kFetchSlots, closes);
     EXPECT_EQ(5, Fetch(client, log, Url("/s5")));
     EXPECT_EQ(1, client.busy_slots());
+}
+
+// What a fetch leaves in a workspace is what the same bytes leave when the
+// browser's traffic carrying them is observed: the shim runs the same
+// scanner over what the browser reads.
+TEST_F(HttpClientTest, AFetchedPageLandsInTheWorkspaceAsObservedTrafficDoes) {
+    const std::string response = HttpResponse(
+        200, "Content-Type: text/html\r\nLink: <style.css>; rel=stylesheet\r\n",
+        "<title>Both</title><base href=\"/d/\"><a href=\"a.html\">A</a><frame src=\"f.html\">"
+        "<form action=\"/q\"><img src=\"i.gif\"><h1>Head</h1>" + std::string(3000, ' ') + "<a href=\"z.html\">Z</a>");
+    server_.Answer("/p.html", Whole(response));
+    TempDir dir;
+    NodeDb fetched, observed;
+    ASSERT_TRUE(fetched.CreateWorkspace(dir.File("f.sk1").c_str()));
+    ASSERT_TRUE(observed.CreateWorkspace(dir.File("o.sk1").c_str()));
+    {
+        DbClient client(&fetched);
+        HttpClient http;
+        ASSERT_EQ(1, http.Fetch(Url("/p.html").c_str(), &client, 0, window_, kSocketMessage));
+        ASSERT_TRUE(PumpUntilIdle(http));
+    }
+    DropStaleNotifications();
+    {
+        DbClient client(&observed);
+        PageScanner scanner(7, &client, "127.0.0.1", server_.port());
+        scanner.RequestLine("GET /p.html HTTP/1.0\r\n");
+        for (size_t at = 0; at < response.size(); at += 1000)
+            scanner.Feed(response.data() + at, std::min<size_t>(1000, response.size() - at));
+        scanner.Feed(0, 0);
+        client.Close(7);
+    }
+    std::string pages = PagesAndLinks(fetched);
+    EXPECT_EQ(PagesAndLinks(observed), pages);
+    EXPECT_NE(std::string::npos, pages.find("\"Both\"")) << pages;
+    EXPECT_NE(std::string::npos, pages.find("/d/z.html")) << pages;
 }
 
 TEST_F(HttpClientTest, AFailedConnectFreesItsSlot) {
