@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# demo.sh: starts Skeindle on a fresh workspace and plays the sample
-# browsing session of demo/session.txt into it as the shim's datagrams, a
-# page at a time, then opens the map row by row with the keys a user would
-# press. On a real display the window stays until it is closed; without
+# demo.sh: starts the stand-in browser and Skeindle on a fresh workspace,
+# plays the sample browsing session of demo/session.txt into it as the
+# shim's datagrams, a page at a time, lets the browser tell Skeindle which
+# page it shows (the map follows it), then opens the map row by row with
+# the keys a user would press. On a real display the window stays until it is closed; without
 # one (under xvfb-run) a picture of the result is saved as
 # build/demo/map.png.
 set -euo pipefail
@@ -17,12 +18,23 @@ mkdir -p "$top/build/demo"
 cd "$top/build/demo"
 rm -f demo.sk1
 wine_start "$top/build/win64/wineprefix"
+# The stand-in browser takes its commands from a pipe; Skeindle finds it
+# when it starts.
+rm -f browser.in
+mkfifo browser.in
+"$WINE" "$bin/testbrowser.exe" --service mosaic --log browser.log < browser.in &
+browser=$!
+exec 3> browser.in
+sleep 2
 # A new workspace first, so that the program does not ask about the name.
 "$WINE" "$bin/skeind.exe" demo.sk1 &
 program=$!
 "$WINE" "$bin/uiprobe.exe" press Yes -timeout 20000 >/dev/null
 "$WINE" "$bin/uiprobe.exe" window -class "QMR Skeindle" -timeout 20000 >/dev/null
 "$WINE" "$bin/shimsend.exe" "$top/demo/session.txt"
+# The browser shows a page of the session: the map makes it the open page.
+echo "echo http://www.quillmere.example/products/skeindle.html text/html 1" >&3
+sleep 2
 # Show the links of each row in turn, from the visited sites down.
 "$WINE" "$bin/uiprobe.exe" keys "$(printf 'right down %.0s' $(seq 30)) home" -class "QMR Skeindle"
 if [ "${2:-}" = "--picture" ]; then
@@ -31,7 +43,11 @@ if [ "${2:-}" = "--picture" ]; then
   echo "demo: the map is in build/demo/map.png"
   "$WINE" "$bin/uiprobe.exe" close -class "QMR Skeindle" >/dev/null || true
   wait "$program" || true
-  wine_stop
 else
   wait "$program" || true
 fi
+echo exit >&3
+exec 3>&-
+wait "$browser" || true
+rm -f browser.in
+[ "${2:-}" = "--picture" ] && wine_stop || true
