@@ -5,10 +5,12 @@
 LoadFile::LoadFile(intptr_t handle, const char* path, bool temporary)
     : handle_(handle), path_(path), temporary_(temporary) {}
 
+// A temporary file is deleted after it is closed rather than opened to be
+// deleted on close: that would need the browser to have opened it sharing
+// deletion, and one that did not could then never write to it again.
 LoadFile* LoadFile::Open(const char* path, bool temporary) {
     DWORD share = FILE_SHARE_READ | (temporary ? FILE_SHARE_WRITE : 0);
-    DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (temporary ? FILE_FLAG_DELETE_ON_CLOSE : 0);
-    HANDLE h = CreateFileA(path, GENERIC_READ | (temporary ? DELETE : 0), share, 0, OPEN_EXISTING, flags, 0);
+    HANDLE h = CreateFileA(path, GENERIC_READ, share, 0, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, 0);
     if (h == INVALID_HANDLE_VALUE) return 0;
     return new LoadFile((intptr_t)h, path, temporary);
 }
@@ -34,7 +36,10 @@ bool LoadFile::MakeTemporaryName(std::string* name) {
 
 void LoadFile::Delete(const char* path) { DeleteFileA(path); }
 
-LoadFile::~LoadFile() { CloseHandle((HANDLE)handle_); }
+LoadFile::~LoadFile() {
+    CloseHandle((HANDLE)handle_);
+    if (temporary_) DeleteFileA(path_.c_str());
+}
 
 int64_t LoadFile::Size() const {
     LARGE_INTEGER size;
