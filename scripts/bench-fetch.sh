@@ -59,12 +59,14 @@ make_corpus() {
     cp "$f" "$corpus/$(printf '%05d' "$i").html"
   done <"$work/picked.txt"
   echo "$i" >"$corpus/.count"
+  echo "$files" >"$corpus/.wanted"
 }
 
 mkdir -p "$work"
-if [ ! -f "$corpus/.count" ] || [ "$(cat "$corpus/.count")" -lt "$files" ]; then make_corpus; fi
+if [ "$(cat "$corpus/.wanted" 2>/dev/null)" != "$files" ]; then make_corpus; fi
 count=$(cat "$corpus/.count")
-corpus_mb=$(du -sb --exclude=.count "$corpus" | awk '{ printf "%.1f", $1 / 1e6 }')
+[ "$count" -gt 0 ] || { echo "bench-fetch: no HTML files found on this machine" >&2; exit 1; }
+corpus_mb=$(du -sb --exclude=.count --exclude=.wanted "$corpus" | awk '{ printf "%.1f", $1 / 1e6 }')
 
 # ---- The server: Python's threaded file server on a free loopback port.
 server_pid=
