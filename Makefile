@@ -1,5 +1,5 @@
 # Everything starts here; each target installs what it needs first.
-.PHONY: all setup run test native win64 win32 bench fuzz clean demo
+.PHONY: all setup run test native win64 win32 bench bench-fetch fuzz clean demo
 
 all: win64
 
@@ -29,6 +29,11 @@ bench: setup
 	  -DSKEIND_TESTS=OFF -DSKEIND_BENCH=ON >/dev/null
 	@cmake --build build/bench -j2
 	@./build/bench/bin/db_bench
+
+# The program's own fetching beside wget on the same loopback server
+# (FETCH_ROUNDS, 5 by default); see bench/README.md.
+bench-fetch: setup
+	@bash scripts/bench-fetch.sh $(or $(FETCH_ROUNDS),5)
 
 # Builds the fuzz targets with clang and runs each for a short while
 # (FUZZ_SECONDS, 30 by default).

@@ -48,6 +48,9 @@ public:
     void set_idle_limit(DWORD ms) { idle_limit_ = ms; }
 
     int busy_slots() const;
+    // Bytes read from every fetch's socket so far, heads and bodies: what
+    // a throughput figure counts.
+    uint64_t bytes_received() const { return bytes_received_; }
 
 private:
     struct Slot {
@@ -80,6 +83,7 @@ private:
     DWORD idle_limit_;
     ProxySettings proxy_;
     bool started_;
+    uint64_t bytes_received_;
 };
 
 #endif

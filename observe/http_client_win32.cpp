@@ -17,7 +17,7 @@ void Release(std::string* text) { std::string().swap(*text); }
 
 }  // namespace
 
-HttpClient::HttpClient() : next_number_(1), idle_limit_(kFetchIdleLimit), started_(false) {
+HttpClient::HttpClient() : next_number_(1), idle_limit_(kFetchIdleLimit), started_(false), bytes_received_(0) {
     WSADATA data;
     started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
@@ -133,6 +133,7 @@ void HttpClient::Receive(Slot* slot) {
     int n = recv(slot->socket, block, sizeof block, 0);
     if (n > 0) {
         slot->last_activity = GetTickCount();
+        bytes_received_ += (uint64_t)n;
         slot->scanner->Feed(block, (size_t)n);
     } else if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) {
         Finish(slot);
@@ -146,6 +147,7 @@ void HttpClient::ReceiveRest(Slot* slot) {
         int n = recv(slot->socket, block, sizeof block, 0);
         if (n <= 0) break;
         slot->last_activity = GetTickCount();
+        bytes_received_ += (uint64_t)n;
         slot->scanner->Feed(block, (size_t)n);
     }
 }

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev libsqlite3-dev liblmdb-dev libxml2-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xauth imagemagick
+  wget time
 )
 
 missing=()

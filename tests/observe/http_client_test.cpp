@@ -186,7 +186,8 @@ TEST_F(HttpClientTest, ACloseWithDataStillUnreadDeliversItAll) {
     // until everything is read, so the test hands it over itself. The body
     // takes several receives.
     const std::string body = "<title>L</title>" + std::string(20000, ' ') + "<a href=end>E</a>";
-    server_.Answer("/long", Whole(HttpResponse(200, "Content-Type: text/html\r\n", body)));
+    const std::string response = HttpResponse(200, "Content-Type: text/html\r\n", body);
+    server_.Answer("/long", Whole(response));
     HttpClient client;
     CallLog log(kFirstId);
     hold_reads_ = true;
@@ -197,6 +198,8 @@ TEST_F(HttpClientTest, ACloseWithDataStillUnreadDeliversItAll) {
     EXPECT_EQ(Calls({"Request(" + Url("/long") + ",0)", "Status(200)", "ContentType(text/html)", "Title(\"L\",1)",
                      "Link(end,0,\"E\")", "Close()"}),
               log.lines);
+    // Every byte is counted, those read after the close too.
+    EXPECT_EQ(response.size(), client.bytes_received());
 }
 
 TEST_F(HttpClientTest, OnlyAFetchWithNothingComingIsClosedAsIdle) {
