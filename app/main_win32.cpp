@@ -12,6 +12,7 @@
 #include "app/messages_win32.h"
 #include "app/skeindle_topwin.h"
 #include "app/startup.h"
+#include "browser/browser_dialogs_win32.h"
 #include "browser/browser_link_win32.h"
 #include "browser/dde_instance_win32.h"
 #include "observe/db_client.h"
@@ -77,6 +78,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     }
     top->ShowStatusText("");
     std::unique_ptr<BrowserLink> browser(new BrowserLink(top->frame(), kBrowserMessage, top.get(), "skeind"));
+    // When no browser answers, the user is offered one to start.
+    StartBrowserPrompt prompt(instance);
+    browser->set_prompt(&prompt);
     top->set_browser_link(browser.get());
     top->AttachWorkspace(start.workspace.get(), start.name.c_str());
 

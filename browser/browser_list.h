@@ -18,7 +18,7 @@ struct BrowserEntry {
     std::string service;  // lower case
     std::string command;
     std::string description;
-    uint32_t list_item;
+    uint32_t list_item;  // the data of its item in the Start Web Browser list
 };
 
 // One name of the fallback list with the kind its prefixes give.
@@ -36,6 +36,8 @@ public:
 
     void Clear();
     void Append(const BrowserEntry& entry) { entries_.push_back(entry); }
+    // Which list-box item shows entry `index` (the item's data).
+    void SetListItem(size_t index, uint32_t item) { entries_[index].list_item = item; }
     // Lower-cased as it is stored.
     void SetFallback(const char* text);
     // Whether some entry's service is exactly `service`.

@@ -172,12 +172,16 @@
 #define IDB_LINK_GLYPHS                 118
 #define IDB_PAGE_ICONS                  121
 
-/* Dialogs and their controls, the program icon and the About picture
-   (res/dialogs.rc). */
+/* Dialogs and their controls, the program's and the browser dialogs'
+   icons and the About picture (res/dialogs.rc). */
 #define IDI_PROGRAM                     103
+#define IDI_BROWSER                     104
+#define IDI_ADD_BROWSER                 105
 #define IDD_ABOUT                       107
 #define IDD_ANNOTATION                  117
 #define IDD_VIEW_PAGE                   119
+#define IDD_START_BROWSER               138
+#define IDD_ADD_BROWSER                 139
 #define IDB_ABOUT_PICTURE               146
 #define IDC_ABOUT_PICTURE               1000
 #define IDC_ABOUT_TEXT                  1001
@@ -193,5 +197,14 @@
 #define IDC_SHOW_GENERIC_LINKS          1025
 #define IDC_REATTACH_TO_OPEN_PAGE       1026
 #define IDC_KEEP_LINKED_PAGE_PLACE      1027
+#define IDC_BROWSER_LIST                1028
+#define IDC_ADD_BROWSER                 1029
+#define IDC_REMOVE_BROWSER              1030
+#define IDC_PROGRAM_FILE                1032
+#define IDC_BROWSE_PROGRAM              1033
+#define IDC_SERVICE_NAME                1034
+#define IDC_BROWSER_DESCRIPTION         1035
+#define IDC_GUESS_SERVICE               1036
+#define IDC_SPECIFY_SERVICE             1037
 
 #endif /* SKEIND_RES_RESOURCE_H */

@@ -1,8 +1,9 @@
 # Sourced by run.sh: looks after a Skeindle started in a virtual display,
 # where nobody can see or answer it.
 
-# answer_box PROBE BOX: prints the text of a message box read by
-# `uiprobe msgbox` and presses the button an unattended start wants.
+# answer_box PROBE BOX: prints the text of a message box (or of the Start
+# Web Browser dialogue, which the probe reads as one) read by `uiprobe
+# msgbox` and presses the button an unattended start wants.
 answer_box() {
   local probe=$1 box=$2 text answer
   text=$(printf '%s\n' "$box" | awk '/^text: /{on=1; sub(/^text: /, "")} /^button: /{on=0} on')
@@ -14,6 +15,10 @@ answer_box() {
       *"Create the workspace file now?"*) answer=Yes ;;
       *) answer=No ;;
     esac
+  elif printf '%s\n' "$box" | grep -q '^button: [0-9]* Cancel$'; then
+    # The offer to start a browser, or another question put as OK or
+    # Cancel: Cancel changes nothing.
+    answer=Cancel
   else
     answer=OK
   fi

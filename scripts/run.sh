@@ -5,8 +5,10 @@
 # virtual display and nobody can answer it, so this script does: it prints
 # the text of every message box the program shows, answers Yes when asked
 # whether to create a workspace file (the name was given, or is the
-# default), No to any other question and OK to the rest; then it saves a
-# picture of the main window as build/run.png and closes it again.
+# default), No to any other question, Cancel to the offer to start a
+# browser (and to any other OK or Cancel question) and OK to the rest;
+# then it saves a picture of the main window as build/run.png and closes
+# it again.
 set -euo pipefail
 here=$PWD
 top="$(cd "$(dirname "$0")/.." && pwd)"

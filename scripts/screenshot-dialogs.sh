@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # screenshot-dialogs.sh OUT_DIR: pictures of the About box, the view options
-# sheet and the annotation dialog (about.png, view-options.png,
-# annotation.png), each shown by tools/dialoghost under Wine in a virtual
-# desktop, which draws the windows' frames. The annotation is made on a
+# sheet, the annotation dialog and the browser dialogues (about.png,
+# view-options.png, annotation.png, start-browser.png, add-browser.png),
+# each shown by tools/dialoghost under Wine in a virtual desktop, which
+# draws the windows' frames. The annotation is made on a
 # page of demo/session.txt, played into a fresh workspace. Needs the win64
 # build (or BUILD=<build dir>).
 set -euo pipefail
@@ -46,3 +47,5 @@ WINEPATH="Z:$build/tests/shim" shot about about
 shot view-options options
 shot annotation annotation "Z:$work/demo.sk1" http://www.yarnworks.example/guide/skeins.html \
   "Winding by hand" $'Wind over two chairs set apart, then tie the skein in three places.\r\nSee also the encyclopedia page.'
+shot start-browser start-browser "Stand-in browser" "Stand-in browser, second copy"
+shot add-browser add-browser

@@ -51,6 +51,9 @@ public:
     void SetHelpOwner(HWND owner) { help_owner_ = owner; }
     // The help file's name, string 1; loaded once.
     void LoadHelpFile(HINSTANCE instance);
+    // Another name in its place: "file>window" shows the help in the help
+    // file's window of that name.
+    void SetHelpFile(const char* name);
     void SetHelpViewer(AHelpViewer* viewer) { help_viewer_ = viewer; }
 
     // Each gives whether help was shown, by WinHelp or as HTML.

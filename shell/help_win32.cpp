@@ -17,12 +17,14 @@ bool IsFile(const std::string& path) {
 }
 
 // WinHelp's own search: the usual program search path, then the
-// system's help folder.
-bool CanFindHelpFile(const char* file) {
-    if (file == 0 || file[0] == 0) return false;
+// system's help folder. A window name after '>' is no part of the file's.
+bool CanFindHelpFile(const char* file_and_window) {
+    if (file_and_window == 0) return false;
+    std::string file(file_and_window, strcspn(file_and_window, ">"));
+    if (file.empty()) return false;
     char found[MAX_PATH];
     char* name = 0;
-    DWORD n = SearchPathA(0, file, 0, sizeof found, found, &name);
+    DWORD n = SearchPathA(0, file.c_str(), 0, sizeof found, found, &name);
     if (n > 0 && n < sizeof found) return true;
     char windows[MAX_PATH];
     n = GetWindowsDirectoryA(windows, sizeof windows);
@@ -124,6 +126,14 @@ void SHelp::LoadHelpFile(HINSTANCE instance) {
     help_file_ = new char[n > 0 ? n + 1 : 1];
     memcpy(help_file_, name, n > 0 ? n : 0);
     help_file_[n > 0 ? n : 0] = 0;
+}
+
+void SHelp::SetHelpFile(const char* name) {
+    size_t n = strlen(name);
+    char* copy = new char[n + 1];
+    memcpy(copy, name, n + 1);
+    delete[] help_file_;
+    help_file_ = copy;
 }
 
 const char* SHelp::help_file() {

@@ -29,19 +29,26 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() {
+// A folder with everything in it, folders inside included.
+static void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA found;
-    std::string pattern = path_ + "\\*";
+    std::string pattern = path + "\\*";
     HANDLE h = FindFirstFileA(pattern.c_str(), &found);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-                DeleteFileA(File(found.cFileName).c_str());
+            if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+            std::string inside = path + kSep + found.cFileName;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(inside);
+            else
+                DeleteFileA(inside.c_str());
         } while (FindNextFileA(h, &found));
         FindClose(h);
     }
-    RemoveDirectoryA(path_.c_str());
+    RemoveDirectoryA(path.c_str());
 }
+
+TempDir::~TempDir() { RemoveTree(path_); }
 #else
 static const char kSep = '/';
 

@@ -43,7 +43,8 @@ protected:
     }
     static void TearDownTestSuite() { WSACleanup(); }
 
-    // Starts skeind.exe on `workspace` and waits for its main window. A
+    // Starts skeind.exe on `workspace` and waits for its main window; no
+    // browser runs, so the program's offer to start one is declined. A
     // named file that does not exist would be asked about first, so it is
     // made beforehand.
     HWND StartOn(Program& program, const std::string& workspace) {
@@ -53,7 +54,9 @@ protected:
             if (!db.CreateWorkspace(path.c_str())) return 0;
         }
         if (!program.Start(BesideThisProgram("skeind.exe"), workspace, dir_.path())) return 0;
-        return ProbeWaitForWindow(kMainClass, "Skeindle", program.pid(), kTimeout);
+        HWND main = ProbeWaitForWindow(kMainClass, "Skeindle", program.pid(), kTimeout);
+        EXPECT_TRUE(DeclineBrowserOffer(program.pid(), kTimeout)) << "no offer to start a browser";
+        return main;
     }
     std::string Status(HWND main) { return ProbeStatusText(main); }
     std::string WaitForStatus(HWND main, const std::string& want) {

@@ -1,11 +1,19 @@
 #include "tests/system/program.h"
 
+#include "tools/uiprobe/probe.h"
+
 std::string BesideThisProgram(const char* file_name) {
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
     std::string dir(path, n);
     size_t slash = dir.find_last_of("\\/");
     return dir.substr(0, slash + 1) + file_name;
+}
+
+bool DeclineBrowserOffer(DWORD pid, int timeout_ms) {
+    HWND offer = ProbeWaitForWindow("#32770", "Start Web Browser", pid, timeout_ms);
+    if (!offer) return false;
+    return PostMessageA(offer, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(offer, IDCANCEL)) != 0;
 }
 
 Program::~Program() {

@@ -9,6 +9,11 @@
 // Full path of a program built next to the running test program.
 std::string BesideThisProgram(const char* file_name);
 
+// A program that finds no browser as it starts offers to start one: the
+// offer answered Cancel, as a user without a browser would answer it.
+// False when no offer came within timeout_ms.
+bool DeclineBrowserOffer(DWORD pid, int timeout_ms);
+
 class Program {
 public:
     Program() : process_(NULL), pid_(0) {}

@@ -54,11 +54,12 @@ protected:
         for (size_t i = 0; i < box.buttons.size(); ++i) texts.push_back(box.buttons[i].text);
         return texts;
     }
-    // The program started: its main window shows; closing it ends the
-    // program.
+    // The program started: its main window shows, with the offer to
+    // start a browser (none runs), declined; closing it ends the program.
     DWORD CloseMainWindow() {
         HWND main = ProbeWaitForWindow("QMR Skeindle", 0, program_.pid(), kTimeout);
         EXPECT_TRUE(main != 0) << "no main window";
+        EXPECT_TRUE(DeclineBrowserOffer(program_.pid(), kTimeout)) << "no offer to start a browser";
         if (main) ProbeCloseWindow(main);
         return ExitCode();
     }
@@ -115,6 +116,7 @@ TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
     ASSERT_TRUE(second.Start(BesideThisProgram("skeind.exe"), "", dir_.path()));
     HWND main = ProbeWaitForWindow("QMR Skeindle", 0, second.pid(), kTimeout);
     ASSERT_TRUE(main != 0);
+    EXPECT_TRUE(DeclineBrowserOffer(second.pid(), kTimeout));
     ProbeCloseWindow(main);
     DWORD code = 12345;
     EXPECT_TRUE(second.WaitForExit(kTimeout, &code));
@@ -273,6 +275,7 @@ TEST_F(StartupSystem, TheShimPortTakenByAnotherProgramStopsNothing) {
     Start("port.sk1");
     HWND main = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program_.pid(), kTimeout);
     ASSERT_TRUE(main != 0) << "no main window";
+    EXPECT_TRUE(DeclineBrowserOffer(program_.pid(), kTimeout));
     HWND graph = FindWindowExA(main, 0, "lumvane-graph-window", 0);
     ASSERT_TRUE(graph != 0);
     // The pinned page is the first row: the key makes it current.

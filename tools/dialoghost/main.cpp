@@ -1,11 +1,15 @@
 // dialoghost: one of the program's dialogs by itself, for pictures of it
 // (scripts/screenshot-dialogs.sh). The options sheet edits the flags of a
 // map window that is not shown; the annotation dialog opens on a new
-// annotation of a page of the workspace.
+// annotation of a page of the workspace; Start Web Browser lists the
+// descriptions given, as browsers of its own (the registry is read only
+// after Add or Remove).
 //
 //   dialoghost about
 //   dialoghost options
 //   dialoghost annotation WORKSPACE URL [TITLE [CONTENT]]
+//   dialoghost start-browser [DESCRIPTION...]
+//   dialoghost add-browser
 #include <windows.h>
 
 #include <commctrl.h>
@@ -15,6 +19,7 @@
 #include <string>
 
 #include "app/annotation_dialog.h"
+#include "browser/browser_dialogs_win32.h"
 #include "display/graph_window.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -62,6 +67,18 @@ int ShowAnnotation(NodeDb& db, const char* url, const char* title, const char* c
     return 0;
 }
 
+// Start Web Browser over a list of browsers with these descriptions.
+int ShowStartBrowser(int count, char** descriptions) {
+    BrowserList browsers;
+    for (int i = 0; i < count; ++i) {
+        BrowserEntry e = {0, descriptions[i], "mosaic", "<undef>", descriptions[i], 0};
+        browsers.Append(e);
+    }
+    Browser_dialogue start(&browsers);
+    start.RunModal(GetModuleHandleA(0), 0);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +99,14 @@ int main(int argc, char** argv) {
         }
         return ShowAnnotation(db, argv[3], argc > 4 ? argv[4] : 0, argc > 5 ? argv[5] : 0);
     }
-    fprintf(stderr, "usage: dialoghost about | options | annotation WORKSPACE URL [TITLE [CONTENT]]\n");
+    if (what == "start-browser") return ShowStartBrowser(argc - 2, argv + 2);
+    if (what == "add-browser" && argc == 2) {
+        Add_dialogue add;
+        add.RunModal(GetModuleHandleA(0), 0);
+        return 0;
+    }
+    fprintf(stderr,
+            "usage: dialoghost about | options | annotation WORKSPACE URL [TITLE [CONTENT]]\n"
+            "                  | start-browser [DESCRIPTION...] | add-browser\n");
     return 2;
 }
