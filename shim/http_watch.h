@@ -1,6 +1,7 @@
 // HttpWatch: what one TCP connection of the browser says in HTTP, reported
-// through the shim's datagrams. The DLL gives it copies of the bytes the
-// browser sends and reads; it never changes, withholds or waits for them.
+// through the shim's datagrams. The DLL shows it the bytes the browser has
+// sent and read; it only reads them, keeping what it needs of a head, and
+// never changes, withholds or waits for them.
 //
 // Sending side: each request head (request line, header lines, empty
 // line) starts an exchange. GET, HEAD and POST requests are reported: a
