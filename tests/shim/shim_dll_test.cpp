@@ -49,6 +49,6 @@ TEST(ShimDll, ADoctoredProgramRunsThroughTheShim) {
     }
     EXPECT_EQ(0, ExitCodeOf(plain));
     EXPECT_NE(0, ExitCodeOf(doctored));  // no shim beside it: it cannot start
-    ASSERT_TRUE(CopyFileA(Beside("qmrsk32.dll").c_str(), dir.File("qmrsk32.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(SKEIND_SHIM_DLL, dir.File("qmrsk32.dll").c_str(), FALSE));
     EXPECT_EQ(0, ExitCodeOf(doctored));  // WSAStartup and WSACleanup through the shim
 }
