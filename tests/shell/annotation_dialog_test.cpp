@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "res/resource.h"
@@ -39,6 +40,18 @@ protected:
     NodeDb db_;
     NodeId page_ = 0, note_ = 0;
     HWND dialog_ = 0;
+
+    // The step that reads the message box over the dialog and closes it.
+    std::function<bool()> ReadMessageAndPressOk(std::string* text, std::string* caption) {
+        return [=] {
+            HWND box = ActiveDialog();
+            if (box == dialog_ || box == 0) return false;
+            *text = StaticTexts(box);
+            *caption = WindowText(box);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return true;
+        };
+    }
 };
 
 TEST_F(AnnotationDialogTest, AnEmptyTitleIsRefusedThenTheFieldsAreStored) {
@@ -56,14 +69,7 @@ TEST_F(AnnotationDialogTest, AnEmptyTitleIsRefusedThenTheFieldsAreStored) {
             PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
             return true;
         },
-        [&] {
-            HWND box = ActiveDialog();
-            if (box == dialog_ || box == 0) return false;
-            message = StaticTexts(box);
-            message_caption = WindowText(box);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            return true;
-        },
+        ReadMessageAndPressOk(&message, &message_caption),
         [&] {
             if (ActiveDialog() != dialog_) return false;  // the dialog is back, still open
             SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, "Books to borrow");
@@ -153,14 +159,7 @@ TEST_F(AnnotationDialogTest, AnEditThatCannotBeStoredIsReportedAndLosesNothing) 
             PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
             return true;
         },
-        [&] {
-            HWND box = ActiveDialog();
-            if (box == dialog_ || box == 0) return false;
-            message = StaticTexts(box);
-            message_caption = WindowText(box);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            return true;
-        },
+        ReadMessageAndPressOk(&message, &message_caption),
         [&] {
             if (ActiveDialog() != dialog_) return false;  // still open, texts as typed
             title_after = ItemText(dialog_, IDC_ANNOTATION_TITLE);
