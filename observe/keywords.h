@@ -5,6 +5,9 @@
 // it accepts and gets the first entry of those kinds whose name is equal
 // byte for byte (so callers lower a text first where the names are lower
 // case). Several names may share a code when the scanner treats them alike.
+// A lookup hashes the name's length and its first and last bytes and
+// compares it with the few entries of that hash only: the scanner looks up
+// every tag and attribute name of a page.
 #ifndef SKEIND_OBSERVE_KEYWORDS_H
 #define SKEIND_OBSERVE_KEYWORDS_H
 
@@ -59,6 +62,12 @@ const int kTypeTextHtml = 0x0401;
 // The code of `name` among the keywords whose code shares a bit with
 // `category`, or 0. A null name is found nowhere.
 int LookupKeyword(int category, const char* name);
+
+// The same for a name of `length` bytes, which need not end with a NUL.
+int LookupKeywordN(int category, const char* name, int length);
+
+// No keyword is longer: a longer name is known to be none.
+const int kKeywordMaxLength = 14;
 
 // The table itself, in search order, for tests and tools.
 struct Keyword {
