@@ -3,6 +3,11 @@
 #include <stdio.h>
 #include <string.h>
 
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <emmintrin.h>
+#define SKEIND_SCAN_SSE2 1
+#endif
+
 #include "observe/keywords.h"
 
 namespace {
@@ -41,9 +46,68 @@ const int kCollecting = 0x08;
 const int kSkipWhite = kSkipSpaces | kSkipLines;
 
 const char kWhiteStops[] = " \t\n\f";
-const char kTagNameStops[] = "> \t\n\f";
-const char kAttributeNameStops[] = "=> \t\n\f";
-const char kValueStops[] = " \t\n\f>";
+
+// Stop sets: the characters that end a skip or a collection.
+enum StopSet {
+    kStopTag,             // "<": text
+    kStopBlank,           // " \t": the status line's parts
+    kStopColonOrLine,     // ":\n": a header name
+    kStopLine,            // "\n": a header line
+    kStopDashOrEnd,       // "->": a declaration
+    kStopDash,            // "-": a comment
+    kStopName,            // "> \t\n\f": a tag name, an unquoted value
+    kStopAttributeName,   // "=> \t\n\f"
+    kStopQuoteOrEnd,      // "\">": a quoted value
+    kStopEnd,             // ">": the rest of a tag
+    kStopSetCount
+};
+
+const char* const kStopChars[kStopSetCount] = {
+    "<", " \t", ":\n", "\n", "->", "-", "> \t\n\f", "=> \t\n\f", "\">", ">",
+};
+
+// For each byte, a bit for each stop set it is in. NUL and carriage return
+// are in all: both end a run of bytes that the fast loops pass over whole,
+// and the character loop decides what they do.
+struct StopTable {
+    uint16_t sets[256];
+};
+
+constexpr StopTable MakeStopTable() {
+    StopTable t = {};
+    for (int set = 0; set < kStopSetCount; ++set)
+        for (const char* c = kStopChars[set]; *c; ++c) t.sets[(unsigned char)*c] |= (uint16_t)(1 << set);
+    t.sets[0] = t.sets['\r'] = 0xFFFF;
+    return t;
+}
+
+constexpr StopTable kStopTable = MakeStopTable();
+
+// The first byte from p on that ends a run in `set` (a stop character, a
+// NUL or a carriage return), or `end`. Reads nothing at or past `end`.
+const unsigned char* FindStop(const unsigned char* p, const unsigned char* end, int set) {
+#ifdef SKEIND_SCAN_SSE2
+    // Sets of one or two characters, which the long runs (text, quoted
+    // values, comments, the rest of a tag) end at: 16 bytes a step.
+    const char* chars = kStopChars[set];
+    if (chars[1] == 0 || chars[2] == 0) {
+        const __m128i a = _mm_set1_epi8(chars[0]);
+        const __m128i b = _mm_set1_epi8(chars[1] ? chars[1] : chars[0]);
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i nul = _mm_setzero_si128();
+        for (; end - p >= 16; p += 16) {
+            __m128i v = _mm_loadu_si128((const __m128i*)p);
+            __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b)),
+                                       _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, nul)));
+            int mask = _mm_movemask_epi8(hit);
+            if (mask) return p + __builtin_ctz((unsigned)mask);
+        }
+    }
+#endif
+    const uint16_t bit = (uint16_t)(1 << set);
+    while (p < end && !(kStopTable.sets[*p] & bit)) ++p;
+    return p;
+}
 
 const int kHeaderNameMax = 64;
 // Room that body text must leave for the name of the tag that may end it.
@@ -130,6 +194,7 @@ PageScanner::PageScanner(uint32_t id, AClient* client, const char* host, int por
       mode_(0),
       stopped_(0),
       refused_(0),
+      stops_(kStopTag),
       keyword_(0),
       container_(0),
       attribute_(0),
@@ -144,7 +209,6 @@ PageScanner::PageScanner(uint32_t id, AClient* client, const char* host, int por
       progress_(progress),
       bytes_read_(-1),
       content_length_(0) {
-    stop_set_[0] = 0;
     buffer_[0] = 0;
 }
 
@@ -197,11 +261,14 @@ int PageScanner::BeginWithoutHead(int status, const char* type, const char* titl
         return 1;
     }
     RestartAtBeginning();
-    SkipTo("<");
+    SkipTo(kStopTag);
     state_ = kText;
     return 0;
 }
 
+// The runs of bytes that a skip passes over or a collection appends are
+// found whole; every other byte goes through the character loop, so the
+// calls are those of a byte-at-a-time reading however the data is split.
 int PageScanner::Feed(const char* bytes, size_t count) {
     if (stopped_) return 0;
     if (!bytes) count = 0;
@@ -211,8 +278,38 @@ int PageScanner::Feed(const char* bytes, size_t count) {
         return 0;
     }
     if (state_ == kStart) StartResponse(bytes, count);
-    for (size_t i = 0; i < count && !stopped_; ++i) Scan((unsigned char)bytes[i]);
+    const unsigned char* p = (const unsigned char*)bytes;
+    const unsigned char* const end = p + count;
+    while (p < end && !stopped_) {
+        if (mode_ == kSkipping)
+            p = FindStop(p, end, stops_);
+        else if (mode_ == kCollecting)
+            p = Collect(p, end);
+        if (p == end) break;
+        Scan(*p++);
+    }
     return stopped_ ? 0 : 1;
+}
+
+// Appends the bytes up to the next stop character, NUL or the end, leaving
+// out carriage returns. A full buffer keeps what it has; the rest is
+// skipped.
+const unsigned char* PageScanner::Collect(const unsigned char* p, const unsigned char* end) {
+    for (;;) {
+        const unsigned char* q = FindStop(p, end, stops_);
+        size_t n = (size_t)(q - p);
+        size_t room = (size_t)(kScanBufferSize - 1 - write_);
+        if (n > room) {
+            memcpy(buffer_ + write_, p, room);
+            write_ += (int)room;
+            mode_ = kSkipping;
+            return q;
+        }
+        memcpy(buffer_ + write_, p, n);
+        write_ += (int)n;
+        if (q == end || *q != '\r') return q;
+        p = q + 1;
+    }
 }
 
 void PageScanner::CountBlock(size_t count) {
@@ -252,13 +349,13 @@ void PageScanner::Act(unsigned char c) {
     switch (state_) {
     case kVersionRead:
         Restart();
-        CollectTo(" \t", kSkipSpaces);
+        CollectTo(kStopBlank, kSkipSpaces);
         state_ = kCodeRead;
         break;
     case kCodeRead: CodeRead(); break;
     case kLineStart:
         Restart();
-        CollectTo(":\n");
+        CollectTo(kStopColonOrLine);
         state_ = kNameRead;
         break;
     case kNameRead: NameRead(c); break;
@@ -303,16 +400,27 @@ void PageScanner::KeepItem() {
     start_ = write_;
 }
 
-bool PageScanner::IsStop(unsigned char c) const { return strchr(stop_set_, c) != 0; }
+// Never asked of NUL or carriage return, which the character loop takes first.
+bool PageScanner::IsStop(unsigned char c) const { return (kStopTable.sets[c] >> stops_) & 1; }
 
-void PageScanner::SkipTo(const char* stops, int mode) {
-    snprintf(stop_set_, sizeof stop_set_, "%s", stops);
-    mode_ = (uint8_t)(kSkipping | mode);
+void PageScanner::SkipTo(int stops) {
+    stops_ = (uint8_t)stops;
+    mode_ = kSkipping;
 }
 
-void PageScanner::CollectTo(const char* stops, int mode) {
-    snprintf(stop_set_, sizeof stop_set_, "%s", stops);
+void PageScanner::CollectTo(int stops, int mode) {
+    stops_ = (uint8_t)stops;
     mode_ = (uint8_t)(kCollecting | mode);
+}
+
+// The current item, lowered in place, looked up among the keywords.
+int PageScanner::LookupItem(int category) {
+    int length = write_ - start_;
+    if (length > kKeywordMaxLength) return 0;
+    char* name = Item();
+    for (int i = 0; i < length; ++i)
+        if (name[i] >= 'A' && name[i] <= 'Z') name[i] = (char)(name[i] - 'A' + 'a');
+    return LookupKeywordN(category, name, length);
 }
 
 void PageScanner::SkipWhiteSpace() { mode_ = kSkipWhite; }
@@ -329,10 +437,10 @@ void PageScanner::ReportLink(const char* url, int type, const char* extra) {
 
 void PageScanner::StartResponse(const char* bytes, size_t count) {
     if (LooksLikeStatusLine(bytes, count)) {
-        CollectTo(" \t");
+        CollectTo(kStopBlank);
         state_ = kVersionRead;
     } else {
-        SkipTo("<");
+        SkipTo(kStopTag);
         state_ = kText;
     }
 }
@@ -342,7 +450,7 @@ void PageScanner::CodeRead() {
     if (code > 0xFFFF) code = 0xFFFF;
     client_->Status(id_, (int)code);
     if (code > 399) refused_ = 1;
-    SkipTo("\n");
+    SkipTo(kStopLine);
     state_ = kLineStart;
 }
 
@@ -352,12 +460,12 @@ void PageScanner::NameRead(unsigned char c) {
         return;
     }
     if (c == ':') {
-        keyword_ = LookupKeyword(kKeywordHeader, Lowered(Item()));
+        keyword_ = LookupItem(kKeywordHeader);
         if (keyword_) {
             Restart();
-            CollectTo("\n", kSkipSpaces);
+            CollectTo(kStopLine, kSkipSpaces);
         } else {
-            SkipTo("\n");
+            SkipTo(kStopLine);
         }
         state_ = kValueRead;
     } else if (write_ == start_) {
@@ -373,9 +481,9 @@ void PageScanner::NextLine(unsigned char c) {
         // A continuation line joins the value with one space.
         if (keyword_) {
             Put(' ');
-            CollectTo("\n", kSkipSpaces);
+            CollectTo(kStopLine, kSkipSpaces);
         } else {
-            SkipTo("\n");
+            SkipTo(kStopLine);
         }
         state_ = kValueRead;
         return;
@@ -388,7 +496,7 @@ void PageScanner::NextLine(unsigned char c) {
     }
     RestartAtBeginning();
     Put((char)c);
-    CollectTo(":\n");
+    CollectTo(kStopColonOrLine);
     state_ = kNameRead;
 }
 
@@ -399,7 +507,7 @@ void PageScanner::EndOfHead() {
         return;
     }
     RestartAtBeginning();
-    SkipTo("<");
+    SkipTo(kStopTag);
     state_ = kText;
     if (progress_ && content_length_ > 0) bytes_read_ = 0;
 }
@@ -508,7 +616,7 @@ void PageScanner::TagStart() {
 
 void PageScanner::TagOpen(unsigned char c) {
     if (c == '!') {
-        SkipTo("->");
+        SkipTo(kStopDashOrEnd);
         state_ = kDeclaration;
         return;
     }
@@ -518,11 +626,11 @@ void PageScanner::TagOpen(unsigned char c) {
         return;
     }
     Put((char)c);
-    CollectTo(kTagNameStops);
+    CollectTo(kStopName);
 }
 
 void PageScanner::TagName(unsigned char c) {
-    keyword_ = LookupKeyword(kKeywordTag, Lowered(Item()));
+    keyword_ = LookupItem(kKeywordTag);
     if (keyword_) {
         if (container_) {
             DeliverContainer(start_);
@@ -538,17 +646,17 @@ void PageScanner::InTag(unsigned char c) {
     if (c == '>') {
         EndOfTag();
     } else if (!(keyword_ & kTagAttributes)) {
-        SkipTo(">");
+        SkipTo(kStopEnd);
         state_ = kTagTail;
     } else {
         Restart();
-        CollectTo(kAttributeNameStops, kSkipWhite);
+        CollectTo(kStopAttributeName, kSkipWhite);
         state_ = kAttributeName;
     }
 }
 
 void PageScanner::AttributeName(unsigned char c) {
-    attribute_ = LookupKeyword(kKeywordAttribute, Lowered(Item()));
+    attribute_ = LookupItem(kKeywordAttribute);
     Restart();
     state_ = kAfterName;
     if (c == '=' || c == '>')
@@ -568,7 +676,7 @@ void PageScanner::AfterName(unsigned char c) {
         // A name without a value; this byte begins the next one.
         Restart();
         Put((char)c);
-        CollectTo(kAttributeNameStops);
+        CollectTo(kStopAttributeName);
         state_ = kAttributeName;
     }
 }
@@ -582,16 +690,16 @@ void PageScanner::ValueStart(unsigned char c) {
     bool keep = attribute_ != 0;
     if (c == '"') {
         if (keep)
-            CollectTo("\">");
+            CollectTo(kStopQuoteOrEnd);
         else
-            SkipTo("\">");
+            SkipTo(kStopQuoteOrEnd);
         return;
     }
     if (keep) {
         Put((char)c);
-        CollectTo(kValueStops);
+        CollectTo(kStopName);
     } else {
-        SkipTo(kValueStops);
+        SkipTo(kStopName);
     }
 }
 
@@ -608,7 +716,7 @@ void PageScanner::ValueRead(unsigned char c) {
         if (c == '>')
             EndOfTag();
         else
-            SkipTo(">");
+            SkipTo(kStopEnd);
         return;
     }
     InTag(c);
@@ -645,7 +753,7 @@ void PageScanner::EndOfTag() {
         Restart();
         container_ = tag;
         text_value_ = start_;
-        CollectTo("<", kSkipWhite);
+        CollectTo(kStopTag, kSkipWhite);
         state_ = kText;
     } else {
         ResumeText();
@@ -679,10 +787,10 @@ void PageScanner::ResumeText() {
     state_ = kText;
     if (container_) {
         Restart();
-        CollectTo("<");
+        CollectTo(kStopTag);
     } else {
         RestartAtBeginning();
-        SkipTo("<");
+        SkipTo(kStopTag);
     }
 }
 
@@ -707,22 +815,22 @@ void PageScanner::Declaration(unsigned char c) {
 
 void PageScanner::OneDash(unsigned char c) {
     if (c == '-') {
-        SkipTo("-");
+        SkipTo(kStopDash);
         state_ = kInComment;
     } else if (c == '>') {
         ResumeText();
     } else {
-        SkipTo("->");
+        SkipTo(kStopDashOrEnd);
         state_ = kDeclaration;
     }
 }
 
 void PageScanner::DashInComment(unsigned char c) {
     if (c == '-') {
-        SkipTo("->");
+        SkipTo(kStopDashOrEnd);
         state_ = kDeclaration;
     } else {
-        SkipTo("-");
+        SkipTo(kStopDash);
         state_ = kInComment;
     }
 }

@@ -74,16 +74,18 @@ public:
 private:
     void Scan(unsigned char c);
     void Act(unsigned char c);
+    const unsigned char* Collect(const unsigned char* p, const unsigned char* end);
 
     // Buffer and modes.
     bool Put(char c);
     char* Item();
+    int LookupItem(int category);
     void Restart() { write_ = start_; }
     void RestartAtBeginning() { start_ = write_ = 0; }
     void KeepItem();
     bool IsStop(unsigned char c) const;
-    void SkipTo(const char* stops, int mode = 0);
-    void CollectTo(const char* stops, int mode = 0);
+    void SkipTo(int stops);
+    void CollectTo(int stops, int mode = 0);
     void SkipWhiteSpace();
     void Stop() { stopped_ = 1; }
 
@@ -126,7 +128,7 @@ private:
     uint8_t mode_;
     uint8_t stopped_;
     uint8_t refused_;
-    char stop_set_[8];   // at most 6 stop characters and the NUL
+    uint8_t stops_;      // the stop set: what ends a skip or a collection
     int32_t keyword_;    // the current tag, header or method
     int32_t container_;  // the open container tag, 0 when none
     int32_t attribute_;  // the attribute whose value is being read
