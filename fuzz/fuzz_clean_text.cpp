@@ -13,6 +13,10 @@
 //  - for a source without '&', the result is its white-space-folded form,
 //    or the first size - 4 characters of it and "..." (cut to the room
 //    below 5 bytes).
+// DecodeUrlReferences over a heap copy of the same source: the answer is
+// the length of the NUL-terminated result, no longer than the source, with
+// no NUL brought in; a source without '&' stays as it is, and one whose
+// every '&' starts "&amp;" loses exactly the "amp;" of each.
 // Any break aborts.
 #include <stddef.h>
 #include <stdint.h>
@@ -88,6 +92,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t n) {
         if (!strchr(src, '&')) CHECK(Expected(src, size) == std::string(dest, got), src);
     }
     free(dest);
+
+    char* url = (char*)malloc(len + 1);
+    memcpy(url, src, len + 1);
+    size_t decoded = DecodeUrlReferences(url);
+    CHECK(decoded <= len && strlen(url) == decoded, src);
+    if (!strchr(src, '&')) CHECK(strcmp(url, src) == 0, src);
+    std::string plain;
+    bool only_amp = true;
+    for (const char* p = src; *p; ++p) {
+        plain += *p;
+        if (*p != '&') continue;
+        if (strncmp(p + 1, "amp;", 4) != 0) {
+            only_amp = false;
+            break;
+        }
+        p += 4;
+    }
+    if (only_amp) CHECK(plain == url, src);
+    free(url);
     free(src);
     return 0;
 }

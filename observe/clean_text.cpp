@@ -72,7 +72,103 @@ int DecodeReference(const unsigned char* src, size_t* taken) {
     return c;
 }
 
+int HexValue(unsigned char c) {
+    if (IsDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+const unsigned long kNoCharacter = 0x110000;  // above every code point
+
+// At src (just after "&#"): the number a numeric reference spells, or
+// kNoCharacter when there are no digits or it is above every code point;
+// `taken` gets the bytes it takes, with its ';'. The value stops growing
+// once too large, so long digit runs cannot wrap it.
+unsigned long NumericReference(const unsigned char* src, size_t* taken) {
+    size_t n = 0;
+    unsigned long base = 10;
+    if (src[0] == 'x' || src[0] == 'X') {
+        base = 16;
+        n = 1;
+    }
+    const size_t digits = n;
+    unsigned long value = 0;
+    for (;; ++n) {
+        int d = base == 16 ? HexValue(src[n]) : (IsDigit(src[n]) ? src[n] - '0' : -1);
+        if (d < 0) break;
+        if (value < kNoCharacter) value = value * base + (unsigned long)d;
+    }
+    if (n == digits || value >= kNoCharacter) return kNoCharacter;
+    if (src[n] == ';') ++n;
+    *taken = n;
+    return value;
+}
+
+// At src (just after '&'): the character of an entity name in a URL, or
+// kNoCharacter.
+unsigned long NamedReference(const unsigned char* src, size_t* taken) {
+    size_t n = 0;
+    while (n <= kNameMax && IsAlnum(src[n])) ++n;
+    if (n == 0 || n > kNameMax || src[n] == '=') return kNoCharacter;
+    int c = LookupEntity((const char*)src, n);
+    if (c == 0) return kNoCharacter;
+    *taken = src[n] == ';' ? n + 1 : n;
+    return (unsigned long)c;
+}
+
+size_t PutUtf8(unsigned long c, char* out) {
+    if (c < 0x80) {
+        out[0] = (char)c;
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = (char)(0xC0 | (c >> 6));
+        out[1] = (char)(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = (char)(0xE0 | (c >> 12));
+        out[1] = (char)(0x80 | ((c >> 6) & 0x3F));
+        out[2] = (char)(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = (char)(0xF0 | (c >> 18));
+    out[1] = (char)(0x80 | ((c >> 12) & 0x3F));
+    out[2] = (char)(0x80 | ((c >> 6) & 0x3F));
+    out[3] = (char)(0x80 | (c & 0x3F));
+    return 4;
+}
+
 }  // namespace
+
+size_t DecodeUrlReferences(char* text) {
+    const unsigned char* in = (const unsigned char*)text;
+    char* out = text;
+    while (*in) {
+        if (*in != '&') {
+            *out++ = (char)*in++;
+            continue;
+        }
+        size_t taken = 0;
+        unsigned long c;
+        if (in[1] == '#') {
+            c = NumericReference(in + 2, &taken);
+            ++taken;
+            if (c == 0 || (c >= 0xD800 && c <= 0xDFFF)) c = kNoCharacter;
+        } else {
+            c = NamedReference(in + 1, &taken);
+        }
+        if (c == kNoCharacter) {
+            *out++ = (char)*in++;
+            continue;
+        }
+        in += 1 + taken;
+        if (c != '\t' && c != '\n' && c != '\r') out += PutUtf8(c, out);
+    }
+    *out = 0;
+    return (size_t)(out - text);
+}
 
 int LookupEntity(const char* name, size_t length) {
     int lo = 0;

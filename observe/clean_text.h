@@ -33,4 +33,19 @@ extern const int kEntityCount;
 // The character of an entity name (exact case), or 0 when there is none.
 int LookupEntity(const char* name, size_t length);
 
+// Decodes in place the character references in an attribute value that
+// holds a URL, as a browser reads the value before it resolves the URL:
+//  - "&#" with decimal digits, or "&#x"/"&#X" with hex digits, and an
+//    optional ';': that character, in UTF-8 from 128 up (browsers send a
+//    URL's characters as UTF-8). Tab, line feed and carriage return are
+//    dropped, as from any URL; 0, surrogates and numbers above 0x10FFFF
+//    stay as written.
+//  - '&', a name of the entity table (exact case) and ';': its character,
+//    in UTF-8 from 128 up. Without the ';' only when no '=' follows, so
+//    that a query's "&copy=2" keeps its name.
+//  - Anything else stays as written.
+// No reference is shorter than what it stands for, so the text only
+// shrinks. Answers the new length.
+size_t DecodeUrlReferences(char* text);
+
 #endif

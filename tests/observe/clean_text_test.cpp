@@ -1,4 +1,5 @@
-// CleanText: white space, entities and cutting, and the entity table.
+// CleanText: white space, entities and cutting, and the entity table;
+// DecodeUrlReferences: references in URL values.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -76,6 +77,29 @@ TEST(CleanText, CutsWithDotsWhenRoomRunsShort) {
     };
     for (const SizedCase& c : cases)
         EXPECT_EQ(c.want, Clean(c.src, c.size)) << c.src << " in " << c.size;
+}
+
+TEST(DecodeUrlReferences, DecodesAsABrowserReadsAUrlValue) {
+    const Case cases[] = {
+        {"a?x=1&amp;y=2&amp;z", "a?x=1&y=2&z"},
+        {"p&#47;q&#x2F;r&#X2f;s&#0047t", "p/q/r/s/t"},
+        {"caf&eacute;&#233;&#xE9;", "caf\xC3\xA9\xC3\xA9\xC3\xA9"},
+        {"&#2048;&#x10FFFF;&#128;", "\xE0\xA0\x80\xF4\x8F\xBF\xBF\xC2\x80"},
+        {"a&#9;b&#10;c&#x0D;d&#32;e", "abcd e"},
+        // Kept as written: no number, none that is a character, no name
+        // of the table, a name that a '=' follows.
+        {"&#;&#x;&#0;&#xD800;&#1114112;&#99999999999999999999;",
+         "&#;&#x;&#0;&#xD800;&#1114112;&#99999999999999999999;"},
+        {"?a&copy=1&lt=2&ampx&apos;&AMP;&", "?a&copy=1&lt=2&ampx&apos;&AMP;&"},
+        {"?a&copy&lt;&gt", "?a\xC2\xA9<>"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.src;
+        size_t n = DecodeUrlReferences(&text[0]);
+        EXPECT_EQ(c.want, std::string(text.c_str())) << c.src;
+        EXPECT_EQ(strlen(c.want), n) << c.src;
+    }
 }
 
 TEST(CleanText, EntityTableIsSortedAndCoversLatin1) {
