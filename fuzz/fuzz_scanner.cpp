@@ -13,7 +13,7 @@
 //    free of carriage returns; link types, title kinds and operation codes
 //    are in range; no link has an empty URL; the URLs of anchors, includes
 //    and link tags hold no '#' and no white space at either end; includes
-//    say "image" or "frame";
+//    say "image", "frame" or "script";
 //  - Feed answers 0 exactly when stopped, and nothing is reported after
 //    the scanner has stopped;
 //  - progress never counts more than the bytes fed.
@@ -87,7 +87,9 @@ public:
             CHECK(!strchr(kBlanks, url[0]) && !strchr(kBlanks, url[strlen(url) - 1]), url);
         }
         if (type == LT_INCLUDE)
-            CHECK(extra && (strcmp(extra, "image") == 0 || strcmp(extra, "frame") == 0), url);
+            CHECK(extra && (strcmp(extra, "image") == 0 || strcmp(extra, "frame") == 0 ||
+                            strcmp(extra, "script") == 0),
+                  url);
         return CallLog::Link(id, url, type, extra);
     }
     uint32_t Title(uint32_t id, const char* text, int kind) override {

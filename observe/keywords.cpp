@@ -22,6 +22,8 @@ constexpr Keyword kKeywords[] = {
     {kTagImage, "input"},
     {kTagImage, "embed"},
     {kTagMeta, "meta"},
+    {kTagScript, "script"},
+    {kTagStyle, "style"},
     {kAttrHref, "href"},
     {kAttrSrc, "src"},
     {kAttrRel, "rel"},

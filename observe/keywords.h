@@ -22,6 +22,7 @@ const int kKeywordAttribute = 0x4000;
 const int kTagEnd = 0x10;         // an end tag
 const int kTagContainer = 0x20;   // its text is collected up to the next known tag
 const int kTagAttributes = 0x40;  // its attributes are read
+const int kTagRawText = 0x80;     // what follows it is text up to its end tag
 
 const int kTagA = 0x2063;
 const int kTagAEnd = 0x2013;
@@ -36,6 +37,8 @@ const int kTagIsindex = 0x2047;
 const int kTagBody = 0x2048;
 const int kTagFrame = 0x204A;
 const int kTagMeta = 0x204B;
+const int kTagScript = 0x20CC;
+const int kTagStyle = 0x208D;
 
 const int kAttrHref = 0x4001;
 const int kAttrSrc = 0x4002;

@@ -8,6 +8,7 @@
 #define SKEIND_SCAN_SSE2 1
 #endif
 
+#include "observe/clean_text.h"
 #include "observe/keywords.h"
 
 namespace {
@@ -36,6 +37,8 @@ enum ScanState {
     kOneDash = 18,      // one '-' in a declaration
     kInComment = 19,    // "--": a comment, up to its next '-'
     kDashInComment = 20,
+    kRawText = 21,      // a script's or style's text, up to a '<'
+    kRawEndTag = 22,    // "<" in such text: its end tag, or more text?
 };
 
 // Modes: what the character loop does before a byte reaches the state.
@@ -57,13 +60,14 @@ enum StopSet {
     kStopDash,            // "-": a comment
     kStopName,            // "> \t\n\f": a tag name, an unquoted value
     kStopAttributeName,   // "=> \t\n\f"
-    kStopQuoteOrEnd,      // "\">": a quoted value
+    kStopQuoteOrEnd,      // "\">": a value in double quotes
+    kStopApostropheOrEnd, // "'>": a value in single quotes
     kStopEnd,             // ">": the rest of a tag
     kStopSetCount
 };
 
-const char* const kStopChars[kStopSetCount] = {
-    "<", " \t", ":\n", "\n", "->", "-", "> \t\n\f", "=> \t\n\f", "\">", ">",
+constexpr const char* kStopChars[kStopSetCount] = {
+    "<", " \t", ":\n", "\n", "->", "-", "> \t\n\f", "=> \t\n\f", "\">", "'>", ">",
 };
 
 // For each byte, a bit for each stop set it is in. NUL and carriage return
@@ -77,7 +81,7 @@ constexpr StopTable MakeStopTable() {
     StopTable t = {};
     for (int set = 0; set < kStopSetCount; ++set)
         for (const char* c = kStopChars[set]; *c; ++c) t.sets[(unsigned char)*c] |= (uint16_t)(1 << set);
-    t.sets[0] = t.sets['\r'] = 0xFFFF;
+    t.sets[0] = t.sets[(unsigned char)'\r'] = 0xFFFF;
     return t;
 }
 
@@ -174,6 +178,18 @@ bool LooksLikeStatusLine(const char* s, size_t n) {
     return i == n || s[i] == ' ' || s[i] == '\t';
 }
 
+// The attributes and headers whose values hold URLs: a page's references
+// in them are decoded before the URL is taken (a header sent over HTTP is
+// no HTML and is taken as it is).
+bool HoldsUrl(int attribute) {
+    return attribute == kAttrHref || attribute == kAttrSrc || attribute == kAttrBackground;
+}
+
+bool HeaderHoldsUrl(int header) {
+    return header == kHeaderLink || header == kHeaderUri || header == kHeaderLocation ||
+           header == kHeaderRefresh;
+}
+
 // A "link" header's part ends at a ';' outside double quotes.
 char* PartEnd(char* p) {
     bool quoted = false;
@@ -198,6 +214,8 @@ PageScanner::PageScanner(uint32_t id, AClient* client, const char* host, int por
       keyword_(0),
       container_(0),
       attribute_(0),
+      raw_tag_(0),
+      raw_match_(0),
       start_(0),
       write_(0),
       url_value_(-1),
@@ -374,6 +392,11 @@ void PageScanner::Act(unsigned char c) {
     case kOneDash: OneDash(c); break;
     case kInComment: state_ = kDashInComment; break;
     case kDashInComment: DashInComment(c); break;
+    case kRawText:
+        raw_match_ = 0;
+        state_ = kRawEndTag;
+        break;
+    case kRawEndTag: RawEndTag(c); break;
     default: Stop(); break;  // no byte reaches kStart
     }
 }
@@ -688,11 +711,12 @@ void PageScanner::ValueStart(unsigned char c) {
         return;
     }
     bool keep = attribute_ != 0;
-    if (c == '"') {
+    if (c == '"' || c == '\'') {
+        int stops = c == '"' ? kStopQuoteOrEnd : kStopApostropheOrEnd;
         if (keep)
-            CollectTo(kStopQuoteOrEnd);
+            CollectTo(stops);
         else
-            SkipTo(kStopQuoteOrEnd);
+            SkipTo(stops);
         return;
     }
     if (keep) {
@@ -707,6 +731,7 @@ void PageScanner::ValueRead(unsigned char c) {
     if (attribute_) {
         int at = start_;
         KeepItem();
+        if (HoldsUrl(attribute_)) DecodeUrlReferences(buffer_ + at);
         HandleAttributeValue(attribute_, at);
         attribute_ = 0;
     }
@@ -755,6 +780,8 @@ void PageScanner::EndOfTag() {
         text_value_ = start_;
         CollectTo(kStopTag, kSkipWhite);
         state_ = kText;
+    } else if (tag & kTagRawText) {
+        StartRawText(tag);
     } else {
         ResumeText();
     }
@@ -767,6 +794,7 @@ void PageScanner::ReportTag(int tag) {
     case kTagImage:
     case kTagBody: ReportLink(url, LT_INCLUDE, "image"); break;
     case kTagFrame: ReportLink(url, LT_INCLUDE, "frame"); break;
+    case kTagScript: ReportLink(url, LT_INCLUDE, "script"); break;
     case kTagBase:
         if (*url) client_->Base(id_, url);
         break;
@@ -774,6 +802,7 @@ void PageScanner::ReportTag(int tag) {
         // A header written into the page: http-equiv names it.
         if (text_value_ >= 0) {
             int header = LookupKeyword(kKeywordHeader, Lowered(url));
+            if (HeaderHoldsUrl(header)) DecodeUrlReferences(buffer_ + text_value_);
             if (header) HandleHeader(header, buffer_ + text_value_);
         }
         break;
@@ -832,5 +861,40 @@ void PageScanner::DashInComment(unsigned char c) {
     } else {
         SkipTo(kStopDash);
         state_ = kInComment;
+    }
+}
+
+// A script's or style's text is no markup: nothing in it is read up to its
+// end tag, "</script" or "</style" in any case followed by white space,
+// '/' or '>'. A known tag, it has already closed any open container.
+void PageScanner::StartRawText(int tag) {
+    raw_tag_ = tag;
+    RestartAtBeginning();
+    SkipTo(kStopTag);
+    state_ = kRawText;
+}
+
+void PageScanner::RawEndTag(unsigned char c) {
+    const char* name = raw_tag_ == kTagScript ? "/script" : "/style";
+    if (name[raw_match_]) {
+        unsigned char lower = (c >= 'A' && c <= 'Z') ? (unsigned char)(c - 'A' + 'a') : c;
+        if (lower == (unsigned char)name[raw_match_]) {
+            ++raw_match_;
+            return;
+        }
+    } else if (c == '>') {
+        ResumeText();
+        return;
+    } else if (c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '/') {
+        keyword_ = 0;  // the rest of the end tag is passed over
+        SkipTo(kStopEnd);
+        state_ = kTagTail;
+        return;
+    }
+    // Still text; this byte may begin the end tag.
+    raw_match_ = 0;
+    if (c != '<') {
+        SkipTo(kStopTag);
+        state_ = kRawText;
     }
 }

@@ -32,6 +32,18 @@
 //    declaration is collected as after any unknown tag.
 //  - A meta tag without a content value does nothing; http-equiv on any
 //    other tag is passed over (it would otherwise be taken for a URL).
+// Today's pages, read as a browser reads them:
+//  - The text of a script or a style is no markup: nothing in it is read,
+//    up to its end tag ("</script" or "</style" in any case, then white
+//    space, '/' or '>'). Both are known tags, so they end an open container
+//    as an image does. A script's src is an include: Link(url,
+//    LT_INCLUDE, "script").
+//  - A value in single quotes runs to the next single quote or '>', as one
+//    in double quotes runs to the next double quote or '>'.
+//  - Character references in href, src and background values, and in a
+//    meta tag's content when its http-equiv names a header that carries a
+//    URL (refresh, location, uri, link), are decoded (DecodeUrlReferences)
+//    before the URL is cut at its '#' and trimmed.
 #ifndef SKEIND_OBSERVE_PAGE_SCANNER_H
 #define SKEIND_OBSERVE_PAGE_SCANNER_H
 
@@ -118,6 +130,8 @@ private:
     void Declaration(unsigned char c);
     void OneDash(unsigned char c);
     void DashInComment(unsigned char c);
+    void StartRawText(int tag);
+    void RawEndTag(unsigned char c);
 
     const char* UrlValue() const;
     const char* TextValue() const;
@@ -132,6 +146,8 @@ private:
     int32_t keyword_;    // the current tag, header or method
     int32_t container_;  // the open container tag, 0 when none
     int32_t attribute_;  // the attribute whose value is being read
+    int32_t raw_tag_;    // the script or style tag whose text is being passed over
+    int32_t raw_match_;  // how much of its end tag's name has been read
     int start_;          // where the current item began
     int write_;          // where the next byte goes
     int url_value_;      // position in the buffer, -1 for none
