@@ -9,9 +9,9 @@
 #include "shim/real_exports_win32.h"
 
 extern "C" {
-#define SHIM_EXPORT(name, ordinal)                                             \
-  __attribute__((used)) void *real_##name = 0;                                 \
-  __attribute__((used)) void *jump_##name = 0;
+#define SHIM_EXPORT(name, ordinal)               \
+    __attribute__((used)) void* real_##name = 0; \
+    __attribute__((used)) void* jump_##name = 0;
 #include "shim/wsock32_exports.h"
 #undef SHIM_EXPORT
 }
@@ -25,8 +25,10 @@ extern "C" {
 #endif
 
 extern "C" {
-#define SHIM_EXPORT(name, ordinal)                                             \
-  __attribute__((naked)) void shim_##name(void) { __asm__(SHIM_JUMP(name)); }
+#define SHIM_EXPORT(name, ordinal)                  \
+    __attribute__((naked)) void shim_##name(void) { \
+        __asm__(SHIM_JUMP(name));                   \
+    }
 #include "shim/wsock32_exports.h"
 #undef SHIM_EXPORT
 }
@@ -39,32 +41,28 @@ HMODULE g_real = 0;
 // export keeps a null pointer: calling it faults as calling a missing
 // import would have kept the program from starting.
 bool LoadRealLibrary() {
-  char path[MAX_PATH + 16];
-  UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH)
-    return false;
-  lstrcatA(path, "\\wsock32.dll");
-  g_real = LoadLibraryA(path);
-  if (!g_real)
-    return false;
-#define SHIM_EXPORT(name, ordinal)                                             \
-  jump_##name = real_##name = (void *)GetProcAddress(g_real, #name);
+    char path[MAX_PATH + 16];
+    UINT n = GetSystemDirectoryA(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    lstrcatA(path, "\\wsock32.dll");
+    g_real = LoadLibraryA(path);
+    if (!g_real) return false;
+#define SHIM_EXPORT(name, ordinal) jump_##name = real_##name = (void*)GetProcAddress(g_real, #name);
 #include "shim/wsock32_exports.h"
 #undef SHIM_EXPORT
-  return true;
+    return true;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  // A shim without its hooks still forwards every call: the browser runs
-  // as it would without the shim, unwatched.
-  if (reason == DLL_PROCESS_ATTACH) {
-    if (!LoadRealLibrary())
-      return FALSE;
-    InstallHooks();
-  }
-  // Nothing is torn down at detach: at the process's end other threads
-  // may have died holding the shim's lock.
-  return TRUE;
+    // A shim without its hooks still forwards every call: the browser runs
+    // as it would without the shim, unwatched.
+    if (reason == DLL_PROCESS_ATTACH) {
+        if (!LoadRealLibrary()) return FALSE;
+        InstallHooks();
+    }
+    // Nothing is torn down at detach: at the process's end other threads
+    // may have died holding the shim's lock.
+    return TRUE;
 }

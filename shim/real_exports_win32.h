@@ -5,9 +5,9 @@
 #define SKEIND_SHIM_REAL_EXPORTS_WIN32_H
 
 extern "C" {
-#define SHIM_EXPORT(name, ordinal)                                             \
-  extern void *real_##name;                                                    \
-  extern void *jump_##name;
+#define SHIM_EXPORT(name, ordinal) \
+    extern void* real_##name;      \
+    extern void* jump_##name;
 #include "shim/wsock32_exports.h"
 #undef SHIM_EXPORT
 }

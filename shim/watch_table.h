@@ -27,59 +27,59 @@
 // The lock the DLL provides (shim/std_lock.h has one on std::mutex).
 class ALock {
 public:
-  virtual void Lock() = 0;
-  virtual void Unlock() = 0;
+    virtual void Lock() = 0;
+    virtual void Unlock() = 0;
 
 protected:
-  ~ALock() {}
+    ~ALock() {}
 };
 
 const int kWatchSlots = 256;
 
 class WatchTable {
 public:
-  // `lock`, `ids` and `sink` must outlive the table. `sink` is called
-  // with the lock held.
-  WatchTable(ALock *lock, ExchangeIds *ids, ADatagramSink *sink);
-  // Ends every watch.
-  ~WatchTable();
+    // `lock`, `ids` and `sink` must outlive the table. `sink` is called
+    // with the lock held.
+    WatchTable(ALock* lock, ExchangeIds* ids, ADatagramSink* sink);
+    // Ends every watch.
+    ~WatchTable();
 
-  // The browser connected `socket` to `peer_host` (its address as text)
-  // and `peer_port`. A watch still held for the same handle (its close was
-  // missed) is ended first.
-  void Connected(uintptr_t socket, const char *peer_host, int peer_port);
-  void Sent(uintptr_t socket, const uint8_t *bytes, size_t count);
-  // A count of 0 is the end of the peer's data.
-  void Received(uintptr_t socket, const uint8_t *bytes, size_t count);
-  void Closed(uintptr_t socket);
-  // Ends every watch: the browser's sockets are all going (its last
-  // WSACleanup).
-  void EndAll();
+    // The browser connected `socket` to `peer_host` (its address as text)
+    // and `peer_port`. A watch still held for the same handle (its close was
+    // missed) is ended first.
+    void Connected(uintptr_t socket, const char* peer_host, int peer_port);
+    void Sent(uintptr_t socket, const uint8_t* bytes, size_t count);
+    // A count of 0 is the end of the peer's data.
+    void Received(uintptr_t socket, const uint8_t* bytes, size_t count);
+    void Closed(uintptr_t socket);
+    // Ends every watch: the browser's sockets are all going (its last
+    // WSACleanup).
+    void EndAll();
 
-  // Watches held.
-  int Count();
+    // Watches held.
+    int Count();
 
 private:
-  WatchTable(const WatchTable &);
-  WatchTable &operator=(const WatchTable &);
+    WatchTable(const WatchTable&);
+    WatchTable& operator=(const WatchTable&);
 
-  struct Entry {
-    uintptr_t socket;
-    HttpWatch *watch;   // owned; none when the entry is free
-    uint64_t last_used; // tick of the last call on the socket
-  };
+    struct Entry {
+        uintptr_t socket;
+        HttpWatch* watch;    // owned; none when the entry is free
+        uint64_t last_used;  // tick of the last call on the socket
+    };
 
-  Entry *Find(uintptr_t socket);
-  bool Feed(Entry *entry, bool sent, const uint8_t *bytes, size_t count);
-  Entry *FreeOrOldest();
-  void Remove(Entry *entry);
-  void Touch(Entry *entry);
+    Entry* Find(uintptr_t socket);
+    bool Feed(Entry* entry, bool sent, const uint8_t* bytes, size_t count);
+    Entry* FreeOrOldest();
+    void Remove(Entry* entry);
+    void Touch(Entry* entry);
 
-  ALock *lock_;
-  ExchangeIds *ids_;
-  ADatagramSink *sink_;
-  Entry entries_[kWatchSlots];
-  uint64_t tick_;
+    ALock* lock_;
+    ExchangeIds* ids_;
+    ADatagramSink* sink_;
+    Entry entries_[kWatchSlots];
+    uint64_t tick_;
 };
 
 #endif
