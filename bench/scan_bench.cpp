@@ -98,8 +98,7 @@ long ScannerSide(const Pages& pages, size_t block) {
 
 long Libxml2Side(const Pages& pages, size_t block) {
     long nodes = 0;
-    const int options =
-        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
+    const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
     for (const std::string& page : pages) {
         htmlParserCtxtPtr ctxt = htmlCreatePushParserCtxt(0, 0, 0, 0, "page.html", XML_CHAR_ENCODING_NONE);
         if (!ctxt) continue;
@@ -156,8 +155,8 @@ void PrintSpread(const char* label, const std::vector<double>& v, const char* un
     double lo = *std::min_element(v.begin(), v.end());
     double hi = *std::max_element(v.begin(), v.end());
     double med = Median(v);
-    printf("%-26s %10.2f %10.2f %10.2f %7.0f%%  %s\n", label, med, lo, hi,
-           med > 0 ? 100.0 * (hi - lo) / med : 0.0, unit);
+    printf("%-26s %10.2f %10.2f %10.2f %7.0f%%  %s\n", label, med, lo, hi, med > 0 ? 100.0 * (hi - lo) / med : 0.0,
+           unit);
 }
 
 }  // namespace
@@ -193,8 +192,7 @@ int main(int argc, char** argv) {
         bytes += (double)page.size();
         pages.push_back(page);
     }
-    printf("%zu pages, %.1f MB, blocks of %zu bytes, %d rounds\n", pages.size(), bytes / 1e6,
-           block, rounds);
+    printf("%zu pages, %.1f MB, blocks of %zu bytes, %d rounds\n", pages.size(), bytes / 1e6, block, rounds);
 
     std::vector<Side> sides = {
         {"memchr('<')", MemchrSide, {}, 0},
@@ -233,8 +231,7 @@ int main(int argc, char** argv) {
         PrintSpread(s.name, speed, unit);
     }
     const Side& scanner = sides[1];
-    printf("\n%-26s %10s %10s %10s %8s\n", "scanner speed / other's", "median", "lowest",
-           "highest", "spread");
+    printf("\n%-26s %10s %10s %10s %8s\n", "scanner speed / other's", "median", "lowest", "highest", "spread");
     for (const Side& s : sides) {
         if (&s == &scanner) continue;
         std::vector<double> ratio;

@@ -87,8 +87,7 @@ public:
             CHECK(!strchr(kBlanks, url[0]) && !strchr(kBlanks, url[strlen(url) - 1]), url);
         }
         if (type == LT_INCLUDE)
-            CHECK(extra && (strcmp(extra, "image") == 0 || strcmp(extra, "frame") == 0 ||
-                            strcmp(extra, "script") == 0),
+            CHECK(extra && (strcmp(extra, "image") == 0 || strcmp(extra, "frame") == 0 || strcmp(extra, "script") == 0),
                   url);
         return CallLog::Link(id, url, type, extra);
     }
@@ -127,8 +126,7 @@ struct Cutter {
     }
 };
 
-std::string Run(const std::string& data, const char* request, int start, size_t first,
-                Cutter* cut) {
+std::string Run(const std::string& data, const char* request, int start, size_t first, Cutter* cut) {
     CheckingLog log;
     CountingProgress progress;
     PageScanner* scanner = new PageScanner(0, &log, "host", 8080, start == 3 ? &progress : 0);

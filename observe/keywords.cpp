@@ -62,8 +62,7 @@ constexpr int Length(const char* s) {
 
 // Any hash would do; this one puts at most two of the names on a chain.
 constexpr int Hash(const char* name, int length) {
-    return (length * 3 + (unsigned char)name[0] * 8 + (unsigned char)name[length - 1] * 13) %
-           kHashSize;
+    return (length * 3 + (unsigned char)name[0] * 8 + (unsigned char)name[length - 1] * 13) % kHashSize;
 }
 
 // Chains of the entries that share a hash, each in table order, so that
@@ -95,8 +94,7 @@ int LookupKeywordN(int category, const char* name, int length) {
     if (!name || length <= 0 || length > kKeywordMaxLength) return 0;
     for (int i = kIndex.first[Hash(name, length)]; i >= 0; i = kIndex.next[i]) {
         const Keyword& k = kKeywords[i];
-        if ((k.code & category) && kIndex.length[i] == length &&
-            memcmp(k.name, name, (size_t)length) == 0)
+        if ((k.code & category) && kIndex.length[i] == length && memcmp(k.name, name, (size_t)length) == 0)
             return k.code;
     }
     return 0;

@@ -16,29 +16,29 @@ namespace {
 // States. Each names what has just been read, and so what the byte that
 // ends the current skip or collection means.
 enum ScanState {
-    kStart = 0,         // nothing read yet
-    kVersionRead = 1,   // the status line's version
-    kCodeRead = 2,      // the status code
-    kLineStart = 3,     // the rest of the status line
-    kNameRead = 4,      // a header name
-    kValueRead = 5,     // a header value (or one skipped)
-    kNextLine = 6,      // a header line: does the next one continue it?
-    kText = 7,          // body text, up to a '<'
-    kTagOpen = 8,       // "<" and any white space
-    kTagName = 9,       // a tag name
-    kInTag = 10,        // between attributes
-    kTagTail = 11,      // the rest of a tag, up to its '>'
+    kStart = 0,        // nothing read yet
+    kVersionRead = 1,  // the status line's version
+    kCodeRead = 2,     // the status code
+    kLineStart = 3,    // the rest of the status line
+    kNameRead = 4,     // a header name
+    kValueRead = 5,    // a header value (or one skipped)
+    kNextLine = 6,     // a header line: does the next one continue it?
+    kText = 7,         // body text, up to a '<'
+    kTagOpen = 8,      // "<" and any white space
+    kTagName = 9,      // a tag name
+    kInTag = 10,       // between attributes
+    kTagTail = 11,     // the rest of a tag, up to its '>'
     kAttributeName = 12,
-    kAfterName = 13,    // an attribute name and any white space
-    kValueStart = 14,   // "=" and any white space
+    kAfterName = 13,   // an attribute name and any white space
+    kValueStart = 14,  // "=" and any white space
     kAttributeValue = 15,
     // 16 is not used.
     kDeclaration = 17,  // "<!", up to '-' or '>'
     kOneDash = 18,      // one '-' in a declaration
     kInComment = 19,    // "--": a comment, up to its next '-'
     kDashInComment = 20,
-    kRawText = 21,      // a script's or style's text, up to a '<'
-    kRawEndTag = 22,    // "<" in such text: its end tag, or more text?
+    kRawText = 21,    // a script's or style's text, up to a '<'
+    kRawEndTag = 22,  // "<" in such text: its end tag, or more text?
 };
 
 // Modes: what the character loop does before a byte reaches the state.
@@ -52,17 +52,17 @@ const char kWhiteStops[] = " \t\n\f";
 
 // Stop sets: the characters that end a skip or a collection.
 enum StopSet {
-    kStopTag,             // "<": text
-    kStopBlank,           // " \t": the status line's parts
-    kStopColonOrLine,     // ":\n": a header name
-    kStopLine,            // "\n": a header line
-    kStopDashOrEnd,       // "->": a declaration
-    kStopDash,            // "-": a comment
-    kStopName,            // "> \t\n\f": a tag name, an unquoted value
-    kStopAttributeName,   // "=> \t\n\f"
-    kStopQuoteOrEnd,      // "\">": a value in double quotes
-    kStopApostropheOrEnd, // "'>": a value in single quotes
-    kStopEnd,             // ">": the rest of a tag
+    kStopTag,              // "<": text
+    kStopBlank,            // " \t": the status line's parts
+    kStopColonOrLine,      // ":\n": a header name
+    kStopLine,             // "\n": a header line
+    kStopDashOrEnd,        // "->": a declaration
+    kStopDash,             // "-": a comment
+    kStopName,             // "> \t\n\f": a tag name, an unquoted value
+    kStopAttributeName,    // "=> \t\n\f"
+    kStopQuoteOrEnd,       // "\">": a value in double quotes
+    kStopApostropheOrEnd,  // "'>": a value in single quotes
+    kStopEnd,              // ">": the rest of a tag
     kStopSetCount
 };
 
@@ -117,7 +117,9 @@ const int kHeaderNameMax = 64;
 // Room that body text must leave for the name of the tag that may end it.
 const int kTagRoom = 10;
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 char* Lowered(char* s) {
     for (char* p = s; *p; ++p)
@@ -186,8 +188,7 @@ bool HoldsUrl(int attribute) {
 }
 
 bool HeaderHoldsUrl(int header) {
-    return header == kHeaderLink || header == kHeaderUri || header == kHeaderLocation ||
-           header == kHeaderRefresh;
+    return header == kHeaderLink || header == kHeaderUri || header == kHeaderLocation || header == kHeaderRefresh;
 }
 
 // A "link" header's part ends at a ';' outside double quotes.
@@ -204,8 +205,7 @@ char* PartEnd(char* p) {
 
 }  // namespace
 
-PageScanner::PageScanner(uint32_t id, AClient* client, const char* host, int port,
-                         AProgressbar* progress)
+PageScanner::PageScanner(uint32_t id, AClient* client, const char* host, int port, AProgressbar* progress)
     : state_(kStart),
       mode_(0),
       stopped_(0),
@@ -424,7 +424,9 @@ void PageScanner::KeepItem() {
 }
 
 // Never asked of NUL or carriage return, which the character loop takes first.
-bool PageScanner::IsStop(unsigned char c) const { return (kStopTable.sets[c] >> stops_) & 1; }
+bool PageScanner::IsStop(unsigned char c) const {
+    return (kStopTable.sets[c] >> stops_) & 1;
+}
 
 void PageScanner::SkipTo(int stops) {
     stops_ = (uint8_t)stops;
@@ -446,11 +448,17 @@ int PageScanner::LookupItem(int category) {
     return LookupKeywordN(category, name, length);
 }
 
-void PageScanner::SkipWhiteSpace() { mode_ = kSkipWhite; }
+void PageScanner::SkipWhiteSpace() {
+    mode_ = kSkipWhite;
+}
 
-const char* PageScanner::UrlValue() const { return url_value_ >= 0 ? buffer_ + url_value_ : 0; }
+const char* PageScanner::UrlValue() const {
+    return url_value_ >= 0 ? buffer_ + url_value_ : 0;
+}
 
-const char* PageScanner::TextValue() const { return text_value_ >= 0 ? buffer_ + text_value_ : 0; }
+const char* PageScanner::TextValue() const {
+    return text_value_ >= 0 ? buffer_ + text_value_ : 0;
+}
 
 void PageScanner::ReportLink(const char* url, int type, const char* extra) {
     if (url && *url) client_->Link(id_, url, type, extra);

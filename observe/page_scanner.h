@@ -61,8 +61,7 @@ public:
     // a request path that begins with '/'; none for the program's own loads.
     // `progress`, when given, is told the body bytes read out of the
     // response's content length.
-    PageScanner(uint32_t id, AClient* client, const char* host = 0, int port = 0,
-                AProgressbar* progress = 0);
+    PageScanner(uint32_t id, AClient* client, const char* host = 0, int port = 0, AProgressbar* progress = 0);
 
     // The request's first line (read up to its line feed or NUL): reports
     // Request with the URL and OP_GET or OP_HEAD. An unknown method, or a

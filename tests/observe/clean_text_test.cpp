@@ -43,8 +43,7 @@ TEST(CleanText, FoldsWhiteSpaceAndDecodesEntities) {
         {"& &; a& &&amp;", "& &; a& &&"},
         {"&#65;&#66&#x41;&#;&#", "AB&#x41;&#;&#"},
         {"&#321;&#0;&#256;&#00065;", "A&#0;&#256;A"},
-        {"&abcdefghijklmnopqrs;&abcdefghijklmnopqrst;",
-         "&abcdefghijklmnopqrs;&abcdefghijklmnopqrst;"},
+        {"&abcdefghijklmnopqrs;&abcdefghijklmnopqrst;", "&abcdefghijklmnopqrs;&abcdefghijklmnopqrst;"},
         {"\x80\xFF plain", "\x80\xFF plain"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.want, Clean(c.src)) << c.src;
@@ -64,8 +63,7 @@ TEST(CleanText, CutsWithDotsWhenRoomRunsShort) {
         {10, "abcdef  ", "abcdef..."},  // what remains is only white space
         {10, "a    b    c", "a b c"},   // a run costs one byte of room
         {10, "&eacute;&eacute;&eacute;&eacute;&eacute;&eacute;", "\xE9\xE9\xE9\xE9\xE9\xE9"},
-        {10, "&eacute;&eacute;&eacute;&eacute;&eacute;&eacute;&eacute;",
-         "\xE9\xE9\xE9\xE9\xE9\xE9..."},
+        {10, "&eacute;&eacute;&eacute;&eacute;&eacute;&eacute;&eacute;", "\xE9\xE9\xE9\xE9\xE9\xE9..."},
         {5, "abc", "a..."},
         {5, "a", "a"},
         {4, "abc", "..."},
@@ -75,8 +73,7 @@ TEST(CleanText, CutsWithDotsWhenRoomRunsShort) {
         {1, "abc", ""},
         {0, "abc", "<untouched>"},
     };
-    for (const SizedCase& c : cases)
-        EXPECT_EQ(c.want, Clean(c.src, c.size)) << c.src << " in " << c.size;
+    for (const SizedCase& c : cases) EXPECT_EQ(c.want, Clean(c.src, c.size)) << c.src << " in " << c.size;
 }
 
 TEST(DecodeUrlReferences, DecodesAsABrowserReadsAUrlValue) {
@@ -109,8 +106,7 @@ TEST(CleanText, EntityTableIsSortedAndCoversLatin1) {
         if (i > 0) {
             EXPECT_LT(strcmp(kEntities[i - 1].name, kEntities[i].name), 0) << kEntities[i].name;
         }
-        EXPECT_EQ(kEntities[i].character,
-                  LookupEntity(kEntities[i].name, strlen(kEntities[i].name)));
+        EXPECT_EQ(kEntities[i].character, LookupEntity(kEntities[i].name, strlen(kEntities[i].name)));
         characters.insert(kEntities[i].character);
     }
     std::set<int> want = {34, 38, 60, 62};

@@ -30,8 +30,7 @@ const Start kResponse = {false, 0, 0, 0};
 
 // Feeds `data` in blocks: the first `first` bytes, then blocks of `rest`
 // bytes; then the end. Every Feed after a stop must refuse.
-Calls Feeding(const std::string& data, size_t first, size_t rest, Start how = kResponse,
-          AProgressbar* progress = 0) {
+Calls Feeding(const std::string& data, size_t first, size_t rest, Start how = kResponse, AProgressbar* progress = 0) {
     CallLog log(kId);
     PageScanner scanner(kId, &log, how.host, how.port, progress);
     if (how.request) scanner.RequestLine(how.request);
@@ -83,7 +82,9 @@ size_t StatusLineLength(const std::string& data) {
     return lf == std::string::npos ? data.size() : lf + 1;
 }
 
-std::string Repeat(char c, size_t n) { return std::string(n, c); }
+std::string Repeat(char c, size_t n) {
+    return std::string(n, c);
+}
 
 struct Case {
     const char* name;
@@ -104,15 +105,12 @@ void CheckCases(const std::vector<Case>& cases, Start how) {
 TEST(PageScanner, ReportsLinksTitlesAndBasesFromTags) {
     CheckCases(
         {
-            {"anchor with inner tags", "<A HREF=\"x.html#sec\">Next <b>page</b></A>",
-             {"Link(x.html,0,\"Next page\")"}},
-            {"image in anchor", "<a href=x><img src=y></a>",
-             {"Link(x,0,\"\")", "Link(y,1,\"image\")"}},
+            {"anchor with inner tags", "<A HREF=\"x.html#sec\">Next <b>page</b></A>", {"Link(x.html,0,\"Next page\")"}},
+            {"image in anchor", "<a href=x><img src=y></a>", {"Link(x,0,\"\")", "Link(y,1,\"image\")"}},
             {"title ended by its end tag", "<title>A</title>", {"Title(\"A\",1)"}},
             {"title never ended", "<title>A", {}},
             {"anchor ended by an unknown tag only", "<a href=x>text<p>more<br>", {}},
-            {"h1 and inner markup", "<h1>Big <i>news</i>\n today</h1>",
-             {"Title(\"Big news\\n today\",2)"}},
+            {"h1 and inner markup", "<h1>Big <i>news</i>\n today</h1>", {"Title(\"Big news\\n today\",2)"}},
             {"any known tag ends a container",
              "<title>Foo <img src=i.gif> bar</title>",
              {"Title(\"Foo \",1)", "Link(i.gif,1,\"image\")"}},
@@ -133,18 +131,22 @@ TEST(PageScanner, ReportsLinksTitlesAndBasesFromTags) {
             {"values without quotes, with spaces, over lines",
              "<a\nhref\n=\n\"x\" >a</a><A HREF = y\tTARGET=_top>b</A><img ismap src=z>",
              {"Link(x,0,\"a\")", "Link(y,0,\"b\")", "Link(z,1,\"image\")"}},
-            {"single quotes", "<a href='q.html' title='it\"s'>q</a><img src='a b.gif'>",
+            {"single quotes",
+             "<a href='q.html' title='it\"s'>q</a><img src='a b.gif'>",
              {"Link(q.html,0,\"q\")", "Link(a b.gif,1,\"image\")"}},
-            {"quotes of the other kind inside", "<a href=\"it's.html\">i</a><a href='\"d\"'>d</a>",
+            {"quotes of the other kind inside",
+             "<a href=\"it's.html\">i</a><a href='\"d\"'>d</a>",
              {"Link(it's.html,0,\"i\")", "Link(\"d\",0,\"d\")"}},
-            {"a single-quoted value ends at '>'", "<a href='x.html>t</a><img src=y>",
+            {"a single-quoted value ends at '>'",
+             "<a href='x.html>t</a><img src=y>",
              {"Link(x.html,0,\"t\")", "Link(y,1,\"image\")"}},
-            {"a quoted value ends at '>'", "<a href=\"x.html>t</a><img src=y>",
+            {"a quoted value ends at '>'",
+             "<a href=\"x.html>t</a><img src=y>",
              {"Link(x.html,0,\"t\")", "Link(y,1,\"image\")"}},
-            {"empty tag and empty value", "<><a href=>e</a><img src= >",
-             {}},
+            {"empty tag and empty value", "<><a href=>e</a><img src= >", {}},
             {"last url attribute wins", "<img src=a href=b>", {"Link(b,1,\"image\")"}},
-            {"anchor text keeps entities for later", "<a href=x>&lt;A&amp;B&gt;</a>",
+            {"anchor text keeps entities for later",
+             "<a href=x>&lt;A&amp;B&gt;</a>",
              {"Link(x,0,\"&lt;A&amp;B&gt;\")"}},
         },
         kBare);
@@ -153,9 +155,7 @@ TEST(PageScanner, ReportsLinksTitlesAndBasesFromTags) {
 TEST(PageScanner, MetaTagsActAsHeaders) {
     CheckCases(
         {
-            {"refresh",
-             "<meta http-equiv=\"Refresh\" content=\"0; URL=next.html\">",
-             {"Link(next.html,3,null)"}},
+            {"refresh", "<meta http-equiv=\"Refresh\" content=\"0; URL=next.html\">", {"Link(next.html,3,null)"}},
             {"refresh with its content first",
              "<META CONTENT=\"5;url = a.html#b\" HTTP-EQUIV=REFRESH>",
              {"Link(a.html,3,null)"}},
@@ -164,18 +164,14 @@ TEST(PageScanner, MetaTagsActAsHeaders) {
              "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
              "<title>T</title>",
              {"ContentType(text/html; charset=utf-8)", "Title(\"T\",1)"}},
-            {"link",
-             "<meta http-equiv=link content=\"href=s.css; rel=stylesheet\">",
-             {"Link(s.css,2,\"stylesheet\")"}},
+            {"link", "<meta http-equiv=link content=\"href=s.css; rel=stylesheet\">", {"Link(s.css,2,\"stylesheet\")"}},
             {"title and location",
              "<meta http-equiv=title content=\"Hi\"><meta http-equiv=location content=l.html>",
              {"Title(\"Hi\",0)", "Link(l.html,3,null)"}},
             {"without content, or not a header",
              "<meta http-equiv=refresh><meta name=keywords content=a><meta http-equiv=x content=y>",
              {}},
-            {"http-equiv elsewhere",
-             "<a http-equiv=#>t<a><img http-equiv=refresh content=\"0;url=x\">",
-             {}},
+            {"http-equiv elsewhere", "<a http-equiv=#>t<a><img http-equiv=refresh content=\"0;url=x\">", {}},
         },
         kBare);
 }
@@ -187,8 +183,7 @@ TEST(PageScanner, ReadsScriptsAndStylesAsTextUpToTheirEndTags) {
              "<script>document.write(\"<a href=x>x</a><title>T</title>\")</script>"
              "<a href=y>y</a><p>",
              {"Link(y,0,\"y\")"}},
-            {"a script's src", "<SCRIPT SRC=\"s.js#v\" type=module></SCRIPT >",
-             {"Link(s.js,1,\"script\")"}},
+            {"a script's src", "<SCRIPT SRC=\"s.js#v\" type=module></SCRIPT >", {"Link(s.js,1,\"script\")"}},
             {"end tags in any case, ended by blank, '/' or '>'",
              "<script>a</SCRIPT\n><img src=i><style>b</Style/><img src=j><script>c</script x>"
              "<img src=k>",
@@ -196,13 +191,13 @@ TEST(PageScanner, ReadsScriptsAndStylesAsTextUpToTheirEndTags) {
             {"what only begins an end tag",
              "<script>if (a<</script2 || b</scrip) s = \"<img src=x>\";</script><img src=y>",
              {"Link(y,1,\"image\")"}},
-            {"a style sheet", "<style>a[href=\"<a href=x>\"] { }</style><img src=i>",
-             {"Link(i,1,\"image\")"}},
+            {"a style sheet", "<style>a[href=\"<a href=x>\"] { }</style><img src=i>", {"Link(i,1,\"image\")"}},
             {"the old way of hiding a script",
              "<script><!-- document.write(\"<a href=x>\") // --></script><a href=y>y</a><p>",
              {"Link(y,0,\"y\")"}},
             {"a script closes the anchor it is in",
-             "<a href=x>Home<script>s()</script> page</a>", {"Link(x,0,\"Home\")"}},
+             "<a href=x>Home<script>s()</script> page</a>",
+             {"Link(x,0,\"Home\")"}},
             {"never ended", "<script>x<a href=y>y</a><img src=z>", {}},
             {"an end tag by itself", "</script><a href=z>z</a><p>", {"Link(z,0,\"z\")"}},
         },
@@ -215,8 +210,7 @@ TEST(PageScanner, DecodesReferencesInUrlValues) {
             {"in attribute values",
              "<a href=\"a?x=1&amp;y=2\">t</a><img src='p&#47;q&#x2F;r.gif'>"
              "<body background=caf&eacute;.gif>",
-             {"Link(a?x=1&y=2,0,\"t\")", "Link(p/q/r.gif,1,\"image\")",
-              "Link(caf\\xC3\\xA9.gif,1,\"image\")"}},
+             {"Link(a?x=1&y=2,0,\"t\")", "Link(p/q/r.gif,1,\"image\")", "Link(caf\\xC3\\xA9.gif,1,\"image\")"}},
             {"before the fragment is cut and the ends trimmed",
              "<a href=\"&#32;x.html&#35;top\">t</a><a href=\"&#35;top\">u</a>",
              {"Link(x.html,0,\"t\")"}},
@@ -238,18 +232,15 @@ TEST(PageScanner, PassesOverCommentsAndDeclarations) {
     CheckCases(
         {
             {"anchor in a comment", "<!-- <a href=x> -->", {}},
-            {"doctype", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\"><title>T</title>",
-             {"Title(\"T\",1)"}},
+            {"doctype", "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\"><title>T</title>", {"Title(\"T\",1)"}},
             {"two comments in one declaration",
-             "<!-- x -- -- <a href=y>y</a> --><a href=z>z</a><p>", {"Link(z,0,\"z\")"}},
+             "<!-- x -- -- <a href=y>y</a> --><a href=z>z</a><p>",
+             {"Link(z,0,\"z\")"}},
             // Text between comments ends at its '>'; "--" before the '>'
             // opens another comment that only the next "--" closes.
-            {"text between comments", "<!-- x -- y --><a href=z>z</a> -- ><a href=w>w</a><p>",
-             {"Link(w,0,\"w\")"}},
-            {"declaration ends at a lone dash and '>'", "<!x-><a href=a>a</a>",
-             {"Link(a,0,\"a\")"}},
-            {"comment inside anchor text", "<a href=x>Next <!-- c --> page</a>",
-             {"Link(x,0,\"Next  page\")"}},
+            {"text between comments", "<!-- x -- y --><a href=z>z</a> -- ><a href=w>w</a><p>", {"Link(w,0,\"w\")"}},
+            {"declaration ends at a lone dash and '>'", "<!x-><a href=a>a</a>", {"Link(a,0,\"a\")"}},
+            {"comment inside anchor text", "<a href=x>Next <!-- c --> page</a>", {"Link(x,0,\"Next  page\")"}},
         },
         kBare);
 }
@@ -281,15 +272,12 @@ TEST(PageScanner, ReadsTheResponseHead) {
             {"errors refuse the body, headers still read",
              "HTTP/1.0 404 Not Found\r\nTitle: gone\r\n\r\n<title>T</title>",
              {"Status(404)", "Title(\"gone\",0)"}},
-            {"399 is no error",
-             "HTTP/1.0 399 X\r\n\r\n<title>T</title>",
-             {"Status(399)", "Title(\"T\",1)"}},
+            {"399 is no error", "HTTP/1.0 399 X\r\n\r\n<title>T</title>", {"Status(399)", "Title(\"T\",1)"}},
             {"400 refuses", "HTTP/1.0 400 X\r\n\r\n<title>T</title>", {"Status(400)"}},
             {"location and uri",
              "HTTP/1.0 302 Found\r\nLocation: http://h/n#f\r\nURI: n.fr; Vary = language\r\n"
              "URI: n.html\r\n\r\n",
-             {"Status(302)", "Link(http://h/n#f,3,null)", "Link(n.fr,3,\"language\")",
-              "Link(n.html,3,null)"}},
+             {"Status(302)", "Link(http://h/n#f,3,null)", "Link(n.fr,3,\"language\")", "Link(n.html,3,null)"}},
             {"refresh",
              ok + "Refresh: 5; URL=http://h/p#x\r\nRefresh: 5\r\nRefresh: 1;url=\r\n\r\n",
              {"Status(200)", "Link(http://h/p,3,null)"}},
@@ -303,20 +291,14 @@ TEST(PageScanner, ReadsTheResponseHead) {
             {"header name of 64 bytes",
              ok + Repeat('x', 64) + ": v\r\nTitle: t\r\n\r\n",
              {"Status(200)", "Title(\"t\",0)"}},
-            {"header name of 65 bytes stops",
-             ok + Repeat('x', 65) + ": v\r\nTitle: t\r\n\r\n",
-             {"Status(200)"}},
+            {"header name of 65 bytes stops", ok + Repeat('x', 65) + ": v\r\nTitle: t\r\n\r\n", {"Status(200)"}},
             {"a head only", "HTTP/1.0 200 OK\r\n\r\n", {"Status(200)"}},
             {"no status line: a body", "<html><title>T</title>", {"Title(\"T\",1)"}},
             {"no reason phrase: not a status line",
              "HTTP/1.0 200\r\nTitle: t\r\n\r\n<title>T</title>",
              {"Title(\"T\",1)"}},
-            {"four-digit code: not a status line",
-             "HTTP/1.0 2000 X\r\n\r\n<title>T</title>",
-             {"Title(\"T\",1)"}},
-            {"lower-case http: not a status line",
-             "http/1.0 200 OK\r\n\r\n<title>T</title>",
-             {"Title(\"T\",1)"}},
+            {"four-digit code: not a status line", "HTTP/1.0 2000 X\r\n\r\n<title>T</title>", {"Title(\"T\",1)"}},
+            {"lower-case http: not a status line", "http/1.0 200 OK\r\n\r\n<title>T</title>", {"Title(\"T\",1)"}},
         },
         kResponse);
 }
@@ -391,8 +373,7 @@ TEST(PageScanner, BeginWithoutHeadScansOnlyHtml) {
     };
     const BeginCase cases[] = {
         {200, "text/html", 0, 0, {"Status(200)", "ContentType(text/html)", "Title(\"T\",1)"}},
-        {200, "text/html", "F", 0,
-         {"Status(200)", "ContentType(text/html)", "Title(\"F\",0)", "Title(\"T\",1)"}},
+        {200, "text/html", "F", 0, {"Status(200)", "ContentType(text/html)", "Title(\"F\",0)", "Title(\"T\",1)"}},
         {200, "text/plain", 0, 1, {"Status(200)", "ContentType(text/plain)"}},
         {200, "text/HTML", 0, 1, {"Status(200)", "ContentType(text/HTML)"}},
         {200, 0, 0, 1, {"Status(200)", "ContentType(null)"}},
@@ -440,16 +421,15 @@ TEST(PageScanner, CutsWhatDoesNotFitTheBuffer) {
     const std::string cut = Repeat('x', kScanBufferSize - 1);
     CheckCases(
         {
-            {"5000-byte url", "<a href=\"" + x + "\">t</a><img src=y>",
+            {"5000-byte url",
+             "<a href=\"" + x + "\">t</a><img src=y>",
              {"Link(" + cut + ",0,\"\")", "Link(y,1,\"image\")"}},
-            {"5000-byte unknown attribute", "<img alt=\"" + x + "\" src=y>",
-             {"Link(y,1,\"image\")"}},
+            {"5000-byte unknown attribute", "<img alt=\"" + x + "\" src=y>", {"Link(y,1,\"image\")"}},
             {"values that fill the buffer hide the rest of the tag",
              "<img rel=\"" + Repeat('r', 1500) + "\" rel=\"" + x + "\" src=y><img src=z>",
              {"Link(z,1,\"image\")"}},
             {"5000-byte tag name", "<" + x + " src=y><img src=z>", {"Link(z,1,\"image\")"}},
-            {"long anchor text", "<a href=u>" + x + "</a>",
-             {"Link(u,0,\"" + Repeat('x', kScanBufferSize - 3) + "\")"}},
+            {"long anchor text", "<a href=u>" + x + "</a>", {"Link(u,0,\"" + Repeat('x', kScanBufferSize - 3) + "\")"}},
         },
         kBare);
     // Titles of every length around the point where the text leaves no
@@ -471,9 +451,7 @@ TEST(PageScanner, NulByteStopsForGood) {
     using std::string;
     const NulCase cases[] = {
         {"in a header name", string("HTTP/1.0 200 OK\r\nTi\0tle: x\r\n\r\n", 29), {"Status(200)"}},
-        {"in a header value",
-         string("HTTP/1.0 200 OK\r\nTitle: x\0y\r\n\r\n", 30),
-         {"Status(200)"}},
+        {"in a header value", string("HTTP/1.0 200 OK\r\nTitle: x\0y\r\n\r\n", 30), {"Status(200)"}},
         {"in body text", string("<title>A</title>\0<title>B</title>", 33), {"Title(\"A\",1)"}},
         {"at a tag start", string("<\0title>B</title>", 17), {}},
         {"in a value", string("<a href=\"x\0y\">t</a>", 19), {}},
@@ -524,13 +502,14 @@ Calls Lines(const std::string& text) {
     return lines;
 }
 
-bool IsBare(const std::string& name) { return name.find(".htm") != std::string::npos; }
+bool IsBare(const std::string& name) {
+    return name.find(".htm") != std::string::npos;
+}
 
 // Each page's calls were read through by hand against the page; the split
 // runs then hold them to the same calls.
 TEST(PageScanner, SavedPagesGiveTheSameCallsHoweverSplit) {
-    for (const char* name :
-         {"catalogue.http", "moved.http", "missing.http", "frames.html", "club.htm"}) {
+    for (const char* name : {"catalogue.http", "moved.http", "missing.http", "frames.html", "club.htm"}) {
         std::string data = ReadFile(name);
         Start how = IsBare(name) ? kBare : kResponse;
         EXPECT_EQ(Lines(ReadFile(std::string(name) + ".calls")), Whole(data, how)) << name;
@@ -543,8 +522,7 @@ class LinkList : public CallLog {
 public:
     uint32_t Link(uint32_t, const char* url, int type, const char* extra) override {
         if (type == LT_ANCHOR) links.push_back(std::string("a ") + url);
-        if (type == LT_INCLUDE && strcmp(extra, "image") == 0)
-            links.push_back(std::string("img ") + url);
+        if (type == LT_INCLUDE && strcmp(extra, "image") == 0) links.push_back(std::string("img ") + url);
         return 1;
     }
     Calls links;
@@ -555,9 +533,9 @@ public:
 // among them a page whose script writes links, one with "&amp;" in links
 // and one with single-quoted values.
 TEST(PageScanner, RealPagesGiveTheirLinks) {
-    for (const char* name : {"users-and-groups.html", "zlib_how.html", "Primitive-Types.html",
-                             "Closure-Example.html", "Multiple-ABIs.html", "libxslt-extra.html",
-                             "libxslt-internals.html", "httplib2-about.html"}) {
+    for (const char* name :
+         {"users-and-groups.html", "zlib_how.html", "Primitive-Types.html", "Closure-Example.html",
+          "Multiple-ABIs.html", "libxslt-extra.html", "libxslt-internals.html", "httplib2-about.html"}) {
         std::string path = std::string("real/") + name;
         std::string page = ReadFile(path);
         LinkList list;
@@ -578,16 +556,24 @@ TEST(Keywords, LookupMatchesCategoryAndExactName) {
         int code;
     };
     const KeywordCase cases[] = {
-        {kKeywordTag, "title", kTagTitle},     {kKeywordHeader, "title", kHeaderTitle},
-        {kKeywordAttribute, "title", 0},       {kKeywordTag, "TITLE", 0},
-        {kKeywordTag, "embed", kTagImage},     {kKeywordTag, "bgsound", kTagImage},
-        {kKeywordHeader, "www-link", kHeaderLink}, {kKeywordTag, "link", kTagLink},
-        {kKeywordMethod, "GET", kMethodGet},   {kKeywordMethod, "get", 0},
+        {kKeywordTag, "title", kTagTitle},
+        {kKeywordHeader, "title", kHeaderTitle},
+        {kKeywordAttribute, "title", 0},
+        {kKeywordTag, "TITLE", 0},
+        {kKeywordTag, "embed", kTagImage},
+        {kKeywordTag, "bgsound", kTagImage},
+        {kKeywordHeader, "www-link", kHeaderLink},
+        {kKeywordTag, "link", kTagLink},
+        {kKeywordMethod, "GET", kMethodGet},
+        {kKeywordMethod, "get", 0},
         {kKeywordContentType, "text/html", kTypeTextHtml},
-        {kKeywordContentType, "text/html ", 0}, {kKeywordTag, "/a", kTagAEnd},
-        {kKeywordTag, "", 0},                  {kKeywordTag, 0, 0},
+        {kKeywordContentType, "text/html ", 0},
+        {kKeywordTag, "/a", kTagAEnd},
+        {kKeywordTag, "", 0},
+        {kKeywordTag, 0, 0},
         {kKeywordTag | kKeywordHeader, "location", kHeaderLocation},
-        {kKeywordTag, "script", kTagScript},   {kKeywordTag, "style", kTagStyle},
+        {kKeywordTag, "script", kTagScript},
+        {kKeywordTag, "style", kTagStyle},
         {kKeywordAttribute, "content-length", 0},
         {kKeywordHeader, "content-length", kHeaderContentLength},
         {kKeywordHeader, "content-lengthx", 0},

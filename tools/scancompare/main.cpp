@@ -91,8 +91,8 @@ void Walk(xmlNode* node, PageLinks* out) {
         if (node->type == XML_ELEMENT_NODE) {
             const char* name = (const char*)node->name;
             if (strcmp(name, "a") == 0) TakeAttribute(node, "href", &out->anchors);
-            if (strcmp(name, "img") == 0 || strcmp(name, "input") == 0 ||
-                strcmp(name, "embed") == 0 || strcmp(name, "bgsound") == 0)
+            if (strcmp(name, "img") == 0 || strcmp(name, "input") == 0 || strcmp(name, "embed") == 0 ||
+                strcmp(name, "bgsound") == 0)
                 TakeAttribute(node, "src", &out->images);
             if (strcmp(name, "body") == 0) TakeAttribute(node, "background", &out->images);
         }
@@ -277,8 +277,8 @@ void Classify(const std::string& page, const Links& scanner_only, const Links& p
         }
         if (kind < 0) {
             size_t at = FindValue(page, s);
-            if (at != std::string::npos && (InElementText(page, at, "<script", "</script") ||
-                                            InElementText(page, at, "<style", "</style")))
+            if (at != std::string::npos &&
+                (InElementText(page, at, "<script", "</script") || InElementText(page, at, "<style", "</style")))
                 kind = kScriptText;
             else if (at != std::string::npos && InHtmlComment(page, at) && !InDeclaration(page, at))
                 kind = kCommentRules;
@@ -300,8 +300,7 @@ void Classify(const std::string& page, const Links& scanner_only, const Links& p
             kind = kOpenAtEnd;
         } else {
             size_t at = FindValue(page, p);
-            if (at != std::string::npos && InDeclaration(page, at) && !InHtmlComment(page, at))
-                kind = kCommentRules;
+            if (at != std::string::npos && InDeclaration(page, at) && !InHtmlComment(page, at)) kind = kCommentRules;
         }
         out->push_back(Difference{kind, false, p});
     }
@@ -331,8 +330,8 @@ bool ReadPage(const char* name, std::string* page) {
 }
 
 // One kind of link on one page; answers the links matched.
-int CompareLinks(const std::string& page, const char* what, const Links& scanner,
-                 const Links& parser, const Links& flushed, std::vector<Difference>* differences) {
+int CompareLinks(const std::string& page, const char* what, const Links& scanner, const Links& parser,
+                 const Links& flushed, std::vector<Difference>* differences) {
     Multiset s = Count(scanner);
     Multiset p = Count(parser);
     int matched = Match(&s, &p);
@@ -359,9 +358,8 @@ void ComparePage(const char* name, bool verbose, Totals* totals) {
     PageLinks flushed = ScannerLinks(page + "<a>");
 
     std::vector<Difference> differences;
-    int matched =
-        CompareLinks(page, "a", scanner.anchors, parser.anchors, flushed.anchors, &differences) +
-        CompareLinks(page, "img", scanner.images, parser.images, flushed.images, &differences);
+    int matched = CompareLinks(page, "a", scanner.anchors, parser.anchors, flushed.anchors, &differences) +
+                  CompareLinks(page, "img", scanner.images, parser.images, flushed.images, &differences);
     int parser_count = (int)(parser.anchors.size() + parser.images.size());
     int scanner_count = (int)(scanner.anchors.size() + scanner.images.size());
 
@@ -376,24 +374,24 @@ void ComparePage(const char* name, bool verbose, Totals* totals) {
            differences.empty() ? ", agree" : "");
     if (!verbose) return;
     for (const Difference& d : differences)
-        printf("    %s %s: %s\n", d.scanner_side ? "scanner only" : "libxml2 only", d.url.c_str(),
-               kKinds[d.kind]);
+        printf("    %s %s: %s\n", d.scanner_side ? "scanner only" : "libxml2 only", d.url.c_str(), kKinds[d.kind]);
 }
 
-double Percent(int part, int whole) { return whole ? 100.0 * part / whole : 100.0; }
+double Percent(int part, int whole) {
+    return whole ? 100.0 * part / whole : 100.0;
+}
 
 void PrintTotals(const Totals& t) {
     int differences = 0;
     for (int k = 0; k < kKindCount; ++k) differences += t.kinds[k];
     // Empty hrefs name no other page: leaving them out is the point.
     int counted = differences - t.kinds[kEmptyHref];
-    printf("\npages %d (unreadable %d), agreeing in full %d (%.1f%%)\n", t.pages, t.unreadable,
-           t.agreeing_pages, Percent(t.agreeing_pages, t.pages));
-    printf("links: libxml2 %d (%d with an empty URL), scanner %d, matched %d\n", t.parser_links,
-           t.kinds[kEmptyHref], t.scanner_links, t.matched);
+    printf("\npages %d (unreadable %d), agreeing in full %d (%.1f%%)\n", t.pages, t.unreadable, t.agreeing_pages,
+           Percent(t.agreeing_pages, t.pages));
+    printf("links: libxml2 %d (%d with an empty URL), scanner %d, matched %d\n", t.parser_links, t.kinds[kEmptyHref],
+           t.scanner_links, t.matched);
     printf("agreement: %.2f%% of %d links compared; %.2f%% counting the empty hrefs\n",
-           Percent(t.matched, t.matched + counted), t.matched + counted,
-           Percent(t.matched, t.matched + differences));
+           Percent(t.matched, t.matched + counted), t.matched + counted, Percent(t.matched, t.matched + differences));
     printf("differences by kind (a link read differently by the two counts once):\n");
     for (int k = 0; k < kKindCount; ++k)
         if (t.kinds[k]) printf("  %6d  %s\n", t.kinds[k], kKinds[k]);
