@@ -142,8 +142,11 @@ size_t PutUtf8(unsigned long c, char* out) {
 }  // namespace
 
 size_t DecodeUrlReferences(char* text) {
-    const unsigned char* in = (const unsigned char*)text;
-    char* out = text;
+    // Most URLs have no '&': the library's search passes over them faster.
+    char* first = strchr(text, '&');
+    if (!first) return strlen(text);
+    const unsigned char* in = (const unsigned char*)first;
+    char* out = first;
     while (*in) {
         if (*in != '&') {
             *out++ = (char)*in++;
