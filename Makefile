@@ -35,6 +35,11 @@ bench: setup
 bench-fetch: setup
 	@bash scripts/bench-fetch.sh $(or $(FETCH_ROUNDS),5)
 
+# The page scanner beside libxml2 and gumbo over the machine's own HTML
+# pages (SCAN_ROUNDS, 7 by default); see bench/README.md.
+bench-scan: setup
+	@bash scripts/bench-scan.sh $(or $(SCAN_ROUNDS),7)
+
 # Builds the fuzz targets with clang and runs each for a short while
 # (FUZZ_SECONDS, 30 by default).
 fuzz: setup
