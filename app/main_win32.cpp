@@ -82,12 +82,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
     StartBrowserPrompt prompt(instance);
     browser->set_prompt(&prompt);
     top->set_browser_link(browser.get());
-    top->AttachWorkspace(start.workspace.get(), start.name.c_str());
-
-    // A port taken by another program costs only the shim's reports.
+    // The shim is heard before attaching, which may offer to start a
+    // browser: a browser started from that offer reports its first pages
+    // at once. A port taken by another program costs only the shim's
+    // reports.
     std::unique_ptr<ShimListener> listener(new ShimListener(client.get()));
     if (listener->Start()) listener->RequestNotification(top->frame());
     top->set_listener(listener.get());
+    top->AttachWorkspace(start.workspace.get(), start.name.c_str());
     top->EndBusy();
 
     int code = RunMessageLoop(instance, top->frame());

@@ -1,0 +1,229 @@
+// A browser of the old kind (tools/retrobrowser, importing wsock32.dll)
+// registered through Add Web Browser, started from Start Web Browser with
+// qmrsk32.dll beside its doctored copy, browsing the bundled site served
+// on loopback: every page it fetched reaches the workspace with its
+// content type, title and links. Run undoctored, the same program fetches
+// the same bytes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "browser/browser_registry_win32.h"
+#include "observe/content_type.h"
+#include "observe/settings.h"
+#include "res/resource.h"
+#include "store/layout.h"
+#include "store/nodedb.h"
+#include "tests/support/dialog_user_win32.h"
+#include "tests/support/temp_dir.h"
+#include "tests/system/program.h"
+#include "tools/uiprobe/probe.h"
+
+namespace {
+
+const int kTimeout = 20000;
+const char kBrowserFolder[] = "Old Web";
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One fetch as the browser logs it: "<status> <content-type> <bytes> <url>".
+struct Fetch {
+    int status;
+    std::string mime;
+    std::string url;
+    std::string line;
+};
+
+std::vector<std::string> Lines(const std::vector<Fetch>& fetches) {
+    std::vector<std::string> lines;
+    for (const Fetch& f : fetches) lines.push_back(f.line);
+    return lines;
+}
+
+// The fetches of a finished log; none until its "done" line is there.
+std::vector<Fetch> FetchesIn(const std::string& log) {
+    std::vector<Fetch> fetches;
+    std::istringstream in(FileText(log));
+    std::string line;
+    bool done = false;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        Fetch f;
+        std::string bytes;
+        if (line.compare(0, 5, "done ") == 0) done = true;
+        f.line = line;
+        if (!done && fields >> f.status >> f.mime >> bytes >> f.url) fetches.push_back(f);
+    }
+    return done ? fetches : std::vector<Fetch>();
+}
+
+std::vector<Fetch> WaitForFetches(const std::string& log) {
+    std::vector<Fetch> fetches;
+    for (int i = 0; i < 600 && fetches.empty(); ++i, Sleep(100)) fetches = FetchesIn(log);
+    return fetches;
+}
+
+// A link of a page as the workspace holds it: "<kind> <url>".
+std::vector<std::string> LinksOf(NodeDb& db, NodeId page) {
+    std::vector<std::string> links;
+    for (LinkId l = db.FirstOut(page); l; l = db.NextLink(l))
+        links.push_back(std::to_string(db.LinkKindOf(l)) + " " + db.Text(db.Name(db.LinkNode(l))));
+    std::sort(links.begin(), links.end());
+    return links;
+}
+
+class ShimSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        had_x_factor_ = SettingsKey::Program().ReadNumber("x-factor", -1);
+        // Any browser may be added; the list starts empty.
+        SettingsKey::Program().WriteNumber("x-factor", 1);
+        ForgetBrowsers();
+        ASSERT_TRUE(site_.Start(BesideThisProgram("sitehost.exe"),
+                                std::string("--root \"") + SKEIND_DEMO_SITE + "\" --port 0 --port-file port.txt",
+                                dir_.path()));
+        for (int i = 0; i < 100 && port_.empty(); ++i, Sleep(100)) {
+            port_ = FileText(dir_.File("port.txt"));
+            port_.erase(std::remove_if(port_.begin(), port_.end(), ::isspace), port_.end());
+        }
+        ASSERT_FALSE(port_.empty()) << "the site server gave no port";
+        folder_ = dir_.File(kBrowserFolder);
+        CreateDirectoryA(folder_.c_str(), 0);
+        ASSERT_TRUE(CopyFileA(BesideThisProgram("retrobrowser.exe").c_str(), Browser().c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(SKEIND_SHIM_DLL, (folder_ + "\\qmrsk32.dll").c_str(), FALSE));
+    }
+    void TearDown() override {
+        ForgetBrowsers();
+        if (had_x_factor_ < 0)
+            RegDeleteValueA(SettingsKey::Program().handle(), "x-factor");
+        else
+            SettingsKey::Program().WriteNumber("x-factor", (uint32_t)had_x_factor_);
+    }
+    static void ForgetBrowsers() {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kBrowsersKeyPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kAppPathsKeyPath) + "\\doctored retrobrowser.exe").c_str());
+    }
+
+    std::string Browser() const { return folder_ + "\\retrobrowser.exe"; }
+    std::string Doctored() const { return folder_ + "\\doctored retrobrowser.exe"; }
+    std::string Url(const char* host, const char* path) const {
+        return std::string("http://") + host + ":" + port_ + path;
+    }
+    // Runs `program` to its end with `args`.
+    void Run(const std::string& program, const std::string& args) {
+        Program run;
+        ASSERT_TRUE(run.Start(program, args, folder_));
+        DWORD code = 1;
+        ASSERT_TRUE(run.WaitForExit(60000, &code));
+        EXPECT_EQ(0u, code) << program << " " << args;
+    }
+
+    // The user at the offer the program makes as it starts: Add..., the
+    // browser's program file and a description, OK; then the new entry
+    // chosen and started.
+    void AddAndStartTheBrowser(DWORD pid) {
+        HWND start = ProbeWaitForWindow("#32770", "Start Web Browser", pid, kTimeout);
+        ASSERT_TRUE(start != 0) << "no offer to start a browser";
+        PostMessageA(start, WM_COMMAND, MAKEWPARAM(IDC_ADD_BROWSER, BN_CLICKED), 0);
+        HWND add = ProbeWaitForWindow("#32770", "Add Web Browser", pid, kTimeout);
+        ASSERT_TRUE(add != 0);
+        Type(add, IDC_PROGRAM_FILE, Browser().c_str());
+        Type(add, IDC_BROWSER_DESCRIPTION, "Old Web");
+        PostMessageA(add, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        bool listed = false;
+        for (int i = 0; i < 100 && !listed; ++i, Sleep(100)) listed = ClickItem(start, IDC_BROWSER_LIST, "Old Web");
+        ASSERT_TRUE(listed) << "the new browser is not in the list";
+        PostMessageA(start, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+
+    TempDir dir_;
+    Program site_;
+    std::string port_;
+    std::string folder_;
+    int32_t had_x_factor_ = -1;
+};
+
+}  // namespace
+
+TEST_F(ShimSystemTest, ADoctoredBrowsersPagesReachTheWorkspace) {
+    // Undoctored first: the program by itself, its fetches the reference.
+    std::string options = "--keep-alive --pipeline";
+    Run(Browser(), options + " --log plain.txt " + Url("127.0.0.1", "/index.html"));
+    std::vector<Fetch> plain = WaitForFetches(folder_ + "\\plain.txt");
+    ASSERT_GE(plain.size(), 8u);
+
+    std::ofstream(folder_ + "\\homepage.txt") << Url("127.0.0.1", "/index.html") << "\n"
+                                              << options << " --log doctored.txt\n";
+    std::string workspace = dir_.File("map.sk1");
+    {
+        NodeDb db;
+        ASSERT_TRUE(db.CreateWorkspace(workspace.c_str()));
+    }
+    Program program;
+    ASSERT_TRUE(program.Start(BesideThisProgram("skeind.exe"), "map.sk1", dir_.path()));
+    HWND main = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program.pid(), kTimeout);
+    ASSERT_TRUE(main != 0);
+    AddAndStartTheBrowser(program.pid());
+    std::vector<Fetch> doctored = WaitForFetches(folder_ + "\\doctored.txt");
+    ASSERT_EQ(Lines(plain), Lines(doctored)) << "the doctored copy fetched otherwise";
+    // The same program, event-driven and without keep-alive, on another
+    // name of the host: a second set of pages.
+    Run(Doctored(), "--async --log async.txt " + Url("localhost", "/index.html"));
+    std::vector<Fetch> async = WaitForFetches(folder_ + "\\async.txt");
+    ASSERT_EQ(plain.size(), async.size());
+    Sleep(1500);  // the last datagrams reach the map
+
+    EXPECT_TRUE(ProbeCloseWindow(main));
+    DWORD code = 1;
+    EXPECT_TRUE(program.WaitForExit(kTimeout, &code));
+    NodeDb db;
+    ASSERT_TRUE(db.OpenWorkspace(workspace.c_str()));
+    for (const std::vector<Fetch>* run : {&doctored, &async}) {
+        for (const Fetch& f : *run) {
+            SCOPED_TRACE(f.url);
+            NodeId page = db.FindNode(f.url.c_str(), false);
+            ASSERT_NE(0u, page) << "not in the workspace";
+            EXPECT_EQ(ContentTypeOfMime(f.mime.c_str()), db.ContentType(page));
+        }
+    }
+    // Titles and links exactly as the site's pages say (demo/site).
+    struct Expected {
+        const char* path;
+        const char* title;
+        std::vector<std::string> links;  // "<kind> <path>", sorted; a site is named without its "/"
+    } pages[] = {
+        {"/meetings/",
+         "Meetings and workshops",
+         {"1 ", "1 /about.html", "1 /join.html", "1 /notes.txt", "2 /images/skein.gif"}},
+        {"/patterns.html",
+         "The pattern library",
+         {"1 /pattern-list.html", "18 /pattern-list.html", "18 /pattern-scarf.html"}},
+    };
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        for (const Expected& e : pages) {
+            SCOPED_TRACE(Url(host, e.path));
+            NodeId page = db.FindNode(Url(host, e.path).c_str(), false);
+            ASSERT_NE(0u, page);
+            ASSERT_NE(0u, db.Title(page));
+            EXPECT_STREQ(e.title, db.Text(db.Title(page)));
+            std::vector<std::string> links;
+            for (const std::string& link : e.links) {
+                size_t space = link.find(' ');
+                links.push_back(link.substr(0, space + 1) + Url(host, link.c_str() + space + 1));
+            }
+            EXPECT_EQ(links, LinksOf(db, page));
+        }
+    }
+}
