@@ -104,9 +104,7 @@ public:
     std::set<uint32_t> open;
 
 private:
-    void Inside(uint32_t id) {
-        CHECK(open.count(id) == 1, "a call outside its exchange: " + std::to_string(id));
-    }
+    void Inside(uint32_t id) { CHECK(open.count(id) == 1, "a call outside its exchange: " + std::to_string(id)); }
 };
 
 class CheckingSink final : public ADatagramSink {
@@ -154,7 +152,8 @@ std::vector<Stretch> Stretches(const uint8_t* data, size_t size) {
 std::string Play(const std::vector<Stretch>& traffic, size_t piece, bool closed) {
     CheckingSink sink;
     ExchangeIds ids(0x80010000u);
-    HttpWatch* watch = new HttpWatch("192.0.2.1", 8080, &ids, &sink);
+    DatagramClient* client = new DatagramClient(&sink);
+    HttpWatch* watch = new HttpWatch("192.0.2.1", 8080, &ids, client);
     for (const Stretch& s : traffic) {
         if (s.way == kPeerEnd) {
             watch->Received(0, 0);
@@ -176,6 +175,7 @@ std::string Play(const std::vector<Stretch>& traffic, size_t piece, bool closed)
     }
     if (closed) watch->Closed();
     delete watch;
+    delete client;
     CHECK(sink.log.open.empty(), "an exchange left open: " + std::to_string(*sink.log.open.begin()));
     return sink.log.Text();
 }

@@ -3,13 +3,11 @@
 // a sink, which sends it to the program.
 //
 // Packing: records gather in one datagram until the next one does not fit
-// or the owner calls Flush; the shim flushes at the end of every socket
-// call it watches. A page's links then travel a few to a datagram rather
-// than one each, so the program, which reads one datagram per window
-// message and refreshes its map after each, is not flooded by a long page,
-// and a burst overflows the receive buffer less often. Nothing waits longer
-// than the socket call that produced it, and a lost datagram loses only the
-// records of one call.
+// or the owner calls Flush (the shim's WatchTable decides when). A page's
+// links then travel many to a datagram rather than one each, so the
+// program, which reads one datagram per window message and refreshes its
+// map after each, is not flooded by a long page, and a burst overflows the
+// receive buffer less often.
 //
 // Texts: a record carries at most 254 characters of text, and a link's two
 // texts must share one datagram. Longer texts are cut rather than the
@@ -73,13 +71,14 @@ public:
 
     // Sends the records held, if any, as one datagram.
     void Flush();
+    // Records are held, waiting for Flush or for a datagram to fill.
+    bool Holding() const { return writer_.length != kDatagramHead; }
 
 private:
     DatagramClient(const DatagramClient&);
     DatagramClient& operator=(const DatagramClient&);
 
-    void Add(RecordType type, uint32_t id, int value, const char* first, RecordTextKind first_kind,
-             const char* second);
+    void Add(RecordType type, uint32_t id, int value, const char* first, RecordTextKind first_kind, const char* second);
 
     ADatagramSink* sink_;
     DatagramWriter writer_;

@@ -11,6 +11,8 @@
 
 #include <stdio.h>
 
+#include <atomic>
+
 #include "observe/datagram.h"
 #include "shim/exchange_ids.h"
 #include "shim/real_exports_win32.h"
@@ -91,6 +93,34 @@ WatchTable* g_table = 0;
 // The browser's WSAStartup calls not yet matched by WSACleanup, under g_lock.
 int g_startups = 0;
 
+// The flusher: a thread that sends records which have waited kHoldMs with
+// no socket call to send them (a stalled exchange, an idle browser). It
+// sleeps on g_wake while nothing is held; g_flusher_idle tells the hooks
+// that it needs waking.
+HANDLE g_wake = 0;
+std::atomic<bool> g_flusher_idle(true);
+
+DWORD WINAPI Flusher(void*) {
+    for (;;) {
+        g_flusher_idle = true;
+        // Records held before the flag was set found it false and did not
+        // wake us: look again before sleeping.
+        if (!g_table->Holding()) WaitForSingleObject(g_wake, INFINITE);
+        g_flusher_idle = false;
+        do Sleep(kHoldMs);
+        while (g_table->FlushIfHeldTooLong());
+    }
+}
+
+// After each watched call: wake the flusher when the call left records held.
+void WakeFlusherIfHolding() {
+    if (g_table->Holding() && g_flusher_idle.exchange(false)) SetEvent(g_wake);
+}
+
+uint32_t TickClock() {
+    return GetTickCount();
+}
+
 // A stream socket connected (or connecting) to an IPv4 peer.
 bool IsStreamToIPv4(SOCKET s, const sockaddr* name, int length) {
     if (!name || length < (int)sizeof(sockaddr_in) || name->sa_family != AF_INET) return false;
@@ -116,6 +146,7 @@ void Sent(SOCKET s, const char* bytes, int sent) {
     KeptError kept;
     try {
         g_table->Sent((uintptr_t)s, (const uint8_t*)bytes, (size_t)sent);
+        WakeFlusherIfHolding();
     } catch (...) {
     }
 }
@@ -127,6 +158,7 @@ void Read(SOCKET s, const char* bytes, int asked, int got, int flags) {
     KeptError kept;
     try {
         g_table->Received((uintptr_t)s, (const uint8_t*)bytes, (size_t)got);
+        WakeFlusherIfHolding();
     } catch (...) {
     }
 }
@@ -135,6 +167,7 @@ void Closed(SOCKET s) {
     KeptError kept;
     try {
         g_table->Closed((uintptr_t)s);
+        WakeFlusherIfHolding();
     } catch (...) {
     }
 }
@@ -175,6 +208,7 @@ int WINAPI HookConnect(SOCKET s, const sockaddr* name, int length) {
     if (result == 0 || GetLastError() == WSAEWOULDBLOCK) {
         try {
             Connected(s, name, length);
+            WakeFlusherIfHolding();
         } catch (...) {
         }
     }
@@ -230,10 +264,15 @@ bool InstallHooks() {
         g_lock = new StdLock;
         g_sink = new UdpSink;
         ExchangeIds* ids = new ExchangeIds(ExchangeIdBase(GetCurrentProcessId()));
-        g_table = new WatchTable(g_lock, ids, g_sink);
+        g_table = new WatchTable(g_lock, ids, g_sink, TickClock);
     } catch (...) {
         return false;
     }
+    // The thread starts running once the loader is done with this library.
+    g_wake = CreateEventA(0, FALSE, FALSE, 0);
+    HANDLE flusher = g_wake ? CreateThread(0, 0, Flusher, 0, 0, 0) : 0;
+    if (!flusher) return false;
+    CloseHandle(flusher);
     jump_WSAStartup = (void*)&HookWSAStartup;
     jump_WSACleanup = (void*)&HookWSACleanup;
     if (real_connect) jump_connect = (void*)&HookConnect;

@@ -24,7 +24,9 @@ bool IsAbsolute(TextSpan target) {
     return i > 0 && target.length - i >= 3 && memcmp(target.text + i, "://", 3) == 0;
 }
 
-size_t Smaller(size_t count, uint64_t left) { return left < count ? (size_t)left : count; }
+size_t Smaller(size_t count, uint64_t left) {
+    return left < count ? (size_t)left : count;
+}
 
 }  // namespace
 
@@ -59,9 +61,9 @@ void HttpWatch::Head::Clear() {
 
 // ---- The watch ------------------------------------------------------------------
 
-HttpWatch::HttpWatch(const char* peer_host, int peer_port, ExchangeIds* ids, ADatagramSink* sink)
+HttpWatch::HttpWatch(const char* peer_host, int peer_port, ExchangeIds* ids, AClient* client)
     : ids_(ids),
-      client_(sink),
+      client_(client),
       watching_(true),
       send_state_(SendHead),
       send_left_(0),
@@ -81,7 +83,9 @@ HttpWatch::HttpWatch(const char* peer_host, int peer_port, ExchangeIds* ids, ADa
     }
 }
 
-HttpWatch::~HttpWatch() { Closed(); }
+HttpWatch::~HttpWatch() {
+    Closed();
+}
 
 void HttpWatch::Sent(const uint8_t* bytes, size_t count) {
     const char* p = (const char*)bytes;
@@ -90,7 +94,6 @@ void HttpWatch::Sent(const uint8_t* bytes, size_t count) {
         p += used;
         count -= used;
     }
-    client_.Flush();
 }
 
 void HttpWatch::Received(const uint8_t* bytes, size_t count) {
@@ -101,12 +104,10 @@ void HttpWatch::Received(const uint8_t* bytes, size_t count) {
         p += used;
         count -= used;
     }
-    client_.Flush();
 }
 
 void HttpWatch::Closed() {
     StopWatching();
-    client_.Flush();
 }
 
 // ---- Requests ---------------------------------------------------------------
@@ -151,7 +152,7 @@ void HttpWatch::BeginExchange(const RequestHead& request) {
     std::string url = AbsoluteUrl(request);
     if (url.empty()) return;
     e.id = ids_->Next();
-    e.scanner = new (std::nothrow) PageScanner(e.id, &client_);
+    e.scanner = new (std::nothrow) PageScanner(e.id, client_);
     if (!e.scanner) return;
     // The scanner reads the URL from a request line, and knows GET and HEAD.
     std::string line = (request.method == MethodHead ? "HEAD " : "GET ") + url + " HTTP/1.0\r\n";
@@ -245,12 +246,8 @@ void HttpWatch::BeginResponse(const ResponseHead& response) {
         receive_chunks_.Reset();
         receive_state_ = ReceiveBodyChunked;
         break;
-    case BodyUntilClose:
-        receive_state_ = ReceiveUntilClose;
-        break;
-    default:
-        StopWatching();
-        break;  // the body's end cannot be found
+    case BodyUntilClose: receive_state_ = ReceiveUntilClose; break;
+    default: StopWatching(); break;  // the body's end cannot be found
     }
 }
 
@@ -294,7 +291,7 @@ void HttpWatch::EndOldest() {
 void HttpWatch::End(Exchange& e) {
     if (!e.scanner) return;
     e.scanner->Feed(0, 0);
-    client_.Close(e.id);
+    client_->Close(e.id);
     delete e.scanner;
     e.scanner = 0;
 }

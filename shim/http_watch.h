@@ -1,5 +1,5 @@
 // HttpWatch: what one TCP connection of the browser says in HTTP, reported
-// through the shim's datagrams. The DLL shows it the bytes the browser has
+// as calls on a client (the shim's datagrams). The DLL shows it the bytes the browser has
 // sent and read; it only reads them, keeping what it needs of a head, and
 // never changes, withholds or waits for them.
 //
@@ -40,7 +40,7 @@
 // exchange the same way, so the program never keeps half a connection.
 //
 // Memory per connection is bounded: two heads of at most kHeadMax bytes
-// (one each way), at most kPendingMax scanners of about 2 KB, one datagram.
+// (one each way), at most kPendingMax scanners of about 2 KB.
 //
 // Not thread-safe: the DLL's WatchTable serialises the calls on one
 // connection.
@@ -52,9 +52,9 @@
 
 #include <string>
 
+#include "observe/client.h"
 #include "observe/page_scanner.h"
 #include "shim/chunk_reader.h"
-#include "shim/datagram_client.h"
 #include "shim/exchange_ids.h"
 #include "shim/http_head.h"
 
@@ -67,8 +67,8 @@ const int kPendingMax = 16;
 class HttpWatch {
 public:
     // `peer_host` is the connected peer's address as text (copied); `ids`
-    // and `sink` must outlive the watch.
-    HttpWatch(const char* peer_host, int peer_port, ExchangeIds* ids, ADatagramSink* sink);
+    // and `client` must outlive the watch.
+    HttpWatch(const char* peer_host, int peer_port, ExchangeIds* ids, AClient* client);
     // Ends every open exchange, as Closed does.
     ~HttpWatch();
 
@@ -125,7 +125,7 @@ private:
 
     std::string peer_;  // host[:port] for paths without a Host header
     ExchangeIds* ids_;
-    DatagramClient client_;
+    AClient* client_;
     bool watching_;
 
     SendState send_state_;

@@ -16,8 +16,8 @@ private:
 
 }  // namespace
 
-WatchTable::WatchTable(ALock* lock, ExchangeIds* ids, ADatagramSink* sink)
-    : lock_(lock), ids_(ids), sink_(sink), tick_(0) {
+WatchTable::WatchTable(ALock* lock, ExchangeIds* ids, ADatagramSink* sink, MsClock clock)
+    : lock_(lock), ids_(ids), client_(sink), clock_(clock), holding_(false), held_since_(0), call_start_(0), tick_(0) {
     for (Entry& e : entries_) {
         e.socket = 0;
         e.watch = 0;
@@ -31,45 +31,56 @@ WatchTable::~WatchTable() {
 
 void WatchTable::Connected(uintptr_t socket, const char* peer_host, int peer_port) {
     Held held(lock_);
+    BeginCall();
     Entry* e = Find(socket);
     if (e) Remove(e);
     e = FreeOrOldest();
     if (e->watch) Remove(e);
     try {
-        e->watch = new HttpWatch(peer_host, peer_port, ids_, sink_);
+        e->watch = new HttpWatch(peer_host, peer_port, ids_, &client_);
+        e->socket = socket;
+        Touch(e);
     } catch (...) {
-        return;  // out of memory: the connection goes unwatched
+        // Out of memory: the connection goes unwatched.
     }
-    e->socket = socket;
-    Touch(e);
+    FlushIfDue();
 }
 
 void WatchTable::Sent(uintptr_t socket, const uint8_t* bytes, size_t count) {
     Held held(lock_);
+    BeginCall();
     Entry* e = Find(socket);
     if (!e) return;
     Touch(e);
     if (!Feed(e, true, bytes, count) || !e->watch->Watching()) Remove(e);
+    FlushIfDue();
 }
 
 void WatchTable::Received(uintptr_t socket, const uint8_t* bytes, size_t count) {
     Held held(lock_);
+    BeginCall();
     Entry* e = Find(socket);
     if (!e) return;
     Touch(e);
     if (!Feed(e, false, bytes, count) || !e->watch->Watching()) Remove(e);
+    FlushIfDue();
 }
 
 void WatchTable::Closed(uintptr_t socket) {
     Held held(lock_);
+    BeginCall();
     Entry* e = Find(socket);
-    if (e) Remove(e);
+    if (!e) return;
+    Remove(e);
+    FlushIfDue();
 }
 
 void WatchTable::EndAll() {
     Held held(lock_);
+    BeginCall();
     for (Entry& e : entries_)
         if (e.watch) Remove(&e);
+    FlushIfDue();
 }
 
 int WatchTable::Count() {
@@ -93,6 +104,42 @@ WatchTable::Entry* WatchTable::FreeOrOldest() {
         if (e.last_used < oldest->last_used) oldest = &e;
     }
     return oldest;
+}
+
+bool WatchTable::FlushIfHeldTooLong() {
+    Held held(lock_);
+    if (holding_ && clock_() - held_since_ >= kHoldMs) {
+        client_.Flush();
+        holding_ = false;
+    }
+    return holding_;
+}
+
+// Notes when the call began, for records it may leave held.
+void WatchTable::BeginCall() {
+    if (!holding_) call_start_ = clock_();
+}
+
+// Sends the records held once nothing more is coming soon (see the header).
+void WatchTable::FlushIfDue() {
+    if (!client_.Holding()) {
+        holding_ = false;
+        return;
+    }
+    if (!holding_) {
+        holding_ = true;
+        held_since_ = call_start_;
+    }
+    if (!AnyExchangeOpen() || clock_() - held_since_ >= kHoldMs) {
+        client_.Flush();
+        holding_ = false;
+    }
+}
+
+bool WatchTable::AnyExchangeOpen() const {
+    for (const Entry& e : entries_)
+        if (e.watch && e.watch->Pending() > 0) return true;
+    return false;
 }
 
 // False when the watch ran out of memory: the hooks run inside the

@@ -44,7 +44,8 @@ Calls Play(const Transcript& steps, Cutter cut, int peer_port = 80) {
     DecodingSink sink(kBase);
     ExchangeIds ids(kBase);
     {
-        HttpWatch watch(kPeer, peer_port, &ids, &sink);
+        DatagramClient client(&sink);
+        HttpWatch watch(kPeer, peer_port, &ids, &client);
         for (const Step& s : steps) {
             if (s.way == 'C') watch.Closed();
             if (s.way == 'E') watch.Received(0, 0);
@@ -307,32 +308,32 @@ TEST(HttpWatch, HeadsUpToTheCapAreRead) {
 }
 
 TEST(HttpWatch, PendingRequestsAreCapped) {
-    DecodingSink sink(kBase);
+    CallLog log(kBase);
     ExchangeIds ids(kBase);
-    HttpWatch watch(kPeer, 80, &ids, &sink);
+    HttpWatch watch(kPeer, 80, &ids, &log);
     std::string get = Get("/p");
     for (int i = 0; i < kPendingMax; ++i) watch.Sent((const uint8_t*)get.data(), get.size());
     EXPECT_EQ(kPendingMax, watch.Pending());
-    EXPECT_EQ((size_t)kPendingMax, sink.log.lines.size()) << "one Request each";
+    EXPECT_EQ((size_t)kPendingMax, log.lines.size()) << "one Request each";
     watch.Sent((const uint8_t*)get.data(), get.size());
     EXPECT_FALSE(watch.Watching());
     EXPECT_EQ(0, watch.Pending());
-    ASSERT_EQ((size_t)kPendingMax * 2, sink.log.lines.size()) << "every one closed, none added";
-    EXPECT_EQ("Close()", sink.log.lines[kPendingMax]);
-    EXPECT_EQ("[16] Close()", sink.log.lines.back());
+    ASSERT_EQ((size_t)kPendingMax * 2, log.lines.size()) << "every one closed, none added";
+    EXPECT_EQ("Close()", log.lines[kPendingMax]);
+    EXPECT_EQ("[16] Close()", log.lines.back());
 }
 
 TEST(HttpWatch, IdsAreNotSharedBetweenConnections) {
-    DecodingSink sink(kBase);
+    CallLog log(kBase);
     ExchangeIds ids(kBase);
-    std::unique_ptr<HttpWatch> a(new HttpWatch(kPeer, 80, &ids, &sink));
-    std::unique_ptr<HttpWatch> b(new HttpWatch(kPeer, 80, &ids, &sink));
+    std::unique_ptr<HttpWatch> a(new HttpWatch(kPeer, 80, &ids, &log));
+    std::unique_ptr<HttpWatch> b(new HttpWatch(kPeer, 80, &ids, &log));
     std::string get_a = Get("/a"), get_b = Get("/b");
     a->Sent((const uint8_t*)get_a.data(), get_a.size());
     b->Sent((const uint8_t*)get_b.data(), get_b.size());
     a->Sent((const uint8_t*)get_a.data(), get_a.size());
     EXPECT_EQ(Join({RequestOf(1, kSite + "/a"), RequestOf(2, kSite + "/b"), RequestOf(3, kSite + "/a")}),
-              sink.log.lines);
+              log.lines);
     b.reset();
     a.reset();
     EXPECT_EQ(Join({RequestOf(1, kSite + "/a"),
@@ -341,7 +342,7 @@ TEST(HttpWatch, IdsAreNotSharedBetweenConnections) {
                     On(2, {"Close()"}),
                     {"Close()"},
                     On(3, {"Close()"})}),
-              sink.log.lines);
+              log.lines);
 }
 
 TEST(HttpWatch, IdBasesKeepProcessesApart) {

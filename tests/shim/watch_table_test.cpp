@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,12 +17,22 @@ namespace {
 
 const uint32_t kBase = 1;
 
-std::string Get(const std::string& target) { return "GET " + target + " HTTP/1.0\r\n\r\n"; }
+// The table's clock: each reading moves it on by g_step (by default a
+// whole hold, so that every call sends what it reported).
+std::atomic<uint32_t> g_now(0);
+std::atomic<uint32_t> g_step(kHoldMs);
+uint32_t TestClock() {
+    return g_now += g_step;
+}
+
+std::string Get(const std::string& target) {
+    return "GET " + target + " HTTP/1.0\r\n\r\n";
+}
 
 std::string Titled(const std::string& title) {
     std::string body = "<title>" + title + "</title>";
-    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           body;
 }
 
 class WatchTableTest : public ::testing::Test {
@@ -37,7 +48,9 @@ protected:
     StdLock lock;
     ExchangeIds ids{kBase};
     DecodingSink sink{kBase};
-    WatchTable table{&lock, &ids, &sink};
+    void TearDown() override { g_step = kHoldMs; }
+
+    WatchTable table{&lock, &ids, &sink, TestClock};
 };
 
 TEST_F(WatchTableTest, BytesReachTheWatchOfTheirSocket) {
@@ -48,9 +61,9 @@ TEST_F(WatchTableTest, BytesReachTheWatchOfTheirSocket) {
     Send(99, Get("/never-connected"));
     Receive(11, Titled("B"));
     Receive(10, Titled("A"));
-    EXPECT_EQ((Calls{"Request(http://192.0.2.10/a,0)", "[2] Request(http://192.0.2.11:8000/b,0)",
-                     "[2] Status(200)", "[2] ContentType(text/html)", "[2] Title(\"B\",1)", "[2] Close()",
-                     "Status(200)", "ContentType(text/html)", "Title(\"A\",1)", "Close()"}),
+    EXPECT_EQ((Calls{"Request(http://192.0.2.10/a,0)", "[2] Request(http://192.0.2.11:8000/b,0)", "[2] Status(200)",
+                     "[2] ContentType(text/html)", "[2] Title(\"B\",1)", "[2] Close()", "Status(200)",
+                     "ContentType(text/html)", "Title(\"A\",1)", "Close()"}),
               sink.log.lines);
     EXPECT_EQ(2, table.Count());
     table.Closed(10);
@@ -102,6 +115,30 @@ TEST_F(WatchTableTest, AFullTableEndsTheLeastRecentlyUsedWatch) {
     table.Closed(1);
     EXPECT_EQ((Calls{"Status(200)", "ContentType(text/html)", "Title(\"Kept\",1)", "Close()"}),
               Calls(sink.log.lines.end() - 4, sink.log.lines.end()));
+}
+
+// Records wait for company while an exchange is open, for at most a hold;
+// once no exchange is open they go at once.
+TEST_F(WatchTableTest, RecordsShareADatagramUntilNothingIsOpen) {
+    g_step = 0;
+    table.Connected(10, "192.0.2.10", 80);
+    table.Connected(11, "192.0.2.11", 80);
+    Send(10, Get("/a"));
+    Send(11, Get("/b"));
+    Receive(10, Titled("A"));
+    EXPECT_EQ(0, sink.datagrams) << "b is still open";
+    g_now += kHoldMs - 1;
+    Receive(11, "HTTP/1.0 200 OK\r\n");
+    EXPECT_EQ(0, sink.datagrams) << "held since the first call, a millisecond short of a hold";
+    g_now += 1;
+    Receive(11, "Content-Type: text/html\r\n");
+    EXPECT_EQ(1, sink.datagrams);
+    EXPECT_EQ((Calls{"Request(http://192.0.2.10/a,0)", "[2] Request(http://192.0.2.11/b,0)", "Status(200)",
+                     "ContentType(text/html)", "Title(\"A\",1)", "Close()"}),
+              sink.log.lines);
+    Receive(11, "Content-Length: 15\r\n\r\n<title>B</title>");
+    EXPECT_EQ(2, sink.datagrams) << "nothing open: sent at once";
+    EXPECT_EQ("[2] Close()", Last());
 }
 
 // The calls of each exchange, by id, from lines written for kBase.
