@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # demo.sh: starts the stand-in browser and Skeindle on a fresh workspace,
 # plays the sample browsing session of demo/session.txt into it as the
-# shim's datagrams, a page at a time, lets the browser tell Skeindle which
-# page it shows (the map follows it), then opens the map row by row with
-# the keys a user would press. On a real display the window stays until it is closed; without
-# one (under xvfb-run) a picture of the result is saved as
-# build/demo/map.png.
+# shim's datagrams, a page at a time, browses the bundled site (demo/site)
+# with a doctored browser of the old kind through the real shim, lets the
+# stand-in browser tell Skeindle which page it shows (the map follows it),
+# then opens the map row by row with the keys a user would press. On a
+# real display the window stays until it is closed; without one (under
+# xvfb-run) a picture of the result is saved as build/demo/map.png.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 . "$top/scripts/wine.sh"
@@ -32,6 +33,22 @@ program=$!
 "$WINE" "$bin/uiprobe.exe" press Yes -timeout 20000 >/dev/null
 "$WINE" "$bin/uiprobe.exe" window -class "QMR Skeindle" -timeout 20000 >/dev/null
 "$WINE" "$bin/shimsend.exe" "$top/demo/session.txt"
+# Then a browsing session of the bundled site (demo/site) through a browser
+# of the old kind, doctored to load the shim beside it, as Add Web Browser
+# would doctor it: the map fills as it reads, a page every half second.
+rm -f port.txt
+"$WINE" "$bin/sitehost.exe" --root "Z:$top/demo/site" --port 0 --port-file "Z:$PWD/port.txt" >/dev/null &
+site=$!
+mkdir -p oldweb
+cp "$bin/retrobrowser.exe" oldweb/
+rm -f "oldweb/doctored retrobrowser.exe"
+"$WINE" "$bin/doctor.exe" "Z:$PWD/oldweb/retrobrowser.exe" "Z:$PWD/oldweb/doctored retrobrowser.exe"
+cp "$top/build/win64/shim/qmrsk32.dll" oldweb/
+for _ in $(seq 100); do [ -s port.txt ] && break; sleep 0.1; done
+port=$(tr -d '\r\n ' <port.txt)
+(cd oldweb && "$WINE" "doctored retrobrowser.exe" --keep-alive --pause 500 --log fetched.txt \
+  "http://127.0.0.1:$port/index.html") || echo "demo: the old browser did not fetch every page" >&2
+kill "$site" 2>/dev/null || true
 # The browser shows a page of the session: the map makes it the open page.
 echo "echo http://www.quillmere.example/products/skeindle.html text/html 1" >&3
 sleep 2

@@ -8,10 +8,11 @@
  * --rounds times it.
  *
  *   retrobrowser [URL] [--keep-alive] [--pipeline] [--async] [--max N]
- *                [--rounds N] [--log FILE]
+ *                [--rounds N] [--pause MS] [--log FILE]
  *
  * --pipeline (implies --keep-alive) sends up to four requests before
  * reading their answers once a connection has shown it stays open.
+ * --pause waits that many milliseconds after each fetch, as a reader would.
  * Without a URL on the command line, the first line of homepage.txt in the
  * program's folder is the URL and its second line more options; a relative
  * --log there is in that folder.
@@ -40,6 +41,7 @@ typedef struct {
     char start[URL_TEXT_MAX];
     int keep_alive, pipeline, async;
     int max_fetches, rounds;
+    int pause_ms; /* a reader's pause after each fetch, for demonstrations */
     char log_path[MAX_PATH];
 } Options;
 
@@ -173,6 +175,7 @@ static void Finish(Crawl *cr, int index, int status, const char *type, size_t by
         fprintf(stderr, "retrobrowser: %s: %s\n", url, why);
     }
     if (cr->log) fprintf(cr->log, "%d %s %lu %s\n", status, type && type[0] ? type : "-", (unsigned long)bytes, url);
+    if (cr->options->pause_ms) Sleep((DWORD)cr->options->pause_ms);
 }
 
 /* The first waiting request failed: the ones behind it go back to the queue. */
@@ -761,8 +764,9 @@ static int ReadOptions(int argc, char **argv, Options *o, const char *folder) {
             o->keep_alive = o->pipeline = 1;
         } else if (strcmp(a, "--async") == 0) {
             o->async = 1;
-        } else if (strcmp(a, "--max") == 0 || strcmp(a, "--rounds") == 0) {
-            if (!value || !ReadCount(value, a[2] == 'm' ? &o->max_fetches : &o->rounds)) {
+        } else if (strcmp(a, "--max") == 0 || strcmp(a, "--rounds") == 0 || strcmp(a, "--pause") == 0) {
+            int *count = a[2] == 'm' ? &o->max_fetches : a[2] == 'r' ? &o->rounds : &o->pause_ms;
+            if (!value || !ReadCount(value, count)) {
                 fprintf(stderr, "retrobrowser: %s needs a count from 1\n", a);
                 return 0;
             }
@@ -833,7 +837,8 @@ static int ReadHomepage(Options *o) {
 
 static void Usage(void) {
     fprintf(stderr,
-            "usage: retrobrowser [URL] [--keep-alive] [--pipeline] [--async] [--max N] [--rounds N] [--log FILE]\n"
+            "usage: retrobrowser [URL] [--keep-alive] [--pipeline] [--async] [--max N] [--rounds N]\n"
+            "                    [--pause MS] [--log FILE]\n"
             "       without a URL, homepage.txt beside the program gives it (first line) and options (second)\n");
 }
 
