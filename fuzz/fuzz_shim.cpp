@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "observe/datagram.h"
+#include "shim/datagram_client.h"
 #include "shim/http_watch.h"
 #include "tools/scanreplay/call_log.h"
 
