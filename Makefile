@@ -1,5 +1,5 @@
 # Everything starts here; each target installs what it needs first.
-.PHONY: all setup run test native win64 win32 bench bench-fetch fuzz clean demo
+.PHONY: all setup run test native win64 win32 bench bench-fetch bench-scan bench-shim fuzz clean demo
 
 all: win64
 
@@ -39,6 +39,11 @@ bench-fetch: setup
 # pages (SCAN_ROUNDS, 7 by default); see bench/README.md.
 bench-scan: setup
 	@bash scripts/bench-scan.sh $(or $(SCAN_ROUNDS),7)
+
+# What the socket shim costs a browser of the old kind, undoctored beside
+# doctored (SHIM_ROUNDS, 5 by default); see bench/README.md.
+bench-shim: setup
+	@bash scripts/bench-shim.sh $(or $(SHIM_ROUNDS),5)
 
 # Builds the fuzz targets with clang and runs each for a short while
 # (FUZZ_SECONDS, 30 by default).

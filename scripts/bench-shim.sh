@@ -58,6 +58,7 @@ EOF
   echo "$pages" >"$site/.pages"
 fi
 
+rm -f "$work/datagrams.txt"
 server_pid=
 counter_pid=
 prefix_started=
@@ -95,6 +96,7 @@ count = size = 0
 def write(*_):
     open(sys.argv[1], "w").write("%d %d\n" % (count, size))
 signal.signal(signal.SIGUSR1, write)
+write()  # ready: the script waits for this file
 while True:
     try:
         data = s.recv(2048)
@@ -104,8 +106,8 @@ while True:
     size += len(data)
 EOF
 counter_pid=$!
-sleep 0.5
-kill -0 "$counter_pid" 2>/dev/null || { echo "bench-shim: UDP port 16659 is taken (is skeind running?)" >&2; exit 1; }
+for _ in $(seq 100); do [ -s "$work/datagrams.txt" ] && break; sleep 0.1; done
+[ -s "$work/datagrams.txt" ] || { echo "bench-shim: UDP port 16659 is taken (is skeind running?)" >&2; exit 1; }
 datagrams() {
   kill -USR1 "$counter_pid"
   sleep 0.3

@@ -94,21 +94,26 @@ WatchTable* g_table = 0;
 int g_startups = 0;
 
 // The flusher: a thread that sends records which have waited kHoldMs with
-// no socket call to send them (a stalled exchange, an idle browser). It
-// sleeps on g_wake while nothing is held; g_flusher_idle tells the hooks
-// that it needs waking.
+// no socket call to send them (a stalled exchange, an idle browser). While
+// the browser is busy it looks every kHoldMs; after a second with nothing
+// held it parks on g_wake, and g_flusher_idle tells the hooks that it
+// needs waking. Waking costs a system call, so it is done once a burst
+// rather than once a page.
 HANDLE g_wake = 0;
 std::atomic<bool> g_flusher_idle(true);
+const int kQuietLooks = 1000 / kHoldMs;
 
 DWORD WINAPI Flusher(void*) {
     for (;;) {
         g_flusher_idle = true;
         // Records held before the flag was set found it false and did not
-        // wake us: look again before sleeping.
+        // wake us: look again before parking.
         if (!g_table->Holding()) WaitForSingleObject(g_wake, INFINITE);
         g_flusher_idle = false;
-        do Sleep(kHoldMs);
-        while (g_table->FlushIfHeldTooLong());
+        for (int quiet = 0; quiet < kQuietLooks;) {
+            Sleep(kHoldMs);
+            quiet = g_table->FlushIfHeldTooLong() ? 0 : quiet + 1;
+        }
     }
 }
 
