@@ -202,8 +202,12 @@ TEST_F(ShimSystemTest, ADoctoredBrowsersPagesReachTheWorkspace) {
     struct Expected {
         const char* path;
         const char* title;
-        std::vector<std::string> links;  // "<kind> <path>", sorted; a site is named without its "/"
+        std::vector<std::string> links;  // "<kind> <path or URL>", sorted; a site is named without its "/"
     } pages[] = {
+        {"/index.html",
+         "The Hank & Skein Society of Quillmere",
+         {"1 /about.html", "1 /join.html", "1 /meetings/", "1 /patterns.html", "1 http://www.yarnworks.example/",
+          "1 mailto:secretary@hankandskein.example", "2 /images/logo.gif", "2 /images/wool.gif"}},
         {"/meetings/",
          "Meetings and workshops",
          {"1 ", "1 /about.html", "1 /join.html", "1 /notes.txt", "2 /images/skein.gif"}},
@@ -221,7 +225,9 @@ TEST_F(ShimSystemTest, ADoctoredBrowsersPagesReachTheWorkspace) {
             std::vector<std::string> links;
             for (const std::string& link : e.links) {
                 size_t space = link.find(' ');
-                links.push_back(link.substr(0, space + 1) + Url(host, link.c_str() + space + 1));
+                std::string target = link.substr(space + 1);
+                if (target.empty() || target[0] == '/') target = Url(host, target.c_str());
+                links.push_back(link.substr(0, space + 1) + target);
             }
             EXPECT_EQ(links, LinksOf(db, page));
         }
