@@ -8,6 +8,10 @@
 // end anywhere, even inside a tag name or an attribute value: the reports
 // are the same however the data after the first block is split. Only the
 // first block as a whole decides whether the data starts with a status line.
+// The runs of bytes that cannot change the state (text between tags, the
+// rest of an unknown tag, values, comments, script text) are found with a
+// search of the whole block and passed over or copied at once; the bytes
+// that end them go through the states one by one.
 //
 // Use: optionally RequestLine with the request's first line (so that the
 // client learns the URL before anything else), or BeginWithoutHead for a
