@@ -32,10 +32,8 @@ const int kTimeout = 20000;
 const char kBrowserFolder[] = "Old Web";
 
 std::string FileText(const std::string& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::vector<unsigned char> bytes = ReadWholeFile(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // One fetch as the browser logs it: "<status> <content-type> <bytes> <url>".
