@@ -36,6 +36,7 @@
 #endif
 
 #include "observe/page_scanner.h"
+#include "tools/scancompare/read_page.h"
 
 namespace {
 
@@ -133,17 +134,6 @@ struct Side {
     std::vector<double> seconds;
     long result;
 };
-
-bool ReadPage(const char* name, std::string* page) {
-    FILE* f = fopen(name, "rb");
-    if (!f) return false;
-    char block[65536];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) page->append(block, n);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
-}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -25,6 +25,7 @@
 
 #include "observe/clean_text.h"
 #include "observe/page_scanner.h"
+#include "tools/scancompare/read_page.h"
 
 namespace {
 
@@ -317,17 +318,6 @@ struct Totals {
     int matched = 0;
     int kinds[kKindCount] = {};
 };
-
-bool ReadPage(const char* name, std::string* page) {
-    FILE* f = fopen(name, "rb");
-    if (!f) return false;
-    char block[65536];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) page->append(block, n);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
-}
 
 // One kind of link on one page; answers the links matched.
 int CompareLinks(const std::string& page, const char* what, const Links& scanner, const Links& parser,
