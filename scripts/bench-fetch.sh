@@ -94,20 +94,8 @@ for i in $(seq "$count"); do printf 'http://127.0.0.1:%s/%05d.html\n' "$port" "$
 # through it, so it is part of what our side costs.
 wine_start "$top/build/win64/wineprefix"
 prefix_started=1
-wineserver_pid() {
-  local p
-  for p in $(pgrep -x 'wineserver(64)?'); do
-    if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-      echo "$p"
-      return
-    fi
-  done
-}
 ws_pid=$(wineserver_pid)
 [ -n "$ws_pid" ] || { echo "bench-fetch: cannot find the prefix's wineserver" >&2; exit 1; }
-ticks=$(getconf CLK_TCK)
-# utime + stime of a process, in seconds.
-cpu_of() { awk -v t="$ticks" '{ print ($14 + $15) / t }' "/proc/$1/stat"; }
 
 run_ours() {
   (cd "$work" && "$WINE" "$bin/fetch_bench.exe" --urls "$1" --workspace fetch-bench.sk1 --rounds 1)

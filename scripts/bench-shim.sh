@@ -114,11 +114,8 @@ datagrams() {
   cat "$work/datagrams.txt"
 }
 
-ticks=$(getconf CLK_TCK)
-ws_pid=$(for p in $(pgrep -x 'wineserver(64)?'); do
-  tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
-done | head -n 1)
-cpu_of() { awk -v t="$ticks" '{ print ($14 + $15) / t }' "/proc/$1/stat"; }
+ws_pid=$(wineserver_pid)
+[ -n "$ws_pid" ] || { echo "bench-shim: cannot find the prefix's wineserver" >&2; exit 1; }
 
 # One crawl: "fetches wall_ms cpu_ms wineserver_cpu_ms".
 crawl() {

@@ -32,3 +32,19 @@ with_display() {
     xvfb-run -a -s '-screen 0 1024x768x24' "$@"
   fi
 }
+
+# wineserver_pid: the process id of the Wine server of $WINEPREFIX, for
+# benchmarks that count its CPU time (every socket call and window message
+# of a Wine process passes through it).
+wineserver_pid() {
+  local p
+  for p in $(pgrep -x 'wineserver(64)?'); do
+    if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$p"
+      return
+    fi
+  done
+}
+
+# cpu_of PID: user + system CPU time of a process so far, in seconds.
+cpu_of() { awk -v t="$(getconf CLK_TCK)" '{ print ($14 + $15) / t }' "/proc/$1/stat"; }
