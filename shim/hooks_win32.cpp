@@ -16,22 +16,9 @@
 #include "observe/datagram.h"
 #include "shim/exchange_ids.h"
 #include "shim/real_exports_win32.h"
+#include "shim/socket_calls_win32.h"
 #include "shim/std_lock.h"
 #include "shim/watch_table.h"
-
-// The socket library's functions as the browser calls them.
-typedef int(WINAPI* StartupCall)(WORD, WSADATA*);
-typedef int(WINAPI* CleanupCall)(void);
-typedef SOCKET(WINAPI* SocketCall)(int, int, int);
-typedef int(WINAPI* ConnectCall)(SOCKET, const sockaddr*, int);
-typedef int(WINAPI* SendCall)(SOCKET, const char*, int, int);
-typedef int(WINAPI* SendToCall)(SOCKET, const char*, int, int, const sockaddr*, int);
-typedef int(WINAPI* RecvCall)(SOCKET, char*, int, int);
-typedef int(WINAPI* RecvFromCall)(SOCKET, char*, int, int, sockaddr*, int*);
-typedef int(WINAPI* RecvExCall)(SOCKET, char*, int, int*);
-typedef int(WINAPI* CloseCall)(SOCKET);
-typedef int(WINAPI* IoctlCall)(SOCKET, long, u_long*);
-typedef int(WINAPI* GetOptionCall)(SOCKET, int, int, char*, int*);
 
 namespace {
 

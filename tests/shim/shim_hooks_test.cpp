@@ -10,22 +10,11 @@
 #include <string>
 
 #include "observe/datagram.h"
+#include "shim/socket_calls_win32.h"
 #include "tests/shim/decoding_sink.h"
 #include "tests/support/loopback_server_win32.h"
 
 namespace {
-
-typedef int(WINAPI* StartupCall)(WORD, WSADATA*);
-typedef int(WINAPI* CleanupCall)(void);
-typedef SOCKET(WINAPI* SocketCall)(int, int, int);
-typedef int(WINAPI* ConnectCall)(SOCKET, const sockaddr*, int);
-typedef int(WINAPI* SendCall)(SOCKET, const char*, int, int);
-typedef int(WINAPI* RecvCall)(SOCKET, char*, int, int);
-typedef int(WINAPI* RecvFromCall)(SOCKET, char*, int, int, sockaddr*, int*);
-typedef int(WINAPI* RecvExCall)(SOCKET, char*, int, int*);
-typedef int(WINAPI* CloseCall)(SOCKET);
-typedef int(WINAPI* IoctlCall)(SOCKET, long, u_long*);
-typedef int(WINAPI* LastErrorCall)(void);
 
 const char kPage[] =
     "<title>Shim page</title><a href=\"next.html\">Next</a>"
