@@ -18,6 +18,13 @@ case "${1:-}" in
     echo "usage: build.sh native|win64|win32" >&2; exit 2 ;;
 esac
 
+# Several checkouts on one machine share their compilations through ccache.
+if command -v ccache >/dev/null; then
+  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+# SKEIND_JOBS limits the build's parallelism on a shared machine.
+jobs=${SKEIND_JOBS:-$jobs}
+
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   cmake -S . -B "$dir" "${args[@]}" >/dev/null
 fi
