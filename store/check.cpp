@@ -938,6 +938,7 @@ int Checker::Run() {
     cells_.Reset(size_, 3);
     cell_blocks_.Reset(size_, 5);
     if (!ReserveFixedAreas()) return 0;
+    if (db_.TakeListsCutAtOpen()) st_.flags |= VRFreeListCut;
     WalkFreeLists();
     WalkTree();
     SettleSessionsRoot();

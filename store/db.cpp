@@ -1,5 +1,7 @@
 #include "store/db.h"
 
+#include <vector>
+
 using namespace layout;
 
 int OrderForSize(uint64_t bytes) {
@@ -11,10 +13,13 @@ int OrderForSize(uint64_t bytes) {
     return k;
 }
 
-Db::Db() : size_limit_(kDefaultSizeLimit), notice_(0), told_full_(false) {}
+Db::Db() : size_limit_(kDefaultSizeLimit), notice_(0), told_full_(false), lists_cut_(false) {}
 
 bool Db::Open(const char* name) {
-    return OpenExisting(name, AccessRead | AccessWrite, 0);
+    lists_cut_ = false;
+    if (!OpenExisting(name, AccessRead | AccessWrite, 0)) return false;
+    SettleFreeLists();
+    return true;
 }
 
 bool Db::Create(const char* name) {
@@ -43,12 +48,14 @@ void Db::SetFreeBit(uint32_t offset, bool on) {
     Put32(word, on ? (v | bit) : (v & ~bit));
 }
 
+// A file too short to hold the list heads has no free storage.
 uint32_t Db::FreeHead(int order) const {
-    if (!IsOpen() || order < kMinOrder || order > kMaxOrder) return 0;
+    if (!IsOpen() || order < kMinOrder || order > kMaxOrder || (uint32_t)size() < kAllocatorEnd) return 0;
     return Get32(base() + FreeHeadOffset(order));
 }
 
 void Db::SetFreeHead(int order, uint32_t offset) {
+    if ((uint32_t)size() < kAllocatorEnd) return;
     Put32(base() + FreeHeadOffset(order), offset);
 }
 
@@ -207,20 +214,6 @@ uint32_t Db::GrowthStep(int order) const {
     return step;
 }
 
-// A block marked free that reached past the old end (a file cut short
-// through it) was refused by every list walk; once the file is longer it
-// would pass, though the part of it inside the old file may be in use by
-// now. Clearing its free bit keeps it refused.
-void Db::ForgetBlocksAcrossEnd(uint32_t end) {
-    for (int k = kMinOrder; k <= kMaxOrder; ++k) {
-        uint32_t b = (end - 1) & ~((1u << k) - 1);
-        if (b + (1u << k) <= end || b < kFirstBlock || InBitmapPage(b)) continue;
-        // The bit belongs to the granule: only a block marked with this
-        // order is the one cut through.
-        if (FreeBit(b) && Get32(Ptr(b) + kFreeOrder) == (uint32_t)k) SetFreeBit(b, false);
-    }
-}
-
 // Extends the file until a free block of the wanted order exists. Each round
 // adds a stretch as large as the file (at most 16 MiB) and gives it to the
 // free lists; a stretch that crosses a 1 MiB boundary leaves the new chunk's
@@ -240,7 +233,6 @@ bool Db::Grow(int order) {
             least = (least + kPageSize - 1) & ~(uint64_t)(kPageSize - 1);
             if (least >= want || least > size_limit_ || !Extend((uint32_t)least)) break;
         }
-        ForgetBlocksAcrossEnd(old_size);
         ReleaseRegion(old_size, (uint32_t)size());
         for (int j = order; j <= kMaxOrder; ++j)
             if (FreeHead(j) != 0) return true;
@@ -250,4 +242,100 @@ bool Db::Grow(int order) {
         if (notice_) notice_->WorkspaceFull();
     }
     return false;
+}
+
+// ---------------------------------------------------------------------------
+// Settling the lists of a file just opened
+
+namespace {
+
+// One bit per granule of the file, in memory.
+struct GranuleMap {
+    std::vector<uint32_t> words;
+
+    explicit GranuleMap(uint32_t file_size) : words((file_size / kGranule + 31) / 32, 0) {}
+    bool Test(uint32_t offset) const { return (words[offset >> 10] >> ((offset >> 5) & 31)) & 1; }
+    void Set(uint32_t offset, bool on) {
+        uint32_t bit = 1u << ((offset >> 5) & 31);
+        if (on)
+            words[offset >> 10] |= bit;
+        else
+            words[offset >> 10] &= ~bit;
+    }
+    // Blocks are aligned to their size, so a block of 32 granules or more
+    // covers whole words and a smaller one lies inside one word.
+    bool AnyInBlock(uint32_t offset, int order) const {
+        if (order >= 10) {
+            for (uint32_t w = offset >> 10; w < (offset + (1u << order)) >> 10; ++w)
+                if (words[w]) return true;
+            return false;
+        }
+        return (words[offset >> 10] & BlockBits(offset, order)) != 0;
+    }
+    void SetBlock(uint32_t offset, int order, bool on) {
+        if (order >= 10) {
+            for (uint32_t w = offset >> 10; w < (offset + (1u << order)) >> 10; ++w) words[w] = on ? ~0u : 0;
+            return;
+        }
+        if (on)
+            words[offset >> 10] |= BlockBits(offset, order);
+        else
+            words[offset >> 10] &= ~BlockBits(offset, order);
+    }
+    static uint32_t BlockBits(uint32_t offset, int order) {
+        uint32_t n = 1u << (order - kMinOrder);
+        return (n == 32 ? ~0u : (1u << n) - 1) << ((offset >> 5) & 31);
+    }
+};
+
+}  // namespace
+
+// Makes the free storage of a file just opened safe to allocate from before
+// any check has run: a list is kept only if every block on it lies inside
+// the file as opened, carries the marks of a free block of its order, links
+// back to the one before it and overlaps no block kept so far; any other
+// list is dropped whole (its storage is leaked, and the check gives it back).
+// Then the bitmap is made to mark exactly the blocks kept, so that a stray
+// bit can never make Free merge a block that is in use. Only the list heads
+// and the bitmap pages are written: a block on a damaged list may really be
+// a record in use, and must not get list words stored into it.
+void Db::SettleFreeLists() {
+    uint32_t file_size = (uint32_t)size();
+    // Too short for any block: nothing to settle, and nothing is written
+    // into a file that is no workspace.
+    if (file_size < kFirstBlock) return;
+    GranuleMap claimed(file_size);
+    GranuleMap starts(file_size);
+    std::vector<uint32_t> list;
+    for (int k = kMinOrder; k <= kMaxOrder; ++k) {
+        list.clear();
+        bool sound = true;
+        uint32_t prev = 0;
+        for (uint32_t b = FreeHead(k); b != 0; b = Get32(Ptr(b) + kFreeNext)) {
+            if (!ListedFreeBlock(b, k) || Get32(Ptr(b) + kFreePrev) != prev || claimed.AnyInBlock(b, k)) {
+                sound = false;
+                break;
+            }
+            claimed.SetBlock(b, k, true);
+            list.push_back(b);
+            prev = b;
+        }
+        if (sound) {
+            for (uint32_t b : list) starts.Set(b, true);
+            continue;
+        }
+        for (uint32_t b : list) claimed.SetBlock(b, k, false);
+        SetFreeHead(k, 0);
+        lists_cut_ = true;
+    }
+    for (uint32_t chunk = 0; chunk < file_size; chunk += kChunkSize) {
+        uint32_t words = file_size - chunk < kBitmapSize ? (file_size - chunk) / 4 : kBitmapSize / 4;
+        // Chunk 0's first words are the file header.
+        for (uint32_t w = chunk ? 0 : kFileHeaderSize / 4; w < words; ++w) {
+            uint32_t index = (chunk >> 10) + w;
+            uint32_t want = index < starts.words.size() ? starts.words[index] : 0;
+            uint8_t* word = Ptr(chunk) + w * 4;
+            if (Get32(word) != want) Put32(word, want);
+        }
+    }
 }

@@ -71,6 +71,13 @@ public:
     void SetSizeLimit(uint32_t bytes) { size_limit_ = bytes; }
     void SetGrowthNotice(AGrowthNotice* notice) { notice_ = notice; }
     bool ToldFull() const { return told_full_; }
+    // Whether Open had to drop a damaged free list; answered once, for the
+    // check that follows the opening.
+    bool TakeListsCutAtOpen() {
+        bool cut = lists_cut_;
+        lists_cut_ = false;
+        return cut;
+    }
 
 private:
     bool ValidFreeBlock(uint32_t offset, int order) const;
@@ -80,13 +87,14 @@ private:
     void PushFree(uint32_t offset, int order);
     void Unlink(uint32_t offset, int order);
     uint32_t PopFree(int order);
-    void ForgetBlocksAcrossEnd(uint32_t end);
+    void SettleFreeLists();
     bool Grow(int order);
     uint32_t GrowthStep(int order) const;
 
     uint32_t size_limit_;
     AGrowthNotice* notice_;
     bool told_full_;
+    bool lists_cut_;
 };
 
 #endif

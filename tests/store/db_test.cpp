@@ -290,6 +290,51 @@ TEST_F(DamagedDbTest, StaleHeadsOfATruncatedFileAreNotReused) {
     }
 }
 
+// Damage found in the file as it is opened: whatever the lists and bits
+// say, no storage is handed out twice, with no check run.
+TEST_F(DamagedDbTest, DamageOnDiscIsSettledAtOpen) {
+    const uint32_t kInUse = 0x1080;  // an order-6 block the file's owner holds
+    struct Row {
+        const char* what;
+        uint32_t head_order, head, order_word, next;  // a block made to look listed
+        bool cut;
+    } rows[] = {
+        {"a list leading into another list's block", 12, 0x3000, 12, 0, true},
+        {"a list that loops", 14, 0x4000, 14, 0x4000, true},
+        {"a stray bit on storage in use", 0, kInUse, 6, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(db_.Create(name_.c_str()));
+        ASSERT_EQ(kInUse, db_.AllocOrder(6));
+        uint32_t buddy = db_.AllocOrder(6);
+        ASSERT_EQ(kInUse ^ 64, buddy);
+        db_.Close();
+        std::vector<unsigned char> bytes = ReadWholeFile(name_);
+        Put32(&bytes[row.head + kFreeNext], row.next);
+        Put32(&bytes[row.head + kFreePrev], 0);
+        Put32(&bytes[row.head + kFreeOrder], row.order_word);
+        bytes[(row.head >> 10) * 4 + ((row.head >> 5) & 31) / 8] |= (uint8_t)(1u << ((row.head >> 5) & 7));
+        if (row.head_order) Put32(&bytes[FreeHeadOffset((int)row.head_order)], row.head);
+        ASSERT_TRUE(WriteWholeFile(name_, &bytes[0], bytes.size()));
+
+        ASSERT_TRUE(db_.Open(name_.c_str()));
+        EXPECT_EQ(row.cut, db_.TakeListsCutAtOpen());
+        db_.SetSizeLimit((uint32_t)db_.size());
+        db_.Free(buddy, 6);  // must not merge with the block in use
+        std::vector<std::pair<uint32_t, uint32_t>> held = {{kInUse, kInUse + 64}};
+        for (int k = kMaxOrder; k >= kMinOrder; --k) {
+            for (uint32_t b; (b = db_.AllocOrder(k)) != 0;) {
+                for (const std::pair<uint32_t, uint32_t>& h : held)
+                    ASSERT_TRUE(b + (1u << k) <= h.first || h.second <= b)
+                        << "0x" << std::hex << b << " overlaps 0x" << h.first;
+                held.push_back({b, b + (1u << k)});
+            }
+        }
+        db_.Close();
+    }
+}
+
 TEST_F(DamagedDbTest, ABlockCutByTheEndStaysRefusedAfterGrowth) {
     // Cut a new workspace at 28 KiB, through its free order-14 block at
     // 0x4000. Growth must not bring that whole block back over storage
