@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "store/db.h"
+#include "store/nodedb.h"
 
 namespace {
 
@@ -255,6 +256,35 @@ void BM_DbGrowTo64MiB(benchmark::State& state) {
         state.iterations() ? (double)blocks / (double)state.iterations() : 0.0;
 }
 BENCHMARK(BM_DbGrowTo64MiB)->Arg(6)->Arg(12)->Arg(19)->Unit(benchmark::kMillisecond);
+
+// One page linked to n new pages, one link after another, in a workspace
+// made for each round (making it and its n target pages is not timed). The
+// figure per link should not grow with n: each new link first asks whether
+// it exists already.
+void BM_AddLinksToOnePage(benchmark::State& state) {
+    const int n = (int)state.range(0);
+    const std::string name = WorkspaceName("links");
+    for (auto _ : state) {
+        state.PauseTiming();
+        NodeDb db;
+        if (!db.Create(name.c_str())) {
+            state.SkipWithError(("cannot create " + name).c_str());
+            break;
+        }
+        NodeId page = db.FindNode("http://hub.example/", true);
+        std::vector<NodeId> targets;
+        for (int i = 0; i < n; ++i)
+            targets.push_back(db.FindNode(("http://hub.example/" + std::to_string(i)).c_str(), true));
+        state.ResumeTiming();
+        for (NodeId t : targets) db.AddLink(page, t, LinkAnchor);
+        state.PauseTiming();
+        db.Close();
+        unlink(name.c_str());
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * (int64_t)n);
+}
+BENCHMARK(BM_AddLinksToOnePage)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -212,6 +212,7 @@ public:
     LinkId next() const { return Get32(p_ + layout::kCellNext); }
     NodeId node() const { return Get32(p_ + layout::kCellTarget) & ~layout::kLinkKindMask; }
     LinkKind kind() const { return (LinkKind)(Get32(p_ + layout::kCellTarget) & layout::kLinkKindMask); }
+    uint32_t target_kind() const { return Get32(p_ + layout::kCellTarget); }
 
     void set_next(LinkId v) { Put32(p_ + layout::kCellNext, v); }
     void set_target(NodeId node, LinkKind kind) {

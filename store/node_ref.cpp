@@ -88,8 +88,7 @@ void NodeRef::SetTitleText(const char* text, bool provisional) {
 void NodeRef::LinkTo(AWorkspace& tw, NodeId target, LinkKind kind) {
     AWorkspace& w = *workspace_;
     if (&tw == workspace_ && target == node_) return;
-    for (LinkId l = w.FirstOut(node_); l != 0; l = w.NextLink(l))
-        if (w.LinkKindOf(l) == kind && w.LinkNode(l) == target) return;
+    if (w.FindLiveOutLink(node_, target, kind) != 0) return;
     LinkId first_in = tw.FirstIn(target);
     if (first_in != 0 && tw.LinkKindOf(first_in) == Attach)
         tw.RemoveLinks(tw.LinkNode(first_in), target, Attach);

@@ -37,27 +37,23 @@ std::ostream& AWorkspace::Print(std::ostream& out) { return out << "<workspace "
 // Opening
 
 bool NodeDb::Open(const char* name) {
-    index_.Drop();
-    NodesDestroyed();
+    DropNameIndex();
     return Db::Open(name);
 }
 
 bool NodeDb::Create(const char* name) {
-    index_.Drop();
-    NodesDestroyed();
+    DropNameIndex();
     return Db::Create(name);
 }
 
 bool NodeDb::CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major,
                         uint32_t header_size, uint32_t room) {
-    index_.Drop();
-    NodesDestroyed();
+    DropNameIndex();
     return Db::CreateWith(name, magic, minor, major, header_size, room);
 }
 
 void NodeDb::Close() {
-    index_.Drop();
-    NodesDestroyed();
+    DropNameIndex();
     Db::Close();
 }
 
@@ -639,10 +635,35 @@ void NodeDb::AppendCell(NodeId node, bool out_list, LinkId cell) {
         rec.set_in_tail(cell);
 }
 
+// The first cell of the whole out-list holding exactly target | kind.
+LinkId NodeDb::FindOutCell(NodeId from, uint32_t target_kind) {
+    if (LinkSet* set = out_sets_.Find(from)) return set->Find(target_kind);
+    uint32_t walked = 0;
+    for (LinkId c = Node(from).out_head(); c != 0; c = Cell(c).next(), ++walked)
+        if (Cell(c).target_kind() == target_kind) return c;
+    if (walked >= OutLinkSets::kLeastCells) {
+        LinkSet* set = out_sets_.Make(from);
+        for (LinkId c = Node(from).out_head(); c != 0; c = Cell(c).next()) set->Insert(Cell(c).target_kind(), c);
+    }
+    return 0;
+}
+
+LinkId NodeDb::FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) {
+    if (IsDeleted(to)) return 0;  // the walk skips every link to it
+    return FindOutCell(from, to | (kind & kLinkKindMask));
+}
+
+// The search for an existing link starts at FirstOut, which passes over the
+// leading cells whose targets are deleted; unless the target itself is
+// deleted, no cell to it is among those, and the whole list may be searched.
 LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
     kind &= kLinkKindMask;
-    for (LinkId c = FirstOut(from); c != 0; c = Cell(c).next())
-        if (Cell(c).node() == to && Cell(c).kind() == kind) return c;
+    if (IsDeleted(to)) {
+        for (LinkId c = FirstOut(from); c != 0; c = Cell(c).next())
+            if (Cell(c).node() == to && Cell(c).kind() == kind) return c;
+    } else if (LinkId c = FindOutCell(from, to | kind)) {
+        return c;
+    }
     LinkId out = TakeCell();
     if (out == 0) return 0;
     LinkId in = TakeCell();
@@ -652,6 +673,7 @@ LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
     }
     Cell(out).set_target(to, kind);
     AppendCell(from, true, out);
+    if (LinkSet* set = out_sets_.Find(from)) set->Insert(to | kind, out);
     Cell(in).set_target(from, kind);
     AppendCell(to, false, in);
     return out;
@@ -660,6 +682,7 @@ LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
 // Removes from one list of `node` every cell to `other` whose kind shares
 // a bit with `mask`; gives the number removed.
 int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask) {
+    LinkSet* set = out_list ? out_sets_.Find(node) : 0;
     NodeRec rec = Node(node);
     LinkId prev = 0;
     LinkId cell = out_list ? rec.out_head() : rec.in_head();
@@ -673,6 +696,7 @@ int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask)
                 rec.set_out_head(next);
             else
                 rec.set_in_head(next);
+            if (set) set->Erase(Cell(cell).target_kind());
             GiveCell(cell);
             ++removed;
         } else {

@@ -9,6 +9,7 @@
 #include "store/bits.h"
 #include "store/db.h"
 #include "store/name_index.h"
+#include "store/out_link_sets.h"
 #include "store/visited_list.h"
 #include "store/workspace.h"
 
@@ -28,6 +29,7 @@ public:
     // generation of nodes begins.
     void DropNameIndex() {
         index_.Drop();
+        out_sets_.DropAll();
         NodesDestroyed();
     }
 
@@ -76,6 +78,7 @@ public:
     NodeId FirstNode() override;
     NodeId NextNode(NodeId node) override;
     LinkId AddLink(NodeId from, NodeId to, LinkKind kind) override;
+    LinkId FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) override;
     int RemoveLinks(NodeId from, NodeId to, unsigned mask) override;
     LinkId NextLink(LinkId link) override;
     NodeId LinkNode(LinkId link) override;
@@ -122,6 +125,7 @@ private:
     void AppendCell(NodeId node, bool out_list, LinkId cell);
     int RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask);
     LinkId SkipDeleted(LinkId cell) const;
+    LinkId FindOutCell(NodeId from, uint32_t target_kind);
 
     void FreeText(uint32_t block);
     void FreeTextBody(NodeId node);
@@ -134,6 +138,7 @@ private:
     NodeId IndexedNode(const char* url, uint32_t hash);
 
     NameIndex index_;
+    OutLinkSets out_sets_;
 };
 
 #endif

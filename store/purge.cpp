@@ -94,8 +94,7 @@ void NodeDb::DestroyNode(NodeId node) {
 }
 
 uint32_t NodeDb::Purge() {
-    index_.Drop();
-    NodesDestroyed();
+    DropNameIndex();
     SetHeader(kPurgeMark, NextStamp());
     if (Root() == 0) return 0;
 

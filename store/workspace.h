@@ -75,6 +75,9 @@ public:
     virtual NodeId FirstNode() = 0;
     virtual NodeId NextNode(NodeId node) = 0;
     virtual LinkId AddLink(NodeId from, NodeId to, LinkKind kind) = 0;
+    // The out-link that a walk with FirstOut and NextLink would meet with
+    // exactly this target and kind, or 0; without walking a long list.
+    virtual LinkId FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) = 0;
     virtual int RemoveLinks(NodeId from, NodeId to, unsigned mask) = 0;
     virtual LinkId NextLink(LinkId link) = 0;
     virtual NodeId LinkNode(LinkId link) = 0;

@@ -243,24 +243,46 @@ TEST_F(NodeDbTest, AscendingInsertionsKeepTheTreeBalanced) {
     EXPECT_EQ(count, seen);
 }
 
+// The same rules whether a page's out-list is walked (short) or looked up
+// in memory (long, and the cells of a link removed and added again).
 TEST_F(NodeDbTest, LinksAreNeverDoubledAndRemoveByMask) {
-    NodeId a = db_.FindNode("http://a/", true);
-    NodeId b = db_.FindNode("http://b/", true);
-    LinkId first = db_.AddLink(a, b, LinkAnchor);
-    uint32_t spare = db_.Header(kFreeLinkCells);
-    EXPECT_EQ(first, db_.AddLink(a, b, LinkAnchor));
-    EXPECT_EQ(spare, db_.Header(kFreeLinkCells));  // no cells used
-    LinkId second = db_.AddLink(a, b, LinkInclude);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(second, db_.NextLink(db_.FirstOut(a)));
-    ExpectSound();
+    for (int others : {0, 40, 1500}) {
+        SCOPED_TRACE(others);
+        std::string site = "http://a" + std::to_string(others) + "/";
+        NodeId a = db_.FindNode(site.c_str(), true);
+        NodeId b = db_.FindNode((site + "b").c_str(), true);
+        for (int i = 0; i < others; ++i) {
+            NodeId o = db_.FindNode((site + std::to_string(i)).c_str(), true);
+            db_.AddLink(a, o, i % 2 ? LinkAnchor : LinkInclude);
+            if (i == others / 2) db_.AddLink(a, b, LinkQuery);
+        }
+        if (others == 0) db_.AddLink(a, b, LinkQuery);
+        for (int round = 0; round < 2; ++round) {
+            LinkId first = db_.AddLink(a, b, LinkAnchor);
+            uint32_t spare = db_.Header(kFreeLinkCells);
+            EXPECT_EQ(first, db_.AddLink(a, b, LinkAnchor));
+            EXPECT_EQ(spare, db_.Header(kFreeLinkCells));  // no cells used
+            EXPECT_EQ(first, db_.FindLiveOutLink(a, b, LinkAnchor));
+            LinkId second = db_.AddLink(a, b, LinkInclude);
+            EXPECT_NE(first, second);
+            EXPECT_EQ(second, db_.NextLink(first));
+            ExpectSound();
 
-    EXPECT_EQ(0, db_.RemoveLinks(a, b, LinkRedirect));
-    EXPECT_EQ(1, db_.RemoveLinks(a, b, 63));
-    EXPECT_EQ(0u, db_.FirstOut(a));
-    EXPECT_EQ(0u, db_.FirstIn(b));
-    EXPECT_EQ(0, db_.RemoveLinks(a, b, 63));
-    ExpectSound();
+            EXPECT_EQ(0, db_.RemoveLinks(a, b, LinkRedirect));
+            EXPECT_EQ(1, db_.RemoveLinks(a, b, LinkAnchor | LinkInclude));
+            EXPECT_EQ(0u, db_.FindLiveOutLink(a, b, LinkAnchor));
+            EXPECT_EQ(0, db_.RemoveLinks(a, b, LinkAnchor | LinkInclude));
+            EXPECT_NE(0u, db_.FindLiveOutLink(a, b, LinkQuery));
+            ExpectSound();
+        }
+        EXPECT_EQ(1, db_.RemoveLinks(a, b, 63));
+        EXPECT_EQ(0u, db_.FirstIn(b));
+        // A deleted target is skipped by the walk, so it has no live link.
+        db_.AddLink(a, b, LinkAnchor);
+        db_.SetFlags(b, Deleted);
+        EXPECT_EQ(0u, db_.FindLiveOutLink(a, b, LinkAnchor));
+        db_.ClearFlags(b, Deleted);
+    }
 }
 
 TEST_F(NodeDbTest, LinksToDeletedNodesAreSkipped) {
