@@ -5,6 +5,7 @@
 #define SKEIND_STORE_NODEDB_H
 
 #include <string>
+#include <vector>
 
 #include "store/bits.h"
 #include "store/db.h"
@@ -39,6 +40,8 @@ public:
     // Rebuilds Visited_list from the group nodes; makes the visited-sites
     // root when the workspace is new.
     void BuildVisitedList();
+    // Memory held beside the file: the name index and the out-link sets.
+    size_t IndexBytes() const { return index_.Bytes() + out_sets_.Bytes(); }
 
     const char* Text(uint32_t block) override;
     int AddVisited(const char* chars, size_t length) override;
@@ -134,6 +137,8 @@ private:
     bool InMapping(const void* p) const;
 
     void DestroyNode(NodeId node);
+    void DropCellsToDeleted(NodeId node, bool out_list);
+    void UnhookDoomed(const std::vector<NodeId>& doomed);
     void BuildNameIndex();
     NodeId IndexedNode(const char* url, uint32_t hash);
 

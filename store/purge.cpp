@@ -1,5 +1,6 @@
 // Deletion in two phases: Delete marks nodes (undoably), Purge destroys the
 // marked ones for good and rebuilds the name tree.
+#include <algorithm>
 #include <vector>
 
 #include "store/node_ref.h"
@@ -53,17 +54,40 @@ NodeId NodeDb::BuildBalanced(const NodeId* nodes, size_t count, NodeId parent) {
     return node;
 }
 
-// Unhooks every link of `node` from the nodes at the other end, gives all
-// its cells back, and frees its texts, body and record.
+// Takes out of one list of a surviving node every cell whose other node is
+// about to be destroyed, giving the cells back.
+void NodeDb::DropCellsToDeleted(NodeId node, bool out_list) {
+    NodeRec rec = Node(node);
+    LinkId prev = 0;
+    LinkId cell = out_list ? rec.out_head() : rec.in_head();
+    while (cell != 0) {
+        LinkId next = Cell(cell).next();
+        if (IsDeleted(Cell(cell).node())) {
+            if (prev)
+                Cell(prev).set_next(next);
+            else if (out_list)
+                rec.set_out_head(next);
+            else
+                rec.set_in_head(next);
+            GiveCell(cell);
+        } else {
+            prev = cell;
+        }
+        cell = next;
+    }
+    if (out_list)
+        rec.set_out_tail(prev);
+    else
+        rec.set_in_tail(prev);
+}
+
+// Moves both of a doomed node's lists onto the spare cells and frees its
+// texts, body and record. Its links are already gone from the nodes that
+// stay; links between two doomed nodes go with the lists of both.
 void NodeDb::DestroyNode(NodeId node) {
     for (int pass = 0; pass < 2; ++pass) {
         bool out_list = pass == 0;
         LinkId head = out_list ? Node(node).out_head() : Node(node).in_head();
-        for (LinkId c = head; c != 0; c = Cell(c).next()) {
-            NodeId other = Cell(c).node();
-            // A self link's two cells are both in this node's own lists.
-            if (other != node) RemoveCells(other, !out_list, node, kLinkKindMask);
-        }
         LinkId last = 0;
         for (LinkId c = head; c != 0; c = Cell(c).next()) last = c;
         if (head != 0) {
@@ -93,20 +117,40 @@ void NodeDb::DestroyNode(NodeId node) {
     Free(node, kNodeOrder);
 }
 
+// Every surviving node that a doomed one links with, or is linked from,
+// once each: its lists are filtered in one walk however many of its links
+// go. (Unhooking link by link walked a hub's whole list for every link of
+// it that went: quadratic in the hub's size.)
+void NodeDb::UnhookDoomed(const std::vector<NodeId>& doomed) {
+    std::vector<NodeId> touched;
+    for (NodeId d : doomed)
+        for (int pass = 0; pass < 2; ++pass)
+            for (LinkId c = pass ? Node(d).in_head() : Node(d).out_head(); c != 0; c = Cell(c).next())
+                if (!IsDeleted(Cell(c).node())) touched.push_back(Cell(c).node());
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    for (NodeId t : touched) {
+        DropCellsToDeleted(t, true);
+        DropCellsToDeleted(t, false);
+    }
+}
+
 uint32_t NodeDb::Purge() {
     DropNameIndex();
     SetHeader(kPurgeMark, NextStamp());
     if (Root() == 0) return 0;
 
     std::vector<NodeId> live;
-    NodeStack doomed;
+    std::vector<NodeId> doomed;
     for (NodeId x = FirstInTree(); x != 0; x = NextInTree(x)) {
         if (IsDeleted(x))
-            doomed.Push(x);
+            doomed.push_back(x);
         else
             live.push_back(x);
     }
     SetHeader(kTreeRoot, live.empty() ? 0 : BuildBalanced(&live[0], live.size(), 0));
-    for (NodeId d = doomed.Pop(); d != 0; d = doomed.Pop()) DestroyNode(d);
+    UnhookDoomed(doomed);
+    // Destroyed last found first, as a stack gives them.
+    for (size_t i = doomed.size(); i-- > 0;) DestroyNode(doomed[i]);
     return (uint32_t)live.size();
 }
