@@ -10,7 +10,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/html_link_graph.h"
 #include "store/check.h"
 #include "store/nodedb.h"
 
@@ -61,6 +64,8 @@ std::vector<std::string> MakeUrls(size_t n, unsigned seed) {
 struct Phases {
     double create = 0, link = 0, lookup = 0, walk = 0, remove = 0, check = 0;
     size_t file_bytes = 0;
+    double resident_mib = 0;  // the process's peak resident size
+    double index_bytes = 0;   // the workspace's in-memory indexes after the lookups
 };
 
 // About five links per page, mostly to pages of the same neighbourhood.
@@ -110,6 +115,7 @@ Phases RunWorkspace(const std::vector<std::string>& urls, const std::vector<std:
     for (size_t i = 0; i < urls.size(); i += 1) found += db.FindNode(urls[i].c_str(), false) != 0;
     p.lookup = Seconds(t);
     if (found != urls.size()) abort();
+    p.index_bytes = (double)db.IndexBytes();
 
     t = Clock::now();
     size_t walked = 0, out = 0;
@@ -125,7 +131,10 @@ Phases RunWorkspace(const std::vector<std::string>& urls, const std::vector<std:
     db.Purge();
     p.remove = Seconds(t);
 
+    // As at start-up: the file opened afresh, then checked.
+    db.Close();
     t = Clock::now();
+    if (!db.Open(path.c_str())) abort();
     VRStatus status(0);
     if (!CheckWorkspaceFile(db, status)) abort();
     p.check = Seconds(t);
@@ -357,14 +366,67 @@ void Row(const char* what, const std::vector<Phases>& runs, double Phases::*fiel
     (void)what;
 }
 
+typedef Phases (*StoreRun)(const std::vector<std::string>&, const std::vector<std::pair<uint32_t, uint32_t>>&,
+                           const std::string&);
+
+// Each store runs in a process of its own, so that its peak resident size
+// is its own.
+Phases RunApart(StoreRun run, const std::vector<std::string>& urls,
+                const std::vector<std::pair<uint32_t, uint32_t>>& links, const std::string& path) {
+    int fds[2];
+    if (pipe(fds) != 0) abort();
+    pid_t child = fork();
+    if (child < 0) abort();
+    if (child == 0) {
+        close(fds[0]);
+        Phases p = run(urls, links, path);
+        if (write(fds[1], &p, sizeof p) != (ssize_t)sizeof p) _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    Phases p;
+    ssize_t got = read(fds[0], &p, sizeof p);
+    close(fds[0]);
+    int status = 0;
+    struct rusage usage;
+    if (wait4(child, &status, 0, &usage) != child || got != (ssize_t)sizeof p || status != 0) abort();
+    p.resident_mib = (double)usage.ru_maxrss / 1024.0;  // kilobytes on Linux
+    return p;
+}
+
 }  // namespace
 
+// workspace_compare [PAGES [ROUNDS]] [--workspace-only] [--html DIR]...
+//   PAGES synthetic URLs (1,000,000), or with --html the link graph of the
+//   .html files under each DIR (PAGES then caps the files read).
 int main(int argc, char** argv) {
-    size_t pages = argc > 1 ? (size_t)atol(argv[1]) : 1000000;
-    int rounds = argc > 2 ? atoi(argv[2]) : 3;
-    bool only_workspace = argc > 3;  // for profiling the workspace alone
-    std::vector<std::string> urls = MakeUrls(pages, 42);
-    std::vector<std::pair<uint32_t, uint32_t>> links = MakeLinks(urls.size(), 43);
+    size_t pages = 1000000;
+    int rounds = 3;
+    bool only_workspace = false;  // for profiling the workspace alone
+    std::vector<std::string> roots;
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--workspace-only") == 0)
+            only_workspace = true;
+        else if (strcmp(argv[i], "--html") == 0 && i + 1 < argc)
+            roots.push_back(argv[++i]);
+        else if (positional++ == 0)
+            pages = (size_t)atol(argv[i]);
+        else
+            rounds = atoi(argv[i]);
+    }
+    std::vector<std::string> urls;
+    std::vector<std::pair<uint32_t, uint32_t>> links;
+    if (roots.empty()) {
+        urls = MakeUrls(pages, 42);
+        links = MakeLinks(urls.size(), 43);
+        printf("Synthetic URLs. ");
+    } else {
+        LinkGraph graph = LoadHtmlLinkGraph(roots, pages);
+        urls.swap(graph.urls);
+        links.swap(graph.links);
+        printf("The link graph of %zu HTML files. ", graph.pages);
+    }
     size_t bytes = 0;
     for (auto& u : urls) bytes += u.size();
     printf("%zu URLs (mean %.1f characters), %zu links, %d rounds; seconds: median (min–max)\n\n",
@@ -374,13 +436,14 @@ int main(int argc, char** argv) {
     std::string base = std::string(dir) + "/skeind-compare-" + std::to_string(getpid());
     std::map<std::string, std::vector<Phases>> runs;
     for (int r = 0; r < rounds; ++r) {
-        runs["workspace"].push_back(RunWorkspace(urls, links, base + ".sk1"));
+        runs["workspace"].push_back(RunApart(RunWorkspace, urls, links, base + ".sk1"));
         if (only_workspace) continue;
-        runs["SQLite"].push_back(RunSqlite(urls, links, base + ".sqlite"));
-        runs["LMDB"].push_back(RunLmdb(urls, links, base + ".mdb"));
+        runs["SQLite"].push_back(RunApart(RunSqlite, urls, links, base + ".sqlite"));
+        runs["LMDB"].push_back(RunApart(RunLmdb, urls, links, base + ".mdb"));
     }
-    printf("| store | find or create | add links | look up all | walk nodes and links | delete a tenth + purge | check | file MiB |\n");
-    printf("|---|---|---|---|---|---|---|---|\n");
+    printf("| store | find or create | add links | look up all | walk nodes and links | delete a tenth + purge | check "
+           "| file MiB | peak resident MiB |\n");
+    printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const char* name : {"workspace", "LMDB", "SQLite"}) {
         const std::vector<Phases>& v = runs[name];
         if (v.empty()) continue;
@@ -391,8 +454,11 @@ int main(int argc, char** argv) {
         Row("walk", v, &Phases::walk);
         Row("remove", v, &Phases::remove);
         Row("check", v, &Phases::check);
-        printf(" | %.0f |\n", v.back().file_bytes / 1048576.0);
+        printf(" | %.0f | %.0f |\n", v.back().file_bytes / 1048576.0, v.back().resident_mib);
     }
+    const Phases& w = runs["workspace"].back();
+    printf("\nThe workspace's in-memory indexes after the lookups: %.1f MiB, %.1f bytes a page.\n",
+           w.index_bytes / 1048576.0, w.index_bytes / (double)urls.size());
     for (const char* suffix : {".sk1", ".sqlite", ".sqlite-wal", ".sqlite-shm", ".mdb", ".mdb-lock"})
         unlink((base + suffix).c_str());
     return 0;
