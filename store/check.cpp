@@ -116,7 +116,7 @@ struct InHalf {
 
 class Checker {
 public:
-    Checker(NodeDb& db, VRStatus& status) : db_(db), st_(status), size_(0), saw_deleted_(false) {}
+    Checker(NodeDb& db, VRStatus& status) : db_(db), st_(status), size_(0), saw_deleted_(false), purged_(false) {}
     int Run();
 
 private:
@@ -149,6 +149,7 @@ private:
     void CollectHalf(NodeId n, bool out_list, LinkCell cell, LinkId c);
     void RankNodes();
     void Prefetch(NodeId n) const;
+    void PrefetchAlong(const std::vector<NodeId>& seq, size_t i) const;
     uint32_t RankOf(NodeId n) const;
     int TextBlockOrder(uint32_t b) const;
     void SettleText(uint32_t b, int order);
@@ -197,6 +198,7 @@ private:
     std::vector<LostName> lost_;
     std::set<std::string> names_;     // every name in use, once lost names are given
     bool saw_deleted_;
+    bool purged_;  // the purge rebuilt the tree since it was walked
 };
 
 // A block of this order could lie here: aligned, inside the file, clear of
@@ -838,7 +840,10 @@ void Checker::GiveLostNames() {
 // rebalanced here; SortTree still makes it searchable.
 void Checker::PurgeIfDue() {
     if (st_.flags & VRNameReplaced) return;
-    if (saw_deleted_ || (st_.flags & VRTreeCut)) db_.Purge();
+    if (saw_deleted_ || (st_.flags & VRTreeCut)) {
+        db_.Purge();
+        purged_ = true;
+    }
 }
 
 // The tree is sound in shape by now (children checked, or built by the
@@ -860,15 +865,33 @@ void Checker::InOrder(std::vector<NodeId>* seq) const {
     }
 }
 
+// URL order is no order in the file: the records and names met along it
+// are asked for ahead of their turn, a record two steps before its name.
+void Checker::PrefetchAlong(const std::vector<NodeId>& seq, size_t i) const {
+    if (i + 2 * kLookAhead < seq.size()) PrefetchForRead(db_.Ptr(seq[i + 2 * kLookAhead]));
+    if (i + kLookAhead < seq.size()) {
+        uint32_t name = db_.Node(seq[i + kLookAhead]).name();
+        if (name != 0 && name < size_) PrefetchForRead(db_.Ptr(name));
+    }
+}
+
 bool Checker::TreeSound(const std::vector<NodeId>& seq) const {
     NodeDb& db = db_;
-    for (size_t i = 1; i < seq.size(); ++i)
+    for (size_t i = 1; i < seq.size(); ++i) {
+        PrefetchAlong(seq, i);
         if (strcmp(db.Text(db.Name(seq[i - 1])), db.Text(db.Name(seq[i]))) >= 0) return false;
+    }
     // Each stored height agrees with its children's and the tree is in
     // balance; by induction from the leaves every stored height is true.
     if (!seq.empty() && db.Node(db.Root()).parent() != 0) return false;
-    for (NodeId n : seq) {
+    for (size_t i = 0; i < seq.size(); ++i) {
+        NodeId n = seq[i];
         NodeRec rec = db.Node(n);
+        if (i + kLookAhead < seq.size()) {
+            NodeRec ahead = db.Node(seq[i + kLookAhead]);
+            if (ahead.left() && ahead.left() < size_) PrefetchForRead(db.Ptr(ahead.left()));
+            if (ahead.right() && ahead.right() < size_) PrefetchForRead(db.Ptr(ahead.right()));
+        }
         if ((rec.left() && db.Node(rec.left()).parent() != n) ||
             (rec.right() && db.Node(rec.right()).parent() != n))
             return false;
@@ -888,8 +911,12 @@ bool Checker::TreeSound(const std::vector<NodeId>& seq) const {
 // live one is kept first) gets a lost name. This is no purge: nothing is
 // destroyed and undo records stay valid.
 void Checker::SortTree() {
+    // The walk's order is the tree's unless the purge built it again.
     std::vector<NodeId> seq;
-    InOrder(&seq);
+    if (purged_)
+        InOrder(&seq);
+    else
+        seq = order_;
     if (TreeSound(seq)) return;
     NodeDb& db = db_;
     auto by_name = [&db](NodeId a, NodeId b) {
@@ -978,6 +1005,9 @@ int CheckWorkspaceFile(NodeDb& db, VRStatus& status) {
     // The check renames and re-sorts nodes in place; lookups afterwards
     // index the file as the check leaves it.
     db.DropNameIndex();
+    // Every node record gets its display mark, so nearly every page is
+    // written.
+    db.PrepareToWriteAll();
     Checker checker(db, status);
     return checker.Run();
 }

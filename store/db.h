@@ -44,6 +44,7 @@ public:
                     uint32_t header_size, uint32_t room);
 
     using MFile::Close;
+    using MFile::PrepareToWriteAll;
     using MFile::created;
     using MFile::error;
     using MFile::size;

@@ -43,6 +43,11 @@ public:
     // Unmaps and closes; safe to call twice.
     void Close();
 
+    // A hint before work that writes into nearly every page of the view
+    // (the start-up check): where the system can, the pages are made
+    // writable in one go rather than by a fault each.
+    void PrepareToWriteAll();
+
     // Extends the file to new_size bytes and maps it again. The view may
     // move. On failure the old size and the old view, untouched, are kept,
     // and false is returned with error() set.

@@ -121,5 +121,18 @@ void MFile::CloseHandle() {
     file_ = -1;
 }
 
+#if defined(__linux__) && !defined(MADV_POPULATE_WRITE)
+#define MADV_POPULATE_WRITE 23  // Linux 5.14
+#endif
+
+// Each first write to a page of a shared file mapping is a fault of its
+// own; one call makes them all writable at once. A kernel that does not
+// know the call refuses it, and the pages fault in one by one as before.
+void MFile::PrepareToWriteAll() {
+#ifdef __linux__
+    if (base_ != 0 && size_ > 0) madvise(base_, (size_t)size_, MADV_POPULATE_WRITE);
+#endif
+}
+
 // POSIX defines the bytes added by ftruncate to read as zero.
 bool MFile::ExtensionReadsZero() { return true; }

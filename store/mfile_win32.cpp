@@ -81,6 +81,8 @@ void MFile::CloseHandle() {
 // SetEndOfFile leaves the contents of the extension undefined.
 bool MFile::ExtensionReadsZero() { return false; }
 
+void MFile::PrepareToWriteAll() {}
+
 // A view cannot outgrow its mapping object, and the object cannot be
 // lengthened; Extend makes both again.
 bool MFile::GrowViewInPlace(uint32_t) { return false; }
