@@ -10,6 +10,10 @@
 
 #include "store/mfile.h"
 
+#if defined(__linux__) && !defined(MADV_POPULATE_WRITE)
+#define MADV_POPULATE_WRITE 23  // Linux 5.14
+#endif
+
 namespace {
 
 uint32_t WindowsCodeOf(int e) {
@@ -90,6 +94,8 @@ bool MFile::GrowViewInPlace(uint32_t new_size) {
     }
     base_ = (uint8_t*)view;
     mapping_ = (void*)(uintptr_t)new_size;
+    // The allocator writes into the new part page by page.
+    madvise(base_ + old_bytes, new_size - old_bytes, MADV_POPULATE_WRITE);
     return true;
 #else
     (void)new_size;
@@ -120,10 +126,6 @@ void MFile::CloseHandle() {
     if (file_ != -1) close((int)file_);
     file_ = -1;
 }
-
-#if defined(__linux__) && !defined(MADV_POPULATE_WRITE)
-#define MADV_POPULATE_WRITE 23  // Linux 5.14
-#endif
 
 // Each first write to a page of a shared file mapping is a fault of its
 // own; one call makes them all writable at once. A kernel that does not
