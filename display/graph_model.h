@@ -13,6 +13,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <vector>
+
 #include "display/graph_host.h"
 #include "display/graph_rows.h"
 #include "store/workspace.h"
@@ -152,6 +154,9 @@ private:
     int current_row_;
     uint32_t last_stamp_;
     uint32_t search_;  // number of the current search, in its marks
+    // Incoming links of the pages on the search's path, each level's after
+    // the one above it.
+    std::vector<uint32_t> in_links_;
 };
 
 #endif

@@ -4,6 +4,8 @@
 // top-level row. Children keep the order of their parent's links.
 #include "display/graph_model.h"
 
+using layout::kLinkKindMask;
+
 // A search's marks carry its number in their upper 16 bits, and a mark
 // left by an earlier search reads as unvisited: a new search starts without
 // touching every node. All nodes are set once when the numbers start again
@@ -44,11 +46,17 @@ uint32_t Graph_model::DistanceToShown(NodeId page, int budget) {
     // Marked first so that a cycle back to this page ends here.
     SetMark(page, MarkUnreachable);
     uint32_t nearest = MarkUnreachable;
-    for (LinkId l = w.FirstIn(page); l != 0; l = w.NextLink(l)) {
-        if (!IsShownKind(w.LinkKindOf(l))) continue;
-        uint32_t d = DistanceToShown(w.LinkNode(l), budget - 1);
+    // The deeper levels append theirs after these and take them off again.
+    size_t first = in_links_.size();
+    w.LiveInLinks(page, &in_links_);
+    size_t end = in_links_.size();
+    for (size_t i = first; i < end; ++i) {
+        uint32_t link = in_links_[i];
+        if (!IsShownKind((LinkKind)(link & kLinkKindMask))) continue;
+        uint32_t d = DistanceToShown(link & ~kLinkKindMask, budget - 1);
         if (d < nearest) nearest = d;
     }
+    in_links_.resize(first);
     if (nearest != MarkUnreachable) ++nearest;
     SetMark(page, nearest);
     return nearest;

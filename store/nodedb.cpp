@@ -225,6 +225,7 @@ NodeId NodeDb::MakeNode(const char* url, NodeId parent) {
         return 0;
     }
     memset(Ptr(node), 0, kNodeSize);
+    if (in_mirror_.built()) in_mirror_.AddNode(node, 0, false);
     NodeRec rec = Node(node);
     rec.set_name(name);
     rec.set_parent(parent);
@@ -390,24 +391,28 @@ NodeFlags NodeDb::TestFlags(NodeId node, NodeFlags mask) { return Node(node).fla
 NodeId NodeDb::SetFlagsMasked(NodeId node, NodeFlags value, NodeFlags mask) {
     NodeRec rec = Node(node);
     rec.set_flags((NodeFlags)((rec.flags() & ~mask) | value));
+    NoteFlags(node, rec.flags());
     return node;
 }
 
 NodeId NodeDb::SetFlags(NodeId node, NodeFlags bits) {
     NodeRec rec = Node(node);
     rec.set_flags(rec.flags() | bits);
+    NoteFlags(node, rec.flags());
     return node;
 }
 
 NodeId NodeDb::ClearFlags(NodeId node, NodeFlags bits) {
     NodeRec rec = Node(node);
     rec.set_flags(rec.flags() & (NodeFlags)~bits);
+    NoteFlags(node, rec.flags());
     return node;
 }
 
 NodeFlags NodeDb::ToggleFlags(NodeId node, NodeFlags bits) {
     NodeRec rec = Node(node);
     rec.set_flags(rec.flags() ^ bits);
+    NoteFlags(node, rec.flags());
     return rec.flags();
 }
 
@@ -495,8 +500,18 @@ NodeId NodeDb::SetContentType(NodeId node, uint32_t type) {
     return node;
 }
 
-uint32_t NodeDb::DisplayMark(NodeId node) { return Node(node).display_mark(); }
-void NodeDb::SetDisplayMark(NodeId node, uint32_t mark) { Node(node).set_display_mark(mark); }
+// While the mirror stands the marks are kept there: a search sets tens of
+// thousands of them, and each record is a cache miss of its own.
+uint32_t NodeDb::DisplayMark(NodeId node) {
+    return in_mirror_.built() ? in_mirror_.Mark(node) : Node(node).display_mark();
+}
+
+void NodeDb::SetDisplayMark(NodeId node, uint32_t mark) {
+    if (in_mirror_.built())
+        in_mirror_.SetMark(node, mark);
+    else
+        Node(node).set_display_mark(mark);
+}
 
 // ---------------------------------------------------------------------------
 // Bodies
@@ -676,6 +691,7 @@ LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
     if (LinkSet* set = out_sets_.Find(from)) set->Insert(to | kind, out);
     Cell(in).set_target(from, kind);
     AppendCell(to, false, in);
+    if (in_mirror_.built()) in_mirror_.Append(to, from | kind);
     return out;
 }
 
@@ -683,6 +699,7 @@ LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
 // a bit with `mask`; gives the number removed.
 int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask) {
     LinkSet* set = out_list ? out_sets_.Find(node) : 0;
+    if (!out_list && in_mirror_.built()) in_mirror_.Remove(node, other, mask);
     NodeRec rec = Node(node);
     LinkId prev = 0;
     LinkId cell = out_list ? rec.out_head() : rec.in_head();
@@ -714,4 +731,32 @@ int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask)
 int NodeDb::RemoveLinks(NodeId from, NodeId to, unsigned mask) {
     if (RemoveCells(from, true, to, mask) == 0) return 0;
     return RemoveCells(to, false, from, mask) != 0;
+}
+
+// ---------------------------------------------------------------------------
+// The in-memory mirror of incoming links
+
+void NodeDb::BuildInLinkMirror() {
+    in_mirror_.Start((uint32_t)size());
+    for (NodeId n = FirstInTree(); n != 0; n = NextInTree(n)) {
+        NodeRec rec = Node(n);
+        in_mirror_.AddNode(n, rec.display_mark(), (rec.flags() & Deleted) != 0);
+        for (LinkId c = rec.in_head(); c != 0; c = Cell(c).next()) in_mirror_.Append(n, Cell(c).target_kind());
+    }
+}
+
+void NodeDb::DropInLinkMirror() {
+    if (!in_mirror_.built()) return;
+    // By the nodes the mirror knows rather than by the tree, which the
+    // caller (the check) may be about to find damaged.
+    if (IsOpen())
+        for (NodeId n = in_mirror_.NextNode(0); n != 0; n = in_mirror_.NextNode(n))
+            if (n + kNodeSize <= (uint32_t)size() && Node(n).display_mark() != in_mirror_.Mark(n))
+                Node(n).set_display_mark(in_mirror_.Mark(n));
+    in_mirror_.Drop();
+}
+
+void NodeDb::LiveInLinks(NodeId node, std::vector<uint32_t>* out) {
+    if (!in_mirror_.built()) BuildInLinkMirror();
+    in_mirror_.LiveIn(node, out);
 }

@@ -9,6 +9,7 @@
 
 #include "store/bits.h"
 #include "store/db.h"
+#include "store/in_link_mirror.h"
 #include "store/name_index.h"
 #include "store/out_link_sets.h"
 #include "store/visited_list.h"
@@ -17,6 +18,8 @@
 class NodeDb final : public AWorkspace, public Db, public Visited_list {
 public:
     NodeDb() {}
+    // Display marks kept in memory go back into the file before it closes.
+    ~NodeDb() { DropInLinkMirror(); }
 
     // The file operations of Db; each starts the name index afresh and a
     // new generation of nodes.
@@ -31,6 +34,7 @@ public:
     void DropNameIndex() {
         index_.Drop();
         out_sets_.DropAll();
+        DropInLinkMirror();
         NodesDestroyed();
     }
 
@@ -41,7 +45,7 @@ public:
     // root when the workspace is new.
     void BuildVisitedList();
     // Memory held beside the file: the name index and the out-link sets.
-    size_t IndexBytes() const { return index_.Bytes() + out_sets_.Bytes(); }
+    size_t IndexBytes() const { return index_.Bytes() + out_sets_.Bytes() + in_mirror_.Bytes(); }
 
     const char* Text(uint32_t block) override;
     int AddVisited(const char* chars, size_t length) override;
@@ -82,6 +86,7 @@ public:
     NodeId NextNode(NodeId node) override;
     LinkId AddLink(NodeId from, NodeId to, LinkKind kind) override;
     LinkId FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) override;
+    void LiveInLinks(NodeId node, std::vector<uint32_t>* out) override;
     int RemoveLinks(NodeId from, NodeId to, unsigned mask) override;
     LinkId NextLink(LinkId link) override;
     NodeId LinkNode(LinkId link) override;
@@ -142,8 +147,16 @@ private:
     void BuildNameIndex();
     NodeId IndexedNode(const char* url, uint32_t hash);
 
+    void BuildInLinkMirror();
+    // Writes the mirror's display marks back into the records, then drops it.
+    void DropInLinkMirror();
+    void NoteFlags(NodeId node, NodeFlags flags) {
+        if (in_mirror_.built()) in_mirror_.SetDeleted(node, (flags & Deleted) != 0);
+    }
+
     NameIndex index_;
     OutLinkSets out_sets_;
+    InLinkMirror in_mirror_;
 };
 
 #endif

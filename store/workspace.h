@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <ostream>
+#include <vector>
 
 #include "store/layout.h"
 
@@ -78,6 +79,9 @@ public:
     // The out-link that a walk with FirstOut and NextLink would meet with
     // exactly this target and kind, or 0; without walking a long list.
     virtual LinkId FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) = 0;
+    // Appends the node's live incoming links as source | kind, in the order
+    // FirstIn and NextLink give them; for searches that visit many nodes.
+    virtual void LiveInLinks(NodeId node, std::vector<uint32_t>* out) = 0;
     virtual int RemoveLinks(NodeId from, NodeId to, unsigned mask) = 0;
     virtual LinkId NextLink(LinkId link) = 0;
     virtual NodeId LinkNode(LinkId link) = 0;

@@ -31,6 +31,7 @@ struct ModelNode {
     bool deleted = false;
     bool pinned = false;
     std::string body;
+    uint32_t mark = 0;  // display mark
     std::vector<ModelLink> out, in;  // in list order, links to deleted nodes included
 };
 
@@ -136,6 +137,16 @@ std::string Compare(NodeDb& db, const Model& m) {
                 b.push_back({UrlOf(db, db.LinkNode(l)), db.LinkKindOf(l)});
             if (a != b) return std::string(pass ? "in" : "out") + "-links of " + u;
         }
+        // The in-memory copy of the incoming links, built on first use and
+        // kept in step since.
+        std::vector<uint32_t> mirrored;
+        db.LiveInLinks(n, &mirrored);
+        std::vector<std::pair<std::string, int>> c, a;
+        for (uint32_t l : mirrored) c.push_back({UrlOf(db, l & ~kLinkKindMask), (int)(l & kLinkKindMask)});
+        for (const ModelLink& l : mn.in)
+            if (m.Live(l.other)) a.push_back({l.other, l.kind});
+        if (a != c) return "mirrored in-links of " + u;
+        if (db.DisplayMark(n) != mn.mark) return "display mark of " + u;
     }
     return "";
 }
@@ -172,7 +183,7 @@ void RunModel(unsigned seed, int steps) {
 
     for (int step = 0; step < steps; ++step) {
         std::string u, v;
-        switch (rng() % 14) {
+        switch (rng() % 15) {
         case 0: case 1: case 2: {  // find or create, reviving deleted ones
             u = pick();
             NodeId n = db->FindNode(u.c_str(), true);
@@ -258,6 +269,14 @@ void RunModel(unsigned seed, int steps) {
             undos.clear();
             db.reset(new NodeDb);
             ASSERT_TRUE(db->Open(file.c_str())) << db->error();
+            break;
+        case 14:
+            if (!live_pick(&u)) break;
+            {
+                uint32_t mark = (uint32_t)rng();
+                db->SetDisplayMark(db->FindNode(u.c_str(), false), mark);
+                m.nodes[u].mark = mark;
+            }
             break;
         }
         if (step % 25 == 24 || step == steps - 1) {
