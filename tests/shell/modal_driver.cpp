@@ -23,13 +23,6 @@ BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
     return TRUE;
 }
 
-BOOL CALLBACK AddStatic(HWND window, LPARAM text) {
-    char name[16] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (_stricmp(name, "Static") == 0) *(std::string*)text += WindowText(window);
-    return TRUE;
-}
-
 }  // namespace
 
 ModalDriver::ModalDriver(std::vector<Step> steps, DWORD timeout_ms)
@@ -69,13 +62,5 @@ HWND ActiveDialog() {
 std::string WindowText(HWND window) {
     char text[1024] = "";
     GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
-
-std::string StaticTexts(HWND dialog) {
-    std::string text;
-    EnumChildWindows(dialog, AddStatic, (LPARAM)&text);
     return text;
 }

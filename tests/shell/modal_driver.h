@@ -1,8 +1,11 @@
-// Drives the modal windows a test opens. A thread timer runs the steps in
-// order from inside whichever modal loop is running, one step per tick; a
-// step that answers false is tried again at the next tick (it is waiting
-// for a window to appear). A script that stalls fails the test and cancels
-// the thread's dialogs, so that the modal call returns.
+// Drives the modal windows a test opens from inside their modal loop, on
+// the test's own thread: for steps that touch objects of that thread (the
+// map model) while the window is up. Dialogues driven only through their
+// controls use DialogUser (tests/support). A thread timer runs the steps
+// in order, one step per tick; a step that answers false is tried again at
+// the next tick (it is waiting for a window to appear). A script that
+// stalls fails the test and cancels the thread's dialogs, so that the
+// modal call returns.
 #ifndef SKEIND_TESTS_SHELL_MODAL_DRIVER_H
 #define SKEIND_TESTS_SHELL_MODAL_DRIVER_H
 
@@ -39,10 +42,7 @@ private:
 // The visible, enabled dialog window of this thread (the one the modal
 // loop runs for); 0 when there is none.
 HWND ActiveDialog();
-// Text of a window or of a dialog's control.
+// Text of a window.
 std::string WindowText(HWND window);
-std::string ItemText(HWND dialog, int id);
-// A dialog's static texts run together, for message boxes.
-std::string StaticTexts(HWND dialog);
 
 #endif
