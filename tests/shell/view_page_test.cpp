@@ -11,23 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "display/graph_window.h"
 #include "res/resource.h"
 #include "shell/help.h"
-#include "shell/topwin.h"
-#include "store/nodedb.h"
+#include "tests/display/map_window_fixture_win32.h"
 #include "tests/shell/modal_driver.h"
 #include "tests/shell/recording_viewer.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
 const int kApplyButton = 0x3021;  // the sheet's Apply button
-
-class TestGraphWindow : public GraphWindow {
-public:
-    void OpenPage(AWorkspace*, NodeId) override {}
-};
 
 // Messages the sheet receives from its page.
 int g_unchanged = 0, g_cancel_to_close = 0, g_changed = 0;
@@ -40,26 +32,14 @@ LRESULT CALLBACK CountingSheetProc(HWND sheet, UINT message, WPARAM wparam, LPAR
     return CallWindowProcW(g_sheet_proc, sheet, message, wparam, lparam);
 }
 
-class ViewPageTest : public ::testing::Test {
+class ViewPageTest : public MapWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        host_ = CreateWindowExA(0, "STATIC", "map host", WS_OVERLAPPEDWINDOW, 0, 0, 420, 300, 0, 0, 0, 0);
-        frame_ = new Topwin(host_);
-    }
-    static void TearDownTestSuite() {
-        delete frame_;
-        DestroyWindow(host_);
-    }
     void SetUp() override {
-        ASSERT_TRUE(db_.Create(dir_.File("v.sk1").c_str()));
-        ASSERT_TRUE(graph_.Create(0, 0, 400, 280, frame_) != 0);
-        model().SetWorkspace(&db_);
+        OpenMap(280);
         help_.SetHelpViewer(&viewer_);
         g_unchanged = g_cancel_to_close = g_changed = 0;
     }
-    void TearDown() override { model().SetWorkspace(0); }
 
-    Graph_model& model() { return graph_.model(); }
     NodeId Page(const char* name) {
         NodeId n = db_.FindNode((std::string("http://h/") + name).c_str(), true);
         names_[n] = name;
@@ -93,19 +73,11 @@ protected:
     void Press(int button) { SendMessageA(GetDlgItem(sheet_, button), BM_CLICK, 0, 0); }
     bool Checked(int control) { return IsDlgButtonChecked(page_, control) == BST_CHECKED; }
 
-    static HWND host_;
-    static Topwin* frame_;
-    TempDir dir_;
-    NodeDb db_;
-    TestGraphWindow graph_;
     RecordingViewer viewer_;
     SHelp help_;
     std::map<NodeId, std::string> names_;
     HWND sheet_ = 0, page_ = 0;
 };
-
-HWND ViewPageTest::host_ = 0;
-Topwin* ViewPageTest::frame_ = 0;
 
 TEST_F(ViewPageTest, TheBoxesShowTheFlagsAndCancelChangesNothing) {
     // Normal links, generic links, searches, redirections, annotations,
