@@ -734,7 +734,8 @@ TEST(ContentTypeOfMime, CodesOfTypes) {
         {" text/plain", 0x45},
         {"text/html5", 0x05},
     };
-    for (const CodeCase& row : rows) EXPECT_EQ(row.code, ContentTypeOfMime(row.input)) << "input: " << Shown(row.input);
+    for (const CodeCase& row : rows)
+        EXPECT_EQ(row.code, (int)ContentTypeOfMime(row.input)) << "input: " << Shown(row.input);
 }
 
 TEST(ContentTypeOfMime, CodesAreBuiltFromTheNamedHalves) {
