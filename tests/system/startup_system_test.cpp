@@ -112,29 +112,52 @@ TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
     ExpectNewWorkspace(dir_.File("42"));
 }
 
-TEST_F(StartupSystem, TwoNamesAreRefused) {
-    Start("one.sk1 two.sk1");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle", box.caption);
-    EXPECT_EQ("Skeindle is confused.  There appears to be more than one workspace file name "
-              "specified on its command line.\nChoose OK.  Skeindle will close.",
-              box.text);
-    EXPECT_EQ(std::vector<std::string>{"OK"}, ButtonTexts(box));
-    EXPECT_EQ(0u, Answer(box, "OK"));
-    EXPECT_EQ(0u, FilesInDir());
-}
-
-TEST_F(StartupSystem, MissingNamedFileAnsweredNoLeavesNoFile) {
-    Start("new.sk1");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle", box.caption);
-    EXPECT_EQ("Skeindle was unable to open its workspace file \"new.sk1\".  Perhaps you are "
-              "running it for the first time, so the file has not been created.  Without it, "
-              "Skeindle will close.\nCreate the workspace file now?  (1006)",
-              box.text);
-    EXPECT_EQ((std::vector<std::string>{"&Yes", "&No"}), ButtonTexts(box));
-    EXPECT_EQ(0u, Answer(box, "No"));
-    EXPECT_EQ(0u, FilesInDir());
+// Command lines that the program refuses, or whose question is answered
+// No: one message box, then the program ends and leaves no file.
+TEST_F(StartupSystem, RefusedCommandLinesEndWithOneMessageAndNoFile) {
+    struct Case {
+        const char* args;
+        const char* text;
+        std::vector<std::string> buttons;
+        const char* answer;
+    } cases[] = {
+        {"one.sk1 two.sk1",
+         "Skeindle is confused.  There appears to be more than one workspace file name specified on its command "
+         "line.\nChoose OK.  Skeindle will close.",
+         {"OK"},
+         "OK"},
+        {"new.sk1",
+         "Skeindle was unable to open its workspace file \"new.sk1\".  Perhaps you are running it for the first "
+         "time, so the file has not been created.  Without it, Skeindle will close.\nCreate the workspace file now?  "
+         "(1006)",
+         {"&Yes", "&No"},
+         "No"},
+        // A quotation mark cannot be part of a Windows file name, so this
+        // one name cannot even be opened (error 123, invalid name); the
+        // message shows it undoubled.
+        {"\"say \"\"hi\"\" again.sk1\"",
+         "Skeindle could not create the workspace file \"say \"hi\" again.sk1\".  Perhaps the disc is full, or some "
+         "other catastrophe has overtaken us. (123)\nPress OK.  Skeindle will close.",
+         {"OK"},
+         "OK"},
+        {"/Turbo",
+         "Skeindle not understand the command-line keyword \"/turbo\".\nChoose OK.  Skeindle will close.",
+         {"OK"},
+         "OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        SkeindRun run;
+        ASSERT_TRUE(run.Start(c.args, dir_.path()));
+        ProbeMessageBox box;
+        ASSERT_TRUE(run.NextBox(&box)) << "no message box";
+        EXPECT_EQ("Skeindle", box.caption);
+        EXPECT_EQ(c.text, box.text);
+        EXPECT_EQ(c.buttons, ButtonTexts(box));
+        EXPECT_TRUE(ProbePressButton(box, c.answer));
+        EXPECT_EQ(0u, run.ExitCode());
+        EXPECT_EQ(0u, FilesInDir());
+    }
 }
 
 TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
@@ -144,20 +167,6 @@ TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
     EXPECT_TRUE(ProbePressButton(box, "Yes"));
     EXPECT_EQ(0u, CloseMainWindow());
     ExpectNewWorkspace(dir_.File("my first map.sk1"));
-}
-
-TEST_F(StartupSystem, DoubledQuotesAreOneNameAndReportedAsSuch) {
-    // A quotation mark cannot be part of a Windows file name, so this one
-    // name cannot even be opened (error 123, invalid name); the message
-    // shows it undoubled.
-    Start("\"say \"\"hi\"\" again.sk1\"");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle could not create the workspace file \"say \"hi\" again.sk1\".  Perhaps the "
-              "disc is full, or some other catastrophe has overtaken us. (123)\nPress OK.  "
-              "Skeindle will close.",
-              box.text);
-    EXPECT_EQ(0u, Answer(box, "OK"));
-    EXPECT_EQ(0u, FilesInDir());
 }
 
 TEST_F(StartupSystem, FileInUseByAnotherProcessIsReported) {
@@ -173,16 +182,6 @@ TEST_F(StartupSystem, FileInUseByAnotherProcessIsReported) {
     EXPECT_EQ(0u, Answer(box, "OK"));
     holder.Close();
     EXPECT_EQ(NewWorkspaceImage(), ReadWholeFile(name));
-}
-
-TEST_F(StartupSystem, UnknownKeywordIsExplained) {
-    Start("/Turbo");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle not understand the command-line keyword \"/turbo\".\nChoose OK.  Skeindle "
-              "will close.",
-              box.text);
-    EXPECT_EQ(0u, Answer(box, "OK"));
-    EXPECT_EQ(0u, FilesInDir());
 }
 
 TEST_F(StartupSystem, DamagedWorkspaceIsRefusedWithExitCodeOne) {
