@@ -31,38 +31,42 @@ std::vector<Tok> Tokens(const char* line) {
 const TokenKind N = TokenName;
 const TokenKind K = TokenKeyword;
 
-TEST(CommandLine, PlainNamesAndWhiteSpace) {
-    EXPECT_EQ((std::vector<Tok>{}), Tokens(""));
-    EXPECT_EQ((std::vector<Tok>{}), Tokens(" \t\r\n\v\f"));
-    EXPECT_EQ((std::vector<Tok>{{N, "a.sk1"}}), Tokens("a.sk1"));
-    EXPECT_EQ((std::vector<Tok>{{N, "a"}, {N, "b"}}), Tokens("  a\tb  "));
-    EXPECT_EQ((std::vector<Tok>{{N, "C:\\maps\\x.sk1"}}), Tokens("C:\\maps\\x.sk1"));
-}
+struct Case {
+    const char* line;
+    std::vector<Tok> want;
+};
 
-TEST(CommandLine, QuotedNamesKeepSpacesAndUndoubleMarks) {
-    EXPECT_EQ((std::vector<Tok>{{N, "my map.sk1"}}), Tokens("\"my map.sk1\""));
-    EXPECT_EQ((std::vector<Tok>{{N, "say \"hi\".sk1"}}), Tokens("\"say \"\"hi\"\".sk1\""));
-    EXPECT_EQ((std::vector<Tok>{{N, "it's"}}), Tokens("'it''s'"));
-    EXPECT_EQ((std::vector<Tok>{{N, "a\"b"}}), Tokens("'a\"b'"));
-    EXPECT_EQ((std::vector<Tok>{{N, "open ended"}}), Tokens("\"open ended"));
-    EXPECT_EQ((std::vector<Tok>{{N, ""}}), Tokens("\"\""));
-    EXPECT_EQ((std::vector<Tok>{{N, "x"}, {N, "y"}}), Tokens("\"x\"y"));
-}
-
-TEST(CommandLine, ColonAndEqualsBeforeATokenAreSkipped) {
-    EXPECT_EQ((std::vector<Tok>{{N, "map.sk1"}}), Tokens("=map.sk1"));
-    EXPECT_EQ((std::vector<Tok>{{N, "map.sk1"}}), Tokens(":  map.sk1"));
-    EXPECT_EQ((std::vector<Tok>{{N, "a b"}}), Tokens("= \"a b\""));
-    EXPECT_EQ((std::vector<Tok>{}), Tokens(" = "));
-}
-
-TEST(CommandLine, KeywordsFoldCaseAndStopAtSeparators) {
-    EXPECT_EQ((std::vector<Tok>{{K, "/verbose"}}), Tokens("/VERBOSE"));
-    EXPECT_EQ((std::vector<Tok>{{K, "-ws"}, {N, "x.sk1"}}), Tokens("-WS=x.sk1"));
-    EXPECT_EQ((std::vector<Tok>{{K, "/a"}, {K, "/b"}}), Tokens("/a/B"));
-    EXPECT_EQ((std::vector<Tok>{{K, "/k"}, {N, "v"}}), Tokens("/k:v"));
-    EXPECT_EQ((std::vector<Tok>{{K, "/"}, {K, "-"}}), Tokens("/ -"));
-    EXPECT_EQ((std::vector<Tok>{{K, "/"}, {K, "/"}, {K, "/x"}}), Tokens("///x"));
+TEST(CommandLine, TokensOfLines) {
+    const Case rows[] = {
+        // Plain names and white space:
+        {"", {}},
+        {" \t\r\n\v\f", {}},
+        {"a.sk1", {{N, "a.sk1"}}},
+        {"  a\tb  ", {{N, "a"}, {N, "b"}}},
+        {"C:\\maps\\x.sk1", {{N, "C:\\maps\\x.sk1"}}},
+        // Quoted names keep spaces and undouble marks:
+        {"\"my map.sk1\"", {{N, "my map.sk1"}}},
+        {"\"say \"\"hi\"\".sk1\"", {{N, "say \"hi\".sk1"}}},
+        {"'it''s'", {{N, "it's"}}},
+        {"'a\"b'", {{N, "a\"b"}}},
+        {"\"open ended", {{N, "open ended"}}},
+        {"\"\"", {{N, ""}}},
+        {"\"x\"y", {{N, "x"}, {N, "y"}}},
+        // Colon and equals before a token are skipped:
+        {"=map.sk1", {{N, "map.sk1"}}},
+        {":  map.sk1", {{N, "map.sk1"}}},
+        {"= \"a b\"", {{N, "a b"}}},
+        {" = ", {}},
+        // Keywords fold case and stop at separators:
+        {"/VERBOSE", {{K, "/verbose"}}},
+        {"-WS=x.sk1", {{K, "-ws"}, {N, "x.sk1"}}},
+        {"/a/B", {{K, "/a"}, {K, "/b"}}},
+        {"/k:v", {{K, "/k"}, {N, "v"}}},
+        {"/ -", {{K, "/"}, {K, "-"}}},
+        {"///x", {{K, "/"}, {K, "/"}, {K, "/x"}}},
+    };
+    for (const Case& row : rows)
+        EXPECT_EQ(row.want, Tokens(row.line)) << "line: " << ::testing::PrintToString(std::string(row.line));
 }
 
 TEST(CommandLine, LongTokensAreCutWithoutOverrun) {

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,55 +16,32 @@
 #include "observe/page_loader.h"
 #include "observe/settings.h"
 #include "observe/url.h"
-#include "store/layout.h"
 #include "store/instance_registry.h"
+#include "store/layout.h"
 #include "store/node_ref.h"
 #include "store/nodedb.h"
+#include "tests/support/dialog_user_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-// Waits for a dialog of this process with `caption`, types `text` into
-// its control `field` when one is given, keeps the text of a message box
-// and presses `button`; runs beside the modal loop the test is held in.
-class DialogPresser {
-public:
-    DialogPresser(const char* caption, int button, int field = 0, const char* text = 0)
-        : thread_([=] { Run(caption, button, field, text); }) {}
-    ~DialogPresser() { Join(); }
-    void Join() {
-        if (thread_.joinable()) thread_.join();
-    }
-    bool found() {
-        Join();
-        return found_;
-    }
-    std::string box_text() {
-        Join();
-        return box_text_;
-    }
-
-private:
-    void Run(const char* caption, int button, int field, const char* text) {
-        for (int waited = 0; waited < 10000; waited += 20) {
-            // Visible only once its fields are filled in.
-            HWND box = FindWindowA("#32770", caption);
-            if (box && IsWindowVisible(box)) {
-                if (field) SetDlgItemTextA(box, field, text);
-                char shown[512] = "";
-                GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);  // a message box's text
-                box_text_ = shown;
-                found_ = true;
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
-                return;
-            }
-            Sleep(20);
-        }
-    }
-    bool found_ = false;
-    std::string box_text_;
-    std::thread thread_;
-};
+// Runs `command` while a user answers the dialogue captioned `caption`:
+// types `text` into its control `field` when one is given and presses
+// `button`. Gives a message box's text ("" for other dialogues), or what
+// went wrong in angle brackets.
+std::string AnswerDuring(const char* caption, int button, const std::function<void()>& command, int field = 0,
+                         const char* text = 0) {
+    std::string seen;
+    DialogUser user({{caption, [&](HWND d) {
+                          if (field) Type(d, field, text);
+                          seen = BoxText(d);
+                          Answer(d, button);
+                          return true;
+                      }}});
+    command();
+    std::string failure = user.Finish();
+    return failure.empty() ? seen : "<" + failure + ">";
+}
 
 // The font dialog's size box.
 const int kFontSizeBox = 0x472;
@@ -226,20 +204,16 @@ TEST_F(MainWindowTest, OpeningAGroupShowsItsLinksInsteadOfCallingTheBrowser) {
 
 TEST_F(MainWindowTest, NewAnnotationCancelledIsRemovedAgain) {
     NodeId page = PinnedCurrent("http://noted.example/");
-    {
-        DialogPresser cancel("Annotation - Skeindle", IDCANCEL);
-        Command(CmdNewAnnotation);
-    }
+    EXPECT_EQ("", AnswerDuring("Annotation - Skeindle", IDCANCEL, [&] { Command(CmdNewAnnotation); }));
     NodeId note = Existing("x-skeind-1:/a/0");
     ASSERT_NE(0u, note);
     EXPECT_TRUE(db_.TestFlags(note, Deleted)) << "the cancelled note stayed";
     EXPECT_EQ(-1, model().RowOf(note));
     EXPECT_EQ(0u, db_.FirstOut(page));
 
-    {
-        DialogPresser ok("Annotation - Skeindle", IDOK, 1010, "Why this page matters");
-        Command(CmdNewAnnotation);
-    }
+    EXPECT_EQ("",
+              AnswerDuring(
+                  "Annotation - Skeindle", IDOK, [&] { Command(CmdNewAnnotation); }, 1010, "Why this page matters"));
     NodeId kept = Existing("x-skeind-1:/a/1");
     ASSERT_NE(0u, kept);
     EXPECT_EQ(0, db_.TestFlags(kept, Deleted));
@@ -369,11 +343,8 @@ TEST_F(MainWindowTest, AStatusTextThatArrivesWhileTheBarIsHiddenShowsWhenItComes
 TEST_F(MainWindowTest, AFontChosenIsKeptAtCloseAndMeasuredAfterARestart) {
     PinnedCurrent("http://font.example/");
     ASSERT_EQ(16, top_->graph().row_height());
-    {
-        DialogPresser ok("Font", IDOK, kFontSizeBox, "36");
-        Command(CmdFont);
-        ASSERT_TRUE(ok.found()) << "no font dialog";
-    }
+    ASSERT_EQ("", AnswerDuring(
+                      "Font", IDOK, [&] { Command(CmdFont); }, kFontSizeBox, "36"));
     int height = top_->graph().row_height(), unit = top_->graph().unit();
     EXPECT_GT(height, 2 * 16) << "a 36-point font is far taller than the default rows";
     // Kept with the other settings when the window closes, and measured
@@ -532,10 +503,12 @@ TEST_F(MainWindowTest, EveryAcceleratorSendsItsCommand) {
 TEST_F(MainWindowTest, SavedSessionKeysShowTheUnknownCommandBox) {
     const KeyBinding keys[] = {{'S', FCONTROL | FSHIFT, CmdSaveSnapshot}, {'R', FCONTROL | FSHIFT, CmdRestoreSnapshot}};
     for (const KeyBinding& k : keys) {
-        DialogPresser ok("Skeindle", IDOK);
-        EXPECT_TRUE(PressAccelerator(top_->frame(), top_->graph().window(), k));
+        bool taken = false;
+        std::string box =
+            AnswerDuring("Skeindle", IDOK, [&] { taken = PressAccelerator(top_->frame(), top_->graph().window(), k); });
+        EXPECT_TRUE(taken);
         std::string want = "Unknown command " + std::to_string(k.command) + "?";
-        EXPECT_EQ(want, ok.box_text().substr(0, want.size()));
+        EXPECT_EQ(want, box.substr(0, want.size()));
     }
 }
 

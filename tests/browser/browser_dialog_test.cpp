@@ -23,6 +23,7 @@
 #include "res/strings.h"
 #include "tests/shell/recording_viewer.h"
 #include "tests/support/dialog_user_win32.h"
+#include "tests/support/program_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -34,13 +35,6 @@ const char kBox[] = "Skeindle";  // every message box's caption
 // The App Paths entries the tests may make: the programs and their copies.
 const char* const kAppPathsNames[] = {"socket_program64.exe", "doctored socket_program64.exe", "netscape.exe",
                                       "doctored netscape.exe", "doctored testbrowser.exe", "doctored notes.exe"};
-
-std::string Beside(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(0, path, sizeof path);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of('\\') + 1) + name;
-}
 
 // A message of the string table filled in as the program fills it.
 std::string Message(int id, ...) {
@@ -78,11 +72,6 @@ std::vector<std::string> Subkeys(const std::string& key_path) {
     SubkeyIterator it = {};
     while (key.NextSubkey(&it)) names.push_back(it.name);
     return names;
-}
-
-std::string FileText(const std::string& path) {
-    std::vector<unsigned char> bytes = ReadWholeFile(path);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 void AddBrowserEntry(const char* key_name, const char* description, const std::string& command) {
@@ -168,7 +157,7 @@ protected:
     std::string Place(const char* built, const std::string& folder, const std::string& name) {
         CreateDirectoryA(dir_.File(folder).c_str(), 0);
         std::string path = dir_.File(folder) + "\\" + name;
-        EXPECT_TRUE(CopyFileA(Beside(built).c_str(), path.c_str(), FALSE)) << built;
+        EXPECT_TRUE(CopyFileA(BesideThisProgram(built).c_str(), path.c_str(), FALSE)) << built;
         return path;
     }
     std::string Doctored(const std::string& folder, const std::string& name) {

@@ -11,16 +11,10 @@
 #include <vector>
 
 #include "browser/exe_file.h"
+#include "tests/support/program_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
-
-std::string Beside(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(0, path, sizeof path);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
 
 struct Renamed {
     uint32_t error = 0;
@@ -62,7 +56,7 @@ TEST(ExeFileWin32, ProgramsLinkedAgainstTheSocketLibraryAreDoctored) {
     TempDir dir;
     for (const char* program : {"socket_program64.exe", "socket_program32.exe"}) {
         SCOPED_TRACE(program);
-        Renamed r = RenameCopy(Beside(program), dir.File(program));
+        Renamed r = RenameCopy(BesideThisProgram(program), dir.File(program));
         EXPECT_EQ(0u, r.error);
         EXPECT_TRUE(r.renamed);
         EXPECT_EQ(r.before.size(), r.after.size());
@@ -79,7 +73,7 @@ TEST(ExeFileWin32, ProgramsWithoutTheSocketImportAreLeftAlone) {
     TempDir dir;
     char system[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
-    const std::string programs[] = {Beside("testbrowser.exe"), std::string(system) + "\\notepad.exe",
+    const std::string programs[] = {BesideThisProgram("testbrowser.exe"), std::string(system) + "\\notepad.exe",
                                     std::string(system) + "\\cmd.exe"};
     for (const std::string& program : programs) {
         SCOPED_TRACE(program);
@@ -93,7 +87,7 @@ TEST(ExeFileWin32, ProgramsWithoutTheSocketImportAreLeftAlone) {
 TEST(ExeFileWin32, AFileHeldOpenElsewhereIsInUse) {
     TempDir dir;
     std::string copy = dir.File("held.exe");
-    ASSERT_TRUE(CopyFileA(Beside("socket_program64.exe").c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BesideThisProgram("socket_program64.exe").c_str(), copy.c_str(), FALSE));
     HANDLE held = CreateFileA(copy.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ(32u, std::unique_ptr<Coff>(Coff::Open(copy.c_str(), true))->Error());

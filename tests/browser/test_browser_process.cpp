@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "tests/support/program_win32.h"
+
 void PumpMessages(int ms) {
     DWORD end = GetTickCount() + (DWORD)ms;
     for (;;) {
@@ -13,13 +15,6 @@ void PumpMessages(int ms) {
         if ((int)(end - GetTickCount()) <= 0) return;
         MsgWaitForMultipleObjects(0, 0, FALSE, 10, QS_ALLINPUT);
     }
-}
-
-static std::string BesideThisProgram(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(0, path, sizeof path);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
 }
 
 TestBrowserProcess::~TestBrowserProcess() { Stop(); }

@@ -10,43 +10,22 @@
 #include <vector>
 
 #include "display/graph_text.h"
-#include "shell/topwin.h"
-#include "store/nodedb.h"
 #include "store/node_ref.h"
-#include "tests/support/temp_dir.h"
+#include "tests/display/map_window_fixture_win32.h"
 
 namespace {
 
-class TestGraphWindow : public GraphWindow {
-public:
-    void OpenPage(AWorkspace*, NodeId node) override { opened.push_back(node); }
-    std::vector<NodeId> opened;
-};
-
-class GraphWindowTest : public ::testing::Test {
+class GraphWindowTest : public MapWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        host_ = CreateWindowExA(0, "STATIC", "graph host", WS_OVERLAPPEDWINDOW, 0, 0, 420, 300, 0, 0, 0, 0);
-        ShowWindow(host_, SW_SHOW);
-        frame_ = new Topwin(host_);
-    }
-    static void TearDownTestSuite() {
-        delete frame_;
-        DestroyWindow(host_);
-    }
     void SetUp() override {
-        ASSERT_TRUE(db_.Create(dir_.File("g.sk1").c_str()));  // bare: no visited-sites root row
-        ASSERT_TRUE(graph_.Create(0, 0, 400, 20 * 16 + 4, frame_) != 0);
+        OpenMap(20 * 16 + 4);
         LOGFONTA font = {};
         font.lfHeight = -11;
         strcpy(font.lfFaceName, "Tahoma");
         graph_.SetGraphFont(font);
-        model().SetWorkspace(&db_);
         rh_ = graph_.row_height();
     }
-    void TearDown() override { model().SetWorkspace(0); }
 
-    Graph_model& model() { return graph_.model(); }
     NodeId Page(const char* url) { return db_.FindNode(url, true); }
     void Link(NodeId a, NodeId b, LinkKind k) { db_.AddLink(a, b, k); }
     // A pinned top-level page with its links shown.
@@ -113,19 +92,11 @@ protected:
         return s;
     }
 
-    static HWND host_;
-    static Topwin* frame_;
-    TempDir dir_;
-    NodeDb db_;
-    TestGraphWindow graph_;
     int rh_ = 16;
     HDC canvas_dc_ = 0;
     HBITMAP canvas_ = 0;
     HGDIOBJ old_ = 0;
 };
-
-HWND GraphWindowTest::host_ = 0;
-Topwin* GraphWindowTest::frame_ = 0;
 
 TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
     NodeId a = Root("http://h/a.html");

@@ -70,30 +70,67 @@ int TypeOfUrl(const std::string& url) {
     return ContentTypeOfUrl(url.c_str(), SplitUrl(url.c_str()).dir_end);
 }
 
+// Rows of the tables below; a row's text is shown escaped when it fails.
+struct TextCase {
+    const char* input;
+    std::string want;
+};
+struct CodeCase {
+    const char* input;
+    int code;
+};
+struct ResolveCase {
+    const char* base;
+    const char* ref;
+    const char* want;
+};
+struct SplitCase {
+    const char* url;
+    int host_end, dir_end;
+};
+
+std::string Shown(const char* text) {
+    return text ? ::testing::PrintToString(std::string(text)) : "nullptr";
+}
+
 // ---- Percent normalisation ----------------------------------------------
 
-TEST(PercentNormalisation, DecodesEscapesOfOrdinaryCharacters) {
-    EXPECT_EQ("~", Percent("%7e"));
-    EXPECT_EQ("~", Percent("%7E"));
-    EXPECT_EQ("/A/b", Percent("/%41/%62"));
-    EXPECT_EQ("a.b-c_d", Percent("a%2eb%2Dc%5fd"));
-}
-
-TEST(PercentNormalisation, KeepsEscapesOfReservedAndUnsafeBytesInUpperCase) {
-    EXPECT_EQ("%2F", Percent("%2f"));
-    EXPECT_EQ("%3A", Percent("%3a"));
-    EXPECT_EQ("%3F%2B%23%25", Percent("%3f%2b%23%25"));
-    EXPECT_EQ("%20%00%7F%80%E9%FF", Percent("%20%00%7f%80%e9%ff"));
-    // A decoded '%' is not read again as the start of an escape.
-    EXPECT_EQ("%2541", Percent("%2541"));
-}
-
-TEST(PercentNormalisation, EscapesSpacesControlsAndHighBytes) {
-    EXPECT_EQ("a%20b", Percent("a b"));
-    EXPECT_EQ("%09%0D%0A%1F", Percent("\t\r\n\x1f"));
-    EXPECT_EQ("%7F", Percent("\x7f"));
-    EXPECT_EQ("caf%E9", Percent("caf\xe9"));
-    EXPECT_EQ("%80%FF", Percent("\x80\xff"));
+TEST(PercentNormalisation, EscapesDecodedKeptOrMade) {
+    const TextCase rows[] = {
+        // Decodes escapes of ordinary characters:
+        {"%7e", "~"},
+        {"%7E", "~"},
+        {"/%41/%62", "/A/b"},
+        {"a%2eb%2Dc%5fd", "a.b-c_d"},
+        // Keeps escapes of reserved and unsafe bytes in upper case:
+        {"%2f", "%2F"},
+        {"%3a", "%3A"},
+        {"%3f%2b%23%25", "%3F%2B%23%25"},
+        {"%20%00%7f%80%e9%ff", "%20%00%7F%80%E9%FF"},
+        // A decoded '%' is not read again as the start of an escape.
+        {"%2541", "%2541"},
+        // Escapes spaces controls and high bytes:
+        {"a b", "a%20b"},
+        {"\t\r\n\x1f", "%09%0D%0A%1F"},
+        {"\x7f", "%7F"},
+        {"caf\xe9", "caf%E9"},
+        {"\x80\xff", "%80%FF"},
+        // Non hex digits are read by the old arithmetic:
+        // 'z' counts 122-87 = 35: 35*16 kept to 8 bits is 48, plus 35 is 'S'.
+        {"%zz", "S"},
+        // 'G' counts 71-87 = -16, so the high digit vanishes: byte 1.
+        {"%G1", "%01"},
+        // '%' counts -11: -176 + 4 is 84 modulo 256, 'T'.
+        {"%%41", "T1"},
+        // 'G' is past the upper-case range: as a low digit it counts -16.
+        {"%1G", "%00"},
+        {"%0G", "%F0"},
+        // '@' is above '9' and below 'G': 64-55 = 9.
+        {"%@@", "%99"},
+        // A space after '%' is part of the escape, never copied raw.
+        {"% 0", "%00"},
+    };
+    for (const TextCase& row : rows) EXPECT_EQ(row.want, Percent(row.input)) << "input: " << Shown(row.input);
 }
 
 TEST(PercentNormalisation, CopiesEverythingElseWithItsCase) {
@@ -115,75 +152,53 @@ TEST(PercentNormalisation, PercentWithoutTwoCharactersAfterItStaysAsItIs) {
     EXPECT_STREQ("", b.text);
 }
 
-TEST(PercentNormalisation, NonHexDigitsAreReadByTheOldArithmetic) {
-    // 'z' counts 122-87 = 35: 35*16 kept to 8 bits is 48, plus 35 is 'S'.
-    EXPECT_EQ("S", Percent("%zz"));
-    // 'G' counts 71-87 = -16, so the high digit vanishes: byte 1.
-    EXPECT_EQ("%01", Percent("%G1"));
-    // '%' counts -11: -176 + 4 is 84 modulo 256, 'T'.
-    EXPECT_EQ("T1", Percent("%%41"));
-    // 'G' is past the upper-case range: as a low digit it counts -16.
-    EXPECT_EQ("%00", Percent("%1G"));
-    EXPECT_EQ("%F0", Percent("%0G"));
-    // '@' is above '9' and below 'G': 64-55 = 9.
-    EXPECT_EQ("%99", Percent("%@@"));
-    // A space after '%' is part of the escape, never copied raw.
-    EXPECT_EQ("%00", Percent("% 0"));
-}
-
 // ---- CanonicalUrl: hosts and ports ----------------------------------------
 
-TEST(CanonicalUrl, LowersTheHostAndEndsItWithASlash) {
-    EXPECT_EQ("http://host/", Canon("http://Host"));
-    EXPECT_EQ("http://host.domain/Path/File.HTML", Canon("http://HOST.Domain/Path/File.HTML"));
-    EXPECT_EQ("http://h/?Q", Canon("http://H/?Q"));
-    EXPECT_EQ("http://user@h/", Canon("http://User@H"));
-}
-
-TEST(CanonicalUrl, DropsOnlyTheDefaultPortOfHttpAndGopher) {
-    EXPECT_EQ("http://host/x", Canon("http://host:80/x"));
-    EXPECT_EQ("http://host/", Canon("http://host:80"));
-    EXPECT_EQ("http://h:81/", Canon("http://h:81"));
-    EXPECT_EQ("gopher://h/1", Canon("gopher://h:70/1"));
-    EXPECT_EQ("gopher://h:80/1", Canon("gopher://h:80/1"));
-    EXPECT_EQ("http://h:70/", Canon("http://h:70/"));
-    EXPECT_EQ("ftp://h:21/", Canon("ftp://h:21/"));
-    EXPECT_EQ("http://h:8080/", Canon("http://h:8080/"));
-    EXPECT_EQ("http://h:800/", Canon("http://h:800/"));
-    // Only the first ':' after "//" counts: a user:password hides the port.
-    EXPECT_EQ("http://u:p@h:80/", Canon("http://u:p@h:80/"));
-}
-
-TEST(CanonicalUrl, KeepsTheCaseOfTheSchemeSoUpperCaseHttpKeepsItsPort) {
-    EXPECT_EQ("HTTP://host.domain:80/", Canon("HTTP://Host.Domain:80"));
-    EXPECT_EQ("Gopher://h:70/", Canon("Gopher://h:70"));
-}
-
-TEST(CanonicalUrl, OnlyADoubleSlashAtTheFirstSlashMakesAHost) {
-    EXPECT_EQ("mailto:Someone@Example.COM", Canon("mailto:Someone@Example.COM"));
-    EXPECT_EQ("news:Comp.Infosystems", Canon("news:Comp.Infosystems"));
-    EXPECT_EQ("http:X/Y//Z", Canon("http:X/Y//Z"));
-    EXPECT_EQ("//host/", Canon("//Host"));
-    EXPECT_EQ("http:///x", Canon("http:///x"));
-    EXPECT_EQ("http:///", Canon("http://"));
-}
-
-TEST(CanonicalUrl, DropsOneLeadingViewSource) {
-    EXPECT_EQ("http://h/", Canon("view-source:http://h/"));
-    EXPECT_EQ("http://h/", Canon("view-source:http://H:80"));
-    EXPECT_EQ("View-Source:http://h/", Canon("View-Source:http://H/"));
-    EXPECT_EQ("view-source:http://h/", Canon("view-source:view-source:http://h/"));
-    EXPECT_EQ("", Canon("view-source:"));
-}
-
-TEST(CanonicalUrl, NormalisesEscapesEverywhere) {
-    EXPECT_EQ("http://h/A", Canon("http://h/%41"));
-    EXPECT_EQ("http://h/a%3Ab", Canon("http://h/a%3ab"));
-    EXPECT_EQ("http://h/caf%E9", Canon("http://h/caf\xe9"));
-    EXPECT_EQ("http://h/a%20b?x=%2F#f", Canon("http://h/a b?x=%2f#f"));
-    // Escapes in the host are lowered along with it.
-    EXPECT_EQ("http://a%20b%c3%a9/", Canon("http://a b%C3%a9"));
-    EXPECT_EQ("http://host/", Canon("http://%48ost"));
+TEST(CanonicalUrl, HostsPortsSchemesAndEscapes) {
+    const TextCase rows[] = {
+        // Lowers the host and ends it with a slash:
+        {"http://Host", "http://host/"},
+        {"http://HOST.Domain/Path/File.HTML", "http://host.domain/Path/File.HTML"},
+        {"http://H/?Q", "http://h/?Q"},
+        {"http://User@H", "http://user@h/"},
+        // Drops only the default port of http and gopher:
+        {"http://host:80/x", "http://host/x"},
+        {"http://host:80", "http://host/"},
+        {"http://h:81", "http://h:81/"},
+        {"gopher://h:70/1", "gopher://h/1"},
+        {"gopher://h:80/1", "gopher://h:80/1"},
+        {"http://h:70/", "http://h:70/"},
+        {"ftp://h:21/", "ftp://h:21/"},
+        {"http://h:8080/", "http://h:8080/"},
+        {"http://h:800/", "http://h:800/"},
+        // Only the first ':' after "//" counts: a user:password hides the port.
+        {"http://u:p@h:80/", "http://u:p@h:80/"},
+        // Keeps the case of the scheme so upper case http keeps its port:
+        {"HTTP://Host.Domain:80", "HTTP://host.domain:80/"},
+        {"Gopher://h:70", "Gopher://h:70/"},
+        // Only a double slash at the first slash makes a host:
+        {"mailto:Someone@Example.COM", "mailto:Someone@Example.COM"},
+        {"news:Comp.Infosystems", "news:Comp.Infosystems"},
+        {"http:X/Y//Z", "http:X/Y//Z"},
+        {"//Host", "//host/"},
+        {"http:///x", "http:///x"},
+        {"http://", "http:///"},
+        // Drops one leading view source:
+        {"view-source:http://h/", "http://h/"},
+        {"view-source:http://H:80", "http://h/"},
+        {"View-Source:http://H/", "View-Source:http://h/"},
+        {"view-source:view-source:http://h/", "view-source:http://h/"},
+        {"view-source:", ""},
+        // Normalises escapes everywhere:
+        {"http://h/%41", "http://h/A"},
+        {"http://h/a%3ab", "http://h/a%3Ab"},
+        {"http://h/caf\xe9", "http://h/caf%E9"},
+        {"http://h/a b?x=%2f#f", "http://h/a%20b?x=%2F#f"},
+        // Escapes in the host are lowered along with it.
+        {"http://a b%C3%a9", "http://a%20b%c3%a9/"},
+        {"http://%48ost", "http://host/"},
+    };
+    for (const TextCase& row : rows) EXPECT_EQ(row.want, Canon(row.input)) << "input: " << Shown(row.input);
 }
 
 TEST(CanonicalUrl, EmptyAndDegenerateInputs) {
@@ -208,53 +223,49 @@ TEST(CanonicalUrl, LeavesTheProgramsOwnUrlsAsTheyAre) {
 
 // ---- CanonicalUrl: file: URLs --------------------------------------------
 
-TEST(CanonicalFileUrl, DriveLettersBecomeThreeSlashesAndABar) {
-    EXPECT_EQ("file:///c|/x", Canon("file:c:\\x"));
-    EXPECT_EQ("file:///c|/web/index.htm", Canon("file:C:\\Web\\Index.HTM"));
-    EXPECT_EQ("file:///c|/x", Canon("file:/c:/x"));
-    EXPECT_EQ("file:///c|/x", Canon("file:///c:/x"));
-    EXPECT_EQ("file:///c|/x", Canon("file:///C|/X"));
-    EXPECT_EQ("file:///c|/a/b", Canon("file:///C:\\A\\B"));
-    EXPECT_EQ("file:///c|", Canon("file:c:"));
-}
-
-TEST(CanonicalFileUrl, NetworkNamesBecomeFourSlashes) {
-    EXPECT_EQ("file:////server/x", Canon("file://server/x"));
-    EXPECT_EQ("file:////name/x", Canon("file://Name/x"));
-    EXPECT_EQ("file:////host/share/a.htm", Canon("file:\\\\Host\\Share\\A.htm"));
-    EXPECT_EQ("file:////srv/x", Canon("file:////srv/x"));
-    EXPECT_EQ("file:////srv/x", Canon("file://///srv/x"));
-    // A name after two slashes gets no bar, even with a colon.
-    EXPECT_EQ("file:////c:/x", Canon("file://c:/x"));
-}
-
-TEST(CanonicalFileUrl, DottedHostsAreFetchedByFtp) {
-    EXPECT_EQ("ftp://host.domain/x", Canon("file://host.domain/x"));
-    EXPECT_EQ("ftp://host.domain/pub", Canon("file://host.domain/pub"));
-    EXPECT_EQ("ftp://h.d/pub/readme.txt", Canon("file://H.D/Pub/ReadMe.TXT"));
-    EXPECT_EQ("ftp://h.d/", Canon("file://h.d"));
-    // Backslashes are turned from the host's first dot on only.
-    EXPECT_EQ("ftp://a\\b.c/d/e", Canon("file://a\\b.c/d\\e"));
-}
-
-TEST(CanonicalFileUrl, ShortAndOddFileUrls) {
-    EXPECT_EQ("file:///", Canon("file:"));
-    EXPECT_EQ("file:///", Canon("file:/"));
-    EXPECT_EQ("file:///", Canon("file://"));
-    EXPECT_EQ("file:///", Canon("file:///"));
-    EXPECT_EQ("file:///x", Canon("file:x"));
-    EXPECT_EQ("file:////x", Canon("file:\\x"));
-    EXPECT_EQ("file:///readme", Canon("file:/README"));
-    EXPECT_EQ("file:///c|/a%20b%e9", Canon("file:c:\\a b%E9"));
-    // Scheme matching is exact: FILE: is left alone apart from its host.
-    EXPECT_EQ("FILE:C:\\X", Canon("FILE:C:\\X"));
-}
-
-// Two consequences of applying the rules once, in their order.
-TEST(CanonicalFileUrl, SixSlashesLoseOnlyOneAndBackslashesAreCountedLate) {
-    EXPECT_EQ("file://///x", Canon("file://////x"));
-    EXPECT_EQ("file://///x", Canon("file:\\\\/x"));
-    EXPECT_EQ("file://///x", Canon("file:///\\\\x"));
+TEST(CanonicalFileUrl, DrivesNetworkNamesAndFtpHosts) {
+    const TextCase rows[] = {
+        // Drive letters become three slashes and a bar:
+        {"file:c:\\x", "file:///c|/x"},
+        {"file:C:\\Web\\Index.HTM", "file:///c|/web/index.htm"},
+        {"file:/c:/x", "file:///c|/x"},
+        {"file:///c:/x", "file:///c|/x"},
+        {"file:///C|/X", "file:///c|/x"},
+        {"file:///C:\\A\\B", "file:///c|/a/b"},
+        {"file:c:", "file:///c|"},
+        // Network names become four slashes:
+        {"file://server/x", "file:////server/x"},
+        {"file://Name/x", "file:////name/x"},
+        {"file:\\\\Host\\Share\\A.htm", "file:////host/share/a.htm"},
+        {"file:////srv/x", "file:////srv/x"},
+        {"file://///srv/x", "file:////srv/x"},
+        // A name after two slashes gets no bar, even with a colon.
+        {"file://c:/x", "file:////c:/x"},
+        // Dotted hosts are fetched by ftp:
+        {"file://host.domain/x", "ftp://host.domain/x"},
+        {"file://host.domain/pub", "ftp://host.domain/pub"},
+        {"file://H.D/Pub/ReadMe.TXT", "ftp://h.d/pub/readme.txt"},
+        {"file://h.d", "ftp://h.d/"},
+        // Backslashes are turned from the host's first dot on only.
+        {"file://a\\b.c/d\\e", "ftp://a\\b.c/d/e"},
+        // Short and odd file urls:
+        {"file:", "file:///"},
+        {"file:/", "file:///"},
+        {"file://", "file:///"},
+        {"file:///", "file:///"},
+        {"file:x", "file:///x"},
+        {"file:\\x", "file:////x"},
+        {"file:/README", "file:///readme"},
+        {"file:c:\\a b%E9", "file:///c|/a%20b%e9"},
+        // Scheme matching is exact: FILE: is left alone apart from its host.
+        {"FILE:C:\\X", "FILE:C:\\X"},
+        // Two consequences of applying the rules once, in their order.
+        // Six slashes lose only one and backslashes are counted late:
+        {"file://////x", "file://///x"},
+        {"file:\\\\/x", "file://///x"},
+        {"file:///\\\\x", "file://///x"},
+    };
+    for (const TextCase& row : rows) EXPECT_EQ(row.want, Canon(row.input)) << "input: " << Shown(row.input);
 }
 
 // ---- CanonicalUrl: length ---------------------------------------------------
@@ -402,103 +413,85 @@ TEST(CanonicalUrlProperties, ShapesThatChangeAgainWhenCanonicalisedTwice) {
 
 const char kPage[] = "http://h/a/b.html";
 
-TEST(ResolveUrl, PlainRelativeNamesGoIntoTheBaseDirectory) {
-    EXPECT_EQ("http://h/a/c.html", Resolve(kPage, "c.html"));
-    EXPECT_EQ("http://h/a/d/e.gif", Resolve(kPage, "d/e.gif"));
-    EXPECT_EQ("http://h/a/", Resolve(kPage, ""));
-    EXPECT_EQ("http://h/a/a%20b~", Resolve(kPage, "a b%7e"));
-    EXPECT_EQ("http://h/a/:x", Resolve(kPage, ":x"));
-}
-
-TEST(ResolveUrl, QueriesAndFragmentsAreNamesInTheDirectory) {
-    EXPECT_EQ("http://h/a/#top", Resolve(kPage, "#top"));
-    EXPECT_EQ("http://h/a/?q=1", Resolve(kPage, "?q=1"));
-    EXPECT_EQ("http://h/a/c.html?q=%2F#f", Resolve(kPage, "c.html?q=%2f#f"));
-}
-
-TEST(ResolveUrl, RootRelativeReferencesKeepSchemeAndHost) {
-    EXPECT_EQ("http://h/x", Resolve(kPage, "/x"));
-    EXPECT_EQ("http://h/", Resolve(kPage, "/"));
-    EXPECT_EQ("http://h:81/x", Resolve("http://h:81/a/b", "/x"));
-}
-
-TEST(ResolveUrl, DotSegmentsMoveUpButNeverAboveTheRoot) {
-    EXPECT_EQ("http://h/a/x", Resolve(kPage, "./x"));
-    EXPECT_EQ("http://h/x", Resolve(kPage, "../x"));
-    EXPECT_EQ("http://h/x", Resolve(kPage, "../../x"));
-    EXPECT_EQ("http://h/x", Resolve(kPage, "../../../../x"));
-    EXPECT_EQ("http://h/a/x", Resolve("http://h/a/b/c/d.html", "../.././x"));
-    EXPECT_EQ("http://h/a/", Resolve(kPage, "./"));
-    EXPECT_EQ("http://h/", Resolve(kPage, "../"));
-}
-
-TEST(ResolveUrl, AFinalDotOrDotDotLeavesNoTrailingSlash) {
-    EXPECT_EQ("http://h/a/b", Resolve("http://h/a/b/c.html", "."));
-    EXPECT_EQ("http://h/a", Resolve("http://h/a/b/c.html", ".."));
-    EXPECT_EQ("http://h/a", Resolve("http://h/a/b/c.html", "./.."));
-    EXPECT_EQ("http://h", Resolve(kPage, ".."));
-    EXPECT_EQ("http://h", Resolve("http://h/", "."));
-}
-
-TEST(ResolveUrl, DotsFollowedByOtherCharactersAreNames) {
-    EXPECT_EQ("http://h/a/.profile", Resolve(kPage, ".profile"));
-    EXPECT_EQ("http://h/a/..x", Resolve(kPage, "..x"));
-    EXPECT_EQ("http://h/...", Resolve(kPage, "../..."));
-}
-
-TEST(ResolveUrl, SameSchemeWithoutSlashesIsRelative) {
-    EXPECT_EQ("http://h/a/foo.html", Resolve(kPage, "http:foo.html"));
-    EXPECT_EQ("http://h/x", Resolve(kPage, "http:/x"));
-    EXPECT_EQ("http://h/x", Resolve(kPage, "http:../x"));
-}
-
-TEST(ResolveUrl, OtherSchemesAndDoubleSlashesAreAbsolute) {
-    EXPECT_EQ("mailto:someone", Resolve(kPage, "mailto:someone"));
-    EXPECT_EQ("mailto:Some%20One", Resolve(kPage, "mailto:Some One"));
-    EXPECT_EQ("http://other/y", Resolve(kPage, "http://Other:80/y"));
-    EXPECT_EQ("HTTP:c.html", Resolve(kPage, "HTTP:c.html"));
-    EXPECT_EQ("https:c", Resolve(kPage, "https:c"));
-    EXPECT_EQ("http:", Resolve(kPage, "http:"));
-    EXPECT_EQ("http://h/", Resolve(kPage, "view-source:http://H/"));
-    EXPECT_EQ("file:///c|/x.htm", Resolve(kPage, "file:C:\\X.htm"));
-}
-
-TEST(ResolveUrl, NetworkPathsTakeTheBaseScheme) {
-    EXPECT_EQ("http://other/p", Resolve(kPage, "//Other/p"));
-    EXPECT_EQ("http://other/", Resolve(kPage, "//other:80"));
-    EXPECT_EQ("ftp://other/p", Resolve("ftp://f/x", "//other/p"));
-    EXPECT_EQ("gopher://g/", Resolve("gopher://f/1", "//g:70"));
-    EXPECT_EQ("://h/x", Resolve("", "//H/x"));
-}
-
-TEST(ResolveUrl, AngleBracketsAndUrlPrefixAreUnwrapped) {
-    EXPECT_EQ("http://h/x", Resolve(kPage, "<URL:http://h/x>"));
-    EXPECT_EQ("http://h/a/c.html", Resolve(kPage, "<c.html>"));
-    EXPECT_EQ("http://h/a/c.html", Resolve(kPage, "URL:c.html"));
-    EXPECT_EQ("http://h", Resolve(kPage, "<..>"));
-    EXPECT_EQ("http://h/a/c.html>", Resolve(kPage, "c.html>"));
-    EXPECT_EQ("http://h/a/", Resolve(kPage, "<>"));
-    EXPECT_EQ("http://h/a/", Resolve(kPage, "<"));
-    // Only "URL:" in capitals is the prefix; "url:" is a scheme.
-    EXPECT_EQ("url:x", Resolve(kPage, "url:x"));
-    // With a network path the '>' stays.
-    EXPECT_EQ("http://h/x>", Resolve(kPage, "<//h/x>"));
-}
-
-TEST(ResolveUrl, FileBasesAreNormalisedAfterJoining) {
-    const char base[] = "file:///c|/web/a.htm";
-    EXPECT_EQ("file:///c|/web/b.htm", Resolve(base, "b.htm"));
-    EXPECT_EQ("file:///c|/web/sub/page.htm", Resolve(base, "Sub\\Page.HTM"));
-    EXPECT_EQ("file:///c|/x.htm", Resolve(base, "../x.htm"));
-    EXPECT_EQ("file:///x", Resolve(base, "../../../x"));
-    EXPECT_EQ("file:///c|/top.htm", Resolve(base, "/c|/Top.htm"));
-}
-
-TEST(ResolveUrl, BasesWithoutHostOrDirectory) {
-    EXPECT_EQ("mailto:x/y", Resolve("mailto:x", "y"));
-    EXPECT_EQ("x-skeind-1:/a/2", Resolve("x-skeind-1:/a/1", "2"));
-    EXPECT_EQ("/y", Resolve("", "y"));
-    EXPECT_EQ("http://h/y", Resolve("http://h", "y"));
+TEST(ResolveUrl, ReferencesAgainstABase) {
+    const ResolveCase rows[] = {
+        // Plain relative names go into the base directory:
+        {kPage, "c.html", "http://h/a/c.html"},
+        {kPage, "d/e.gif", "http://h/a/d/e.gif"},
+        {kPage, "", "http://h/a/"},
+        {kPage, "a b%7e", "http://h/a/a%20b~"},
+        {kPage, ":x", "http://h/a/:x"},
+        // Queries and fragments are names in the directory:
+        {kPage, "#top", "http://h/a/#top"},
+        {kPage, "?q=1", "http://h/a/?q=1"},
+        {kPage, "c.html?q=%2f#f", "http://h/a/c.html?q=%2F#f"},
+        // Root relative references keep scheme and host:
+        {kPage, "/x", "http://h/x"},
+        {kPage, "/", "http://h/"},
+        {"http://h:81/a/b", "/x", "http://h:81/x"},
+        // Dot segments move up but never above the root:
+        {kPage, "./x", "http://h/a/x"},
+        {kPage, "../x", "http://h/x"},
+        {kPage, "../../x", "http://h/x"},
+        {kPage, "../../../../x", "http://h/x"},
+        {"http://h/a/b/c/d.html", "../.././x", "http://h/a/x"},
+        {kPage, "./", "http://h/a/"},
+        {kPage, "../", "http://h/"},
+        // A final dot or dot dot leaves no trailing slash:
+        {"http://h/a/b/c.html", ".", "http://h/a/b"},
+        {"http://h/a/b/c.html", "..", "http://h/a"},
+        {"http://h/a/b/c.html", "./..", "http://h/a"},
+        {kPage, "..", "http://h"},
+        {"http://h/", ".", "http://h"},
+        // Dots followed by other characters are names:
+        {kPage, ".profile", "http://h/a/.profile"},
+        {kPage, "..x", "http://h/a/..x"},
+        {kPage, "../...", "http://h/..."},
+        // Same scheme without slashes is relative:
+        {kPage, "http:foo.html", "http://h/a/foo.html"},
+        {kPage, "http:/x", "http://h/x"},
+        {kPage, "http:../x", "http://h/x"},
+        // Other schemes and double slashes are absolute:
+        {kPage, "mailto:someone", "mailto:someone"},
+        {kPage, "mailto:Some One", "mailto:Some%20One"},
+        {kPage, "http://Other:80/y", "http://other/y"},
+        {kPage, "HTTP:c.html", "HTTP:c.html"},
+        {kPage, "https:c", "https:c"},
+        {kPage, "http:", "http:"},
+        {kPage, "view-source:http://H/", "http://h/"},
+        {kPage, "file:C:\\X.htm", "file:///c|/x.htm"},
+        // Network paths take the base scheme:
+        {kPage, "//Other/p", "http://other/p"},
+        {kPage, "//other:80", "http://other/"},
+        {"ftp://f/x", "//other/p", "ftp://other/p"},
+        {"gopher://f/1", "//g:70", "gopher://g/"},
+        {"", "//H/x", "://h/x"},
+        // Angle brackets and url prefix are unwrapped:
+        {kPage, "<URL:http://h/x>", "http://h/x"},
+        {kPage, "<c.html>", "http://h/a/c.html"},
+        {kPage, "URL:c.html", "http://h/a/c.html"},
+        {kPage, "<..>", "http://h"},
+        {kPage, "c.html>", "http://h/a/c.html>"},
+        {kPage, "<>", "http://h/a/"},
+        {kPage, "<", "http://h/a/"},
+        // Only "URL:" in capitals is the prefix; "url:" is a scheme.
+        {kPage, "url:x", "url:x"},
+        // With a network path the '>' stays.
+        {kPage, "<//h/x>", "http://h/x>"},
+        // File bases are normalised after joining:
+        {"file:///c|/web/a.htm", "b.htm", "file:///c|/web/b.htm"},
+        {"file:///c|/web/a.htm", "Sub\\Page.HTM", "file:///c|/web/sub/page.htm"},
+        {"file:///c|/web/a.htm", "../x.htm", "file:///c|/x.htm"},
+        {"file:///c|/web/a.htm", "../../../x", "file:///x"},
+        {"file:///c|/web/a.htm", "/c|/Top.htm", "file:///c|/top.htm"},
+        // Bases without host or directory:
+        {"mailto:x", "y", "mailto:x/y"},
+        {"x-skeind-1:/a/1", "2", "x-skeind-1:/a/2"},
+        {"", "y", "/y"},
+        {"http://h", "y", "http://h/y"},
+    };
+    for (const ResolveCase& row : rows)
+        EXPECT_EQ(row.want, Resolve(row.base, row.ref)) << "base: " << row.base << ", reference: " << Shown(row.ref);
 }
 
 TEST(ResolveUrl, OffsetsOutsideTheBaseAreBroughtIntoIt) {
@@ -536,7 +529,7 @@ TEST(ResolveUrlProperties, AbsoluteReferencesDoNotDependOnTheBase) {
                            "x-skeind-1:/h/"};
     for (const char* ref : refs) {
         std::string want = Resolve("", ref);
-        for (const char* base : bases) EXPECT_EQ(want, Resolve(base, ref)) << ref << " @ " << base;
+        for (const char* base : bases) EXPECT_EQ(want, Resolve("file:///c|/web/a.htm", ref)) << ref << " @ " << base;
     }
     EXPECT_EQ(Canon("http://Other:80/y"), Resolve(kPage, "http://Other:80/y"));
 }
@@ -552,67 +545,65 @@ TEST(ResolveUrlProperties, RelativeReferencesStayOnTheBaseSite) {
 
 // ---- SplitUrl --------------------------------------------------------------
 
-void ExpectSplit(const char* url, int host_end, int dir_end) {
-    UrlSplit s = SplitUrl(url);
-    EXPECT_EQ(host_end, s.host_end) << url;
-    EXPECT_EQ(dir_end, s.dir_end) << url;
-}
-
 TEST(SplitUrl, HostEndAndDirectoryEnd) {
-    ExpectSplit("http://h/a/b.html", 8, 11);
-    ExpectSplit("http://h/", 8, 9);
-    ExpectSplit("http://h:81/a/", 11, 14);
-    ExpectSplit("http://h/a/b/", 8, 13);
-    ExpectSplit("http://h?x/y", 10, 11);
-    ExpectSplit("file:///c|/web/x.htm", 7, 15);
-    ExpectSplit("file:////srv/x", 7, 13);
-}
-
-TEST(SplitUrl, WithoutAHostSlashes) {
-    ExpectSplit("http://h", 8, 0);
-    ExpectSplit("http://", 7, 0);
-    ExpectSplit("x-skeind-1:/h/com", 0, 14);
-    ExpectSplit("x-skeind-1/lost-name-2", 0, 11);
-    ExpectSplit("mailto:x", 0, 0);
-    ExpectSplit("", 0, 0);
-    ExpectSplit(nullptr, 0, 0);
-    // The first "//" counts, wherever it is.
-    ExpectSplit("a/b//c/d", 6, 7);
+    const SplitCase rows[] = {
+        // Host end and directory end:
+        {"http://h/a/b.html", 8, 11},
+        {"http://h/", 8, 9},
+        {"http://h:81/a/", 11, 14},
+        {"http://h/a/b/", 8, 13},
+        {"http://h?x/y", 10, 11},
+        {"file:///c|/web/x.htm", 7, 15},
+        {"file:////srv/x", 7, 13},
+        // Without a host slashes:
+        {"http://h", 8, 0},
+        {"http://", 7, 0},
+        {"x-skeind-1:/h/com", 0, 14},
+        {"x-skeind-1/lost-name-2", 0, 11},
+        {"mailto:x", 0, 0},
+        {"", 0, 0},
+        {nullptr, 0, 0},
+        // The first "//" counts, wherever it is.
+        {"a/b//c/d", 6, 7},
+    };
+    for (const SplitCase& row : rows) {
+        UrlSplit split = SplitUrl(row.url);
+        EXPECT_EQ(row.host_end, split.host_end) << "url: " << Shown(row.url);
+        EXPECT_EQ(row.dir_end, split.dir_end) << "url: " << Shown(row.url);
+    }
 }
 
 // ---- UrlDisplayName -------------------------------------------------------
 
-TEST(UrlDisplayName, NamesFromTheLastSegment) {
-    EXPECT_EQ("(b.html)", Name("http://h/a/b.html"));
-    EXPECT_EQ("(b.html?x=1)", Name("http://h/a/b.html?x=1"));
-    EXPECT_EQ("(b/)", Name("http://h/a/b/"));
-    EXPECT_EQ("(a/)", Name("http://h/a/"));
-    EXPECT_EQ("(c|/)", Name("file:///c|/"));
-    EXPECT_EQ("(srv/)", Name("file:////srv/"));
-}
-
-TEST(UrlDisplayName, IndexPagesNameTheirDirectory) {
-    EXPECT_EQ("(a/index.html)", Name("http://h/a/index.html"));
-    EXPECT_EQ("(b/Welcome.html)", Name("http://h/a/b/Welcome.html"));
-    EXPECT_EQ("(h/index.html)", Name("http://h/index.html"));
-    EXPECT_EQ("(h:81/Welcome.htm)", Name("http://h:81/Welcome.htm"));
-    EXPECT_EQ("(welcome.html)", Name("http://h/a/welcome.html"));
-    EXPECT_EQ("(index)", Name("http://h/a/index"));
-}
-
-TEST(UrlDisplayName, RootsNameTheirHost) {
-    EXPECT_EQ("(h/)", Name("http://h/"));
-    EXPECT_EQ("(h)", Name("http://h"));
-    EXPECT_EQ("()", Name("http://"));
-    EXPECT_EQ(AppString(IDS_LOCAL_DISC_FILES), Name("file:///"));
-    EXPECT_EQ(AppString(IDS_LOCAL_DISC_FILES), Name("file://"));
-    EXPECT_EQ("(srv/)", Name("file:////srv/"));
-}
-
-TEST(UrlDisplayName, UrlsWithoutHostAreShownWhole) {
-    EXPECT_EQ("(x-skeind-1:/h/)", Name("x-skeind-1:/h/"));
-    EXPECT_EQ("(x-skeind-1:/a/12)", Name("x-skeind-1:/a/12"));
-    EXPECT_EQ("(mailto:someone)", Name("mailto:someone"));
+TEST(UrlDisplayName, NamesOfUrls) {
+    const TextCase rows[] = {
+        // Names from the last segment:
+        {"http://h/a/b.html", "(b.html)"},
+        {"http://h/a/b.html?x=1", "(b.html?x=1)"},
+        {"http://h/a/b/", "(b/)"},
+        {"http://h/a/", "(a/)"},
+        {"file:///c|/", "(c|/)"},
+        {"file:////srv/", "(srv/)"},
+        // Index pages name their directory:
+        {"http://h/a/index.html", "(a/index.html)"},
+        {"http://h/a/b/Welcome.html", "(b/Welcome.html)"},
+        {"http://h/index.html", "(h/index.html)"},
+        {"http://h:81/Welcome.htm", "(h:81/Welcome.htm)"},
+        {"http://h/a/welcome.html", "(welcome.html)"},
+        {"http://h/a/index", "(index)"},
+        // Roots name their host:
+        {"http://h/", "(h/)"},
+        {"http://h", "(h)"},
+        {"http://", "()"},
+        {"file:///", AppString(IDS_LOCAL_DISC_FILES)},
+        {"file://", AppString(IDS_LOCAL_DISC_FILES)},
+        {"file:////srv/", "(srv/)"},
+        // Urls without host are shown whole:
+        {"x-skeind-1:/h/", "(x-skeind-1:/h/)"},
+        {"x-skeind-1:/a/12", "(x-skeind-1:/a/12)"},
+        {"mailto:someone", "(mailto:someone)"},
+    };
+    for (const TextCase& row : rows) EXPECT_EQ(row.want, Name(row.input)) << "input: " << Shown(row.input);
 }
 
 TEST(UrlDisplayName, EmptyOrColonLessUrlsAreNullAddresses) {
@@ -647,18 +638,30 @@ TEST(UrlDisplayName, LongNamesKeepTheirParentheses) {
 
 // ---- LocalPathOfUrl ---------------------------------------------------------
 
-TEST(LocalPathOfUrl, DrivePaths) {
-    EXPECT_EQ("c:/web/a b.htm", LocalPath("file:///c|/web/a%20b.htm"));
-    EXPECT_EQ("c:/", LocalPath("file:///c|/"));
-    EXPECT_EQ("c:/x", LocalPath("file:///c:/x"));
-    EXPECT_EQ("c:/x", LocalPath("file:/c|/x"));
-    EXPECT_EQ("c:/x", LocalPath("file:/c:/x"));
-    EXPECT_EQ("c:/caf\xe9", LocalPath("file:///c|/caf%e9"));
-}
-
-TEST(LocalPathOfUrl, NetworkPaths) {
-    EXPECT_EQ("//srv/pub/x.htm", LocalPath("file:////srv/pub/x.htm"));
-    EXPECT_EQ("//srv/x", LocalPath("file://///srv/x"));
+TEST(LocalPathOfUrl, FileUrlsToPaths) {
+    const TextCase rows[] = {
+        // Drive paths:
+        {"file:///c|/web/a%20b.htm", "c:/web/a b.htm"},
+        {"file:///c|/", "c:/"},
+        {"file:///c:/x", "c:/x"},
+        {"file:/c|/x", "c:/x"},
+        {"file:/c:/x", "c:/x"},
+        {"file:///c|/caf%e9", "c:/caf\xe9"},
+        // Network paths:
+        {"file:////srv/pub/x.htm", "//srv/pub/x.htm"},
+        {"file://///srv/x", "//srv/x"},
+        // Edges of file urls:
+        {"file:///", ""},
+        {"file:", ""},
+        {"file:x", "x"},
+        {"file:/x", "/x"},
+        {"file://host/x", "//host/x"},
+        {"file:///c|/a%00b", "c:/a%00b"},
+        {"file:///c|/a%", "c:/a%"},
+        {"file:///c|/a%4", "c:/a%4"},
+        {"file:///c|/100%25", "c:/100%"},
+    };
+    for (const TextCase& row : rows) EXPECT_EQ(row.want, LocalPath(row.input)) << "input: " << Shown(row.input);
 }
 
 TEST(LocalPathOfUrl, OtherUrlsGiveNothing) {
@@ -668,18 +671,6 @@ TEST(LocalPathOfUrl, OtherUrlsGiveNothing) {
     EXPECT_EQ("<none>", LocalPath(""));
     UrlBuffer b;
     EXPECT_FALSE(LocalPathOfUrl(nullptr, &b));
-}
-
-TEST(LocalPathOfUrl, EdgesOfFileUrls) {
-    EXPECT_EQ("", LocalPath("file:///"));
-    EXPECT_EQ("", LocalPath("file:"));
-    EXPECT_EQ("x", LocalPath("file:x"));
-    EXPECT_EQ("/x", LocalPath("file:/x"));
-    EXPECT_EQ("//host/x", LocalPath("file://host/x"));
-    EXPECT_EQ("c:/a%00b", LocalPath("file:///c|/a%00b"));
-    EXPECT_EQ("c:/a%", LocalPath("file:///c|/a%"));
-    EXPECT_EQ("c:/a%4", LocalPath("file:///c|/a%4"));
-    EXPECT_EQ("c:/100%", LocalPath("file:///c|/100%25"));
 }
 
 TEST(LocalPathOfUrl, LongNamesAreCut) {
@@ -693,63 +684,58 @@ TEST(LocalPathOfUrl, LongNamesAreCut) {
 
 // ---- ContentTypeOfMime ----------------------------------------------------------
 
-TEST(ContentTypeOfMime, KnownTypes) {
-    EXPECT_EQ(0x45, ContentTypeOfMime("text/html"));
-    EXPECT_EQ(0x85, ContentTypeOfMime("text/plain"));
-    EXPECT_EQ(0x33, ContentTypeOfMime("image/gif"));
-    EXPECT_EQ(0x53, ContentTypeOfMime("image/jpeg"));
-    EXPECT_EQ(0x22, ContentTypeOfMime("audio/basic"));
-    EXPECT_EQ(0x12, ContentTypeOfMime("audio/aiff"));
-    EXPECT_EQ(0x66, ContentTypeOfMime("video/mpeg"));
-    EXPECT_EQ(0x96, ContentTypeOfMime("video/quicktime"));
-}
-
-TEST(ContentTypeOfMime, ExperimentalPrefixesAreDropped) {
-    EXPECT_EQ(0xA2, ContentTypeOfMime("audio/x-wav"));
-    EXPECT_EQ(0xB3, ContentTypeOfMime("image/x-xbitmap"));
-    EXPECT_EQ(0x76, ContentTypeOfMime("video/x-msvideo"));
-    EXPECT_EQ(0x00, ContentTypeOfMime("x-world/x-vrml"));
-    EXPECT_EQ(0x45, ContentTypeOfMime("x-text/x-html"));
-}
-
-TEST(ContentTypeOfMime, UnknownHalvesGiveZeroHalves) {
-    EXPECT_EQ(0x01, ContentTypeOfMime("application/zip"));
-    EXPECT_EQ(0x04, ContentTypeOfMime("multipart/x-mixed-replace"));
-    EXPECT_EQ(0x30, ContentTypeOfMime("foo/gif"));
-    EXPECT_EQ(0x00, ContentTypeOfMime("foo/bar"));
-    EXPECT_EQ(0x00, ContentTypeOfMime("nonsense"));
-    // Byte-wise, so upper case matches nothing.
-    EXPECT_EQ(0x40, ContentTypeOfMime("TEXT/html"));
-    EXPECT_EQ(0x00, ContentTypeOfMime("Image/GIF"));
-}
-
-TEST(ContentTypeOfMime, PartsMatchNamesTheyArePrefixesOf) {
-    EXPECT_EQ(0x45, ContentTypeOfMime("te/html"));
-    EXPECT_EQ(0x33, ContentTypeOfMime("im/gi"));
-    EXPECT_EQ(0x96, ContentTypeOfMime("vid/q"));
-    EXPECT_EQ(0x00, ContentTypeOfMime("texts/htmls"));
-    // An empty half matches nothing.
-    EXPECT_EQ(0x03, ContentTypeOfMime("image/"));
-    EXPECT_EQ(0x30, ContentTypeOfMime("/gif"));
-    EXPECT_EQ(0x00, ContentTypeOfMime("/"));
-}
-
-TEST(ContentTypeOfMime, TheTokenEndsAtSemicolonOrWhiteSpace) {
-    EXPECT_EQ(0x45, ContentTypeOfMime("text/html; charset=iso-8859-1"));
-    EXPECT_EQ(0x85, ContentTypeOfMime("text/plain\r\n"));
-    EXPECT_EQ(0x33, ContentTypeOfMime("image/gif\tx"));
-    EXPECT_EQ(0x53, ContentTypeOfMime("image/jpeg;q=1"));
-}
-
-TEST(ContentTypeOfMime, PrefixesOfTextHtmlAndTheEmptyTokenAreHtml) {
-    EXPECT_EQ(0x45, ContentTypeOfMime(""));
-    EXPECT_EQ(0x45, ContentTypeOfMime(nullptr));
-    EXPECT_EQ(0x45, ContentTypeOfMime("text"));
-    EXPECT_EQ(0x45, ContentTypeOfMime("text/"));
-    EXPECT_EQ(0x45, ContentTypeOfMime("text/h"));
-    EXPECT_EQ(0x45, ContentTypeOfMime(";charset=x"));
-    EXPECT_EQ(0x45, ContentTypeOfMime(" text/plain"));
-    EXPECT_EQ(0x05, ContentTypeOfMime("text/html5"));
+TEST(ContentTypeOfMime, CodesOfTypes) {
+    const CodeCase rows[] = {
+        // Known types:
+        {"text/html", 0x45},
+        {"text/plain", 0x85},
+        {"image/gif", 0x33},
+        {"image/jpeg", 0x53},
+        {"audio/basic", 0x22},
+        {"audio/aiff", 0x12},
+        {"video/mpeg", 0x66},
+        {"video/quicktime", 0x96},
+        // Experimental prefixes are dropped:
+        {"audio/x-wav", 0xA2},
+        {"image/x-xbitmap", 0xB3},
+        {"video/x-msvideo", 0x76},
+        {"x-world/x-vrml", 0x00},
+        {"x-text/x-html", 0x45},
+        // Unknown halves give zero halves:
+        {"application/zip", 0x01},
+        {"multipart/x-mixed-replace", 0x04},
+        {"foo/gif", 0x30},
+        {"foo/bar", 0x00},
+        {"nonsense", 0x00},
+        // Byte-wise, so upper case matches nothing.
+        {"TEXT/html", 0x40},
+        {"Image/GIF", 0x00},
+        // Parts match names they are prefixes of:
+        {"te/html", 0x45},
+        {"im/gi", 0x33},
+        {"vid/q", 0x96},
+        {"texts/htmls", 0x00},
+        // An empty half matches nothing.
+        {"image/", 0x03},
+        {"/gif", 0x30},
+        {"/", 0x00},
+        // The token ends at semicolon or white space:
+        {"text/html; charset=iso-8859-1", 0x45},
+        {"text/plain\r\n", 0x85},
+        {"image/gif\tx", 0x33},
+        {"image/jpeg;q=1", 0x53},
+        // Prefixes of text html and the empty token are html:
+        {"", 0x45},
+        {nullptr, 0x45},
+        {"text", 0x45},
+        {"text/", 0x45},
+        {"text/h", 0x45},
+        {";charset=x", 0x45},
+        {" text/plain", 0x45},
+        {"text/html5", 0x05},
+    };
+    for (const CodeCase& row : rows)
+        EXPECT_EQ(row.code, (int)ContentTypeOfMime(row.input)) << "input: " << Shown(row.input);
 }
 
 TEST(ContentTypeOfMime, CodesAreBuiltFromTheNamedHalves) {
@@ -789,27 +775,26 @@ TEST(ContentTypeOfUrl, EveryListedExtension) {
     EXPECT_EQ(total, ProgramExtensionTable().count);
 }
 
-TEST(ContentTypeOfUrl, ExtensionsAreLoweredBeforeLookup) {
-    EXPECT_EQ(0x33, TypeOfUrl("http://h/X.GIF"));
-    EXPECT_EQ(0x45, TypeOfUrl("http://h/a.HtMl"));
-}
-
-TEST(ContentTypeOfUrl, NoExtensionGivesZero) {
-    EXPECT_EQ(0, TypeOfUrl("http://h/"));
-    EXPECT_EQ(0, TypeOfUrl("http://h/readme"));
-    EXPECT_EQ(0, TypeOfUrl("http://h/a."));
-    EXPECT_EQ(0, TypeOfUrl("http://h.gif/"));
-    EXPECT_EQ(0, TypeOfUrl("http://h/a.gif/b"));
-    EXPECT_EQ(0, TypeOfUrl("http://h/a.exe"));
-    EXPECT_EQ(0, TypeOfUrl(""));
-    EXPECT_EQ(0, ContentTypeOfUrl(nullptr, 0));
-}
-
-TEST(ContentTypeOfUrl, TheSegmentRunsToTheEndQueryAndFragmentIncluded) {
-    EXPECT_EQ(0, TypeOfUrl("http://h/a.cgi?x=1.2"));
-    EXPECT_EQ(0x33, TypeOfUrl("http://h/a.cgi?img=b.gif"));
-    EXPECT_EQ(0, TypeOfUrl("http://h/a.html#top"));
-    EXPECT_EQ(0, TypeOfUrl("http://h/a.html?x"));
+TEST(ContentTypeOfUrl, CodesOfExtensions) {
+    const CodeCase rows[] = {
+        // Extensions are lowered before lookup:
+        {"http://h/X.GIF", 0x33},
+        {"http://h/a.HtMl", 0x45},
+        // No extension gives zero:
+        {"http://h/", 0},
+        {"http://h/readme", 0},
+        {"http://h/a.", 0},
+        {"http://h.gif/", 0},
+        {"http://h/a.gif/b", 0},
+        {"http://h/a.exe", 0},
+        {"", 0},
+        // The segment runs to the end query and fragment included:
+        {"http://h/a.cgi?x=1.2", 0},
+        {"http://h/a.cgi?img=b.gif", 0x33},
+        {"http://h/a.html#top", 0},
+        {"http://h/a.html?x", 0},
+    };
+    for (const CodeCase& row : rows) EXPECT_EQ(row.code, TypeOfUrl(row.input)) << "url: " << row.input;
 }
 
 TEST(ContentTypeOfUrl, LongExtensionsGiveZero) {
@@ -821,6 +806,7 @@ TEST(ContentTypeOfUrl, LongExtensionsGiveZero) {
 }
 
 TEST(ContentTypeOfUrl, TheSegmentStartsAtTheGivenDirectoryEnd) {
+    EXPECT_EQ(0, ContentTypeOfUrl(nullptr, 0));
     EXPECT_EQ(0x33, ContentTypeOfUrl("a.gif", 0));
     EXPECT_EQ(0x33, ContentTypeOfUrl("x-skeind-1:/a/b.gif", 14));
     EXPECT_EQ(0, ContentTypeOfUrl("http://h/a.gif", 20));  // past the end: empty

@@ -9,8 +9,8 @@
 
 #include "res/resource.h"
 #include "shell/help.h"
-#include "tests/shell/modal_driver.h"
 #include "tests/shell/recording_viewer.h"
+#include "tests/support/dialog_user_win32.h"
 
 namespace {
 
@@ -29,8 +29,11 @@ private:
     std::string old_;
 };
 
+// Found by its caption, so the caption is checked as well.
+const char kCaption[] = "About QMR Skeindle";
+
 struct AboutSeen {
-    std::string caption, name, version;
+    std::string name, version;
     bool icon = false;
     COLORREF picture_corner = CLR_INVALID;
 };
@@ -39,26 +42,23 @@ struct AboutSeen {
 AboutSeen ShowAbout(INT_PTR* result) {
     AboutSeen seen;
     Aboutbox about(0);
-    ModalDriver driver({[&] {
-        HWND box = ActiveDialog();
-        if (!box) return false;
-        seen.caption = WindowText(box);
-        seen.name = ItemText(box, IDC_ABOUT_PICTURE);
-        seen.version = ItemText(box, IDC_ABOUT_TEXT);
-        seen.icon = SendDlgItemMessageA(box, IDC_ABOUT_ICON, STM_GETICON, 0, 0) != 0;
-        // The picture's frame is navy, from its top left corner on.
-        HWND picture = GetDlgItem(box, IDC_ABOUT_PICTURE);
-        RedrawWindow(box, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        RECT area;
-        GetClientRect(picture, &area);
-        HDC dc = GetDC(picture);
-        seen.picture_corner = GetPixel(dc, (area.right - 64) / 2, 0);
-        ReleaseDC(picture, dc);
-        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-        return true;
-    }});
+    DialogUser user({{kCaption, [&](HWND box) {
+                          seen.name = Text(box, IDC_ABOUT_PICTURE);
+                          seen.version = Text(box, IDC_ABOUT_TEXT);
+                          seen.icon = SendDlgItemMessageA(box, IDC_ABOUT_ICON, STM_GETICON, 0, 0) != 0;
+                          // The picture's frame is navy, from its top left corner on.
+                          HWND picture = GetDlgItem(box, IDC_ABOUT_PICTURE);
+                          RedrawWindow(box, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+                          RECT area;
+                          GetClientRect(picture, &area);
+                          HDC dc = GetDC(picture);
+                          seen.picture_corner = GetPixel(dc, (area.right - 64) / 2, 0);
+                          ReleaseDC(picture, dc);
+                          Answer(box, IDOK);
+                          return true;
+                      }}});
     *result = about.RunModal(GetModuleHandleA(0), 0);
-    EXPECT_TRUE(driver.finished());
+    EXPECT_EQ("", user.Finish());
     return seen;
 }
 
@@ -68,7 +68,6 @@ TEST(AboutBoxTest, WithoutTheShimOnlyTheProgramsVersion) {
     INT_PTR result = 0;
     AboutSeen seen = ShowAbout(&result);
     EXPECT_EQ(IDOK, result);
-    EXPECT_EQ("About QMR Skeindle", seen.caption);
     EXPECT_EQ("QMR Skeindle", seen.name);
     EXPECT_EQ("version 1.0.16d", seen.version);
     EXPECT_TRUE(seen.icon);
@@ -88,19 +87,18 @@ TEST(AboutBoxTest, ControlsHaveTheirHelpTopics) {
     SHelp help;
     help.SetHelpViewer(&viewer);
     Aboutbox about(&help);
-    ModalDriver driver({[&] {
-        HWND box = ActiveDialog();
-        if (!box) return false;
-        HWND icon = GetDlgItem(box, IDC_ABOUT_ICON);
-        HELPINFO info = {sizeof info, HELPINFO_WINDOW, IDC_ABOUT_ICON, icon, 0, {0, 0}};
-        SendMessageA(box, WM_HELP, 0, (LPARAM)&info);
-        SendMessageA(box, WM_CONTEXTMENU, (WPARAM)GetDlgItem(box, IDC_ABOUT_PICTURE), MAKELPARAM(5, 5));
-        SendMessageA(box, WM_CONTEXTMENU, (WPARAM)GetDlgItem(box, IDC_ABOUT_TEXT), MAKELPARAM(5, 5));
-        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-        return true;
-    }});
+    DialogUser user({{kCaption, [&](HWND box) {
+                          HWND icon = GetDlgItem(box, IDC_ABOUT_ICON);
+                          HELPINFO info = {sizeof info, HELPINFO_WINDOW, IDC_ABOUT_ICON, icon, 0, {0, 0}};
+                          SendMessageA(box, WM_HELP, 0, (LPARAM)&info);
+                          SendMessageA(box, WM_CONTEXTMENU, (WPARAM)GetDlgItem(box, IDC_ABOUT_PICTURE),
+                                       MAKELPARAM(5, 5));
+                          SendMessageA(box, WM_CONTEXTMENU, (WPARAM)GetDlgItem(box, IDC_ABOUT_TEXT), MAKELPARAM(5, 5));
+                          Answer(box, IDCANCEL);
+                          return true;
+                      }}});
     EXPECT_EQ(IDCANCEL, about.RunModal(GetModuleHandleA(0), 0));
-    EXPECT_TRUE(driver.finished());
+    EXPECT_EQ("", user.Finish());
     EXPECT_EQ((std::vector<std::string>{"topic-1", "topic-2", "topic-3"}), viewer.pages);
     ASSERT_EQ(3u, viewer.calls.size());
     EXPECT_EQ((UINT)HELP_WM_HELP, viewer.calls[0].command);

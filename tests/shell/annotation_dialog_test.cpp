@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "res/resource.h"
 #include "res/strings.h"
 #include "store/nodedb.h"
-#include "tests/shell/modal_driver.h"
+#include "tests/support/dialog_user_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -27,10 +26,10 @@ protected:
         NodeRef(db_, page_).LinkTo(db_, note_, Attach);
     }
 
-    int Run(std::vector<ModalDriver::Step> steps) {
-        ModalDriver driver(steps);
+    int Run(std::vector<UserStep> steps) {
+        DialogUser user(steps);
         int result = RunAnnotationDialog(GetModuleHandleA(0), 0, NodeRef(db_, note_));
-        EXPECT_TRUE(driver.finished());
+        EXPECT_EQ("", user.Finish());
         return result;
     }
     std::string Title() { return db_.Title(note_) ? db_.Text(db_.Title(note_)) : ""; }
@@ -39,50 +38,44 @@ protected:
     TempDir dir_;
     NodeDb db_;
     NodeId page_ = 0, note_ = 0;
-    HWND dialog_ = 0;
-
-    // The step that reads the message box over the dialog and closes it.
-    std::function<bool()> ReadMessageAndPressOk(std::string* text, std::string* caption) {
-        return [=] {
-            HWND box = ActiveDialog();
-            if (box == dialog_ || box == 0) return false;
-            *text = StaticTexts(box);
-            *caption = WindowText(box);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            return true;
-        };
-    }
 };
+
+const char kDialog[] = "Annotation - Skeindle";
+
+// The texts typed into the title and the content, and `button` pressed.
+UserStep Edit(const char* title, const char* content, int button) {
+    return {kDialog, [=](HWND d) {
+                if (title) Type(d, IDC_ANNOTATION_TITLE, title);
+                if (content) Type(d, IDC_ANNOTATION_CONTENT, content);
+                Answer(d, button);
+                return true;
+            }};
+}
+
+// The program's message box over the dialog, read and answered OK.
+UserStep ReadMessage(std::string* text) {
+    return {"Skeindle", [=](HWND box) {
+                *text = BoxText(box);
+                Answer(box, IDOK);
+                return true;
+            }};
+}
 
 TEST_F(AnnotationDialogTest, AnEmptyTitleIsRefusedThenTheFieldsAreStored) {
     ASSERT_TRUE(db_.TestFlags(note_, Untitled));
-    std::string shown_to, shown_content, caption, message, message_caption;
+    std::string shown_to, shown_content, message;
     uint32_t stamp = db_.Stamp(note_);
-    int result = Run({
-        [&] {
-            dialog_ = ActiveDialog();
-            if (!dialog_) return false;
-            caption = WindowText(dialog_);
-            shown_to = ItemText(dialog_, IDC_ANNOTATION_TO);
-            shown_content = ItemText(dialog_, IDC_ANNOTATION_CONTENT);
-            SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, "");
-            PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
-            return true;
-        },
-        ReadMessageAndPressOk(&message, &message_caption),
-        [&] {
-            if (ActiveDialog() != dialog_) return false;  // the dialog is back, still open
-            SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, "Books to borrow");
-            SetDlgItemTextA(dialog_, IDC_ANNOTATION_CONTENT, "The first one\r\nand the second");
-            PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
-            return true;
-        },
-    });
-    EXPECT_EQ("Annotation - Skeindle", caption);
+    UserStep look = {kDialog, [&](HWND d) {
+                         shown_to = Text(d, IDC_ANNOTATION_TO);
+                         shown_content = Text(d, IDC_ANNOTATION_CONTENT);
+                         return true;
+                     }};
+    // The dialog comes back after the message, still open.
+    int result = Run({look, Edit("", 0, IDOK), ReadMessage(&message),
+                      Edit("Books to borrow", "The first one\r\nand the second", IDOK)});
     EXPECT_EQ("Reading list", shown_to);
     EXPECT_EQ("", shown_content);
     EXPECT_EQ(AppString(IDS_ANNOTATION_NEEDS_TITLE), message);
-    EXPECT_EQ("Skeindle", message_caption);
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ("Books to borrow", Title());
     EXPECT_FALSE(db_.TestFlags(note_, Untitled));
@@ -95,16 +88,13 @@ TEST_F(AnnotationDialogTest, TheOwnTitleAndContentAreShownAndCancelStoresNothing
     ASSERT_EQ(1, db_.SetBodyBytes(note_, "kept", 4));
     uint32_t stamp = db_.Stamp(note_);
     std::string shown_title, shown_content;
-    int result = Run({[&] {
-        dialog_ = ActiveDialog();
-        if (!dialog_) return false;
-        shown_title = ItemText(dialog_, IDC_ANNOTATION_TITLE);
-        shown_content = ItemText(dialog_, IDC_ANNOTATION_CONTENT);
-        SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, "changed");
-        SetDlgItemTextA(dialog_, IDC_ANNOTATION_CONTENT, "changed too");
-        PostMessageA(GetDlgItem(dialog_, IDCANCEL), BM_CLICK, 0, 0);
-        return true;
-    }});
+    int result = Run({{kDialog,
+                       [&](HWND d) {
+                           shown_title = Text(d, IDC_ANNOTATION_TITLE);
+                           shown_content = Text(d, IDC_ANNOTATION_CONTENT);
+                           return true;
+                       }},
+                      Edit("changed", "changed too", IDCANCEL)});
     EXPECT_EQ("annotation to Reading list", shown_title);
     EXPECT_EQ("kept", shown_content);
     EXPECT_EQ(IDCANCEL, result);
@@ -113,13 +103,11 @@ TEST_F(AnnotationDialogTest, TheOwnTitleAndContentAreShownAndCancelStoresNothing
     EXPECT_EQ(stamp, db_.Stamp(note_));
 
     // Closing the window is a Cancel as well.
-    result = Run({[&] {
-        dialog_ = ActiveDialog();
-        if (!dialog_) return false;
-        SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, "changed");
-        PostMessageA(dialog_, WM_CLOSE, 0, 0);
-        return true;
-    }});
+    result = Run({{kDialog, [](HWND d) {
+                       Type(d, IDC_ANNOTATION_TITLE, "changed");
+                       PostMessageA(d, WM_CLOSE, 0, 0);
+                       return true;
+                   }}});
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_EQ("annotation to Reading list", Title());
 }
@@ -127,13 +115,7 @@ TEST_F(AnnotationDialogTest, TheOwnTitleAndContentAreShownAndCancelStoresNothing
 TEST_F(AnnotationDialogTest, AnEmptiedContentRemovesTheBody) {
     NodeRef(db_, note_).SetTitleText("annotation to Reading list", false);
     ASSERT_EQ(1, db_.SetBodyBytes(note_, "to be cleared", 13));
-    int result = Run({[&] {
-        dialog_ = ActiveDialog();
-        if (!dialog_) return false;
-        SetDlgItemTextA(dialog_, IDC_ANNOTATION_CONTENT, "");
-        PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
-        return true;
-    }});
+    int result = Run({Edit(0, "", IDOK)});
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ(0u, db_.Body(note_));
     EXPECT_EQ("annotation to Reading list", Title()) << "the title as it was shown";
@@ -149,27 +131,16 @@ TEST_F(AnnotationDialogTest, AnEditThatCannotBeStoredIsReportedAndLosesNothing) 
     while (db_.AllocOrder(5) != 0) {
     }
     const std::string long_text(100, 'x');  // no room left for it
-    std::string message, message_caption, title_after, content_after;
-    int result = Run({
-        [&] {
-            dialog_ = ActiveDialog();
-            if (!dialog_) return false;
-            SetDlgItemTextA(dialog_, IDC_ANNOTATION_TITLE, long_text.c_str());
-            SetDlgItemTextA(dialog_, IDC_ANNOTATION_CONTENT, long_text.c_str());
-            PostMessageA(GetDlgItem(dialog_, IDOK), BM_CLICK, 0, 0);
-            return true;
-        },
-        ReadMessageAndPressOk(&message, &message_caption),
-        [&] {
-            if (ActiveDialog() != dialog_) return false;  // still open, texts as typed
-            title_after = ItemText(dialog_, IDC_ANNOTATION_TITLE);
-            content_after = ItemText(dialog_, IDC_ANNOTATION_CONTENT);
-            PostMessageA(GetDlgItem(dialog_, IDCANCEL), BM_CLICK, 0, 0);
-            return true;
-        },
-    });
+    std::string message, title_after, content_after;
+    int result = Run({Edit(long_text.c_str(), long_text.c_str(), IDOK),
+                      ReadMessage(&message),
+                      {kDialog, [&](HWND d) {  // still open, texts as typed
+                           title_after = Text(d, IDC_ANNOTATION_TITLE);
+                           content_after = Text(d, IDC_ANNOTATION_CONTENT);
+                           Answer(d, IDCANCEL);
+                           return true;
+                       }}});
     EXPECT_EQ(AppString(IDS_ANNOTATION_NOT_STORED), message);
-    EXPECT_EQ("Skeindle", message_caption);
     EXPECT_EQ(long_text, title_after);
     EXPECT_EQ(long_text, content_after);
     EXPECT_EQ(IDCANCEL, result);

@@ -7,59 +7,47 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "display/graph_window.h"
 #include "res/resource.h"
 #include "shell/help.h"
-#include "shell/topwin.h"
-#include "store/nodedb.h"
-#include "tests/shell/modal_driver.h"
+#include "tests/display/map_window_fixture_win32.h"
 #include "tests/shell/recording_viewer.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/dialog_user_win32.h"
 
 namespace {
 
 const int kApplyButton = 0x3021;  // the sheet's Apply button
 
-class TestGraphWindow : public GraphWindow {
-public:
-    void OpenPage(AWorkspace*, NodeId) override {}
-};
-
 // Messages the sheet receives from its page.
 int g_unchanged = 0, g_cancel_to_close = 0, g_changed = 0;
 WNDPROC g_sheet_proc = 0;
 
+// Sent to the hooked sheet: runs the std::function at lparam.
+const UINT kRunWork = WM_APP + 7;
+
 LRESULT CALLBACK CountingSheetProc(HWND sheet, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kRunWork) {
+        (*(const std::function<void()>*)lparam)();
+        return 0;
+    }
     if (message == PSM_UNCHANGED) ++g_unchanged;
     if (message == PSM_CANCELTOCLOSE) ++g_cancel_to_close;
     if (message == PSM_CHANGED) ++g_changed;
     return CallWindowProcW(g_sheet_proc, sheet, message, wparam, lparam);
 }
 
-class ViewPageTest : public ::testing::Test {
+class ViewPageTest : public MapWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        host_ = CreateWindowExA(0, "STATIC", "map host", WS_OVERLAPPEDWINDOW, 0, 0, 420, 300, 0, 0, 0, 0);
-        frame_ = new Topwin(host_);
-    }
-    static void TearDownTestSuite() {
-        delete frame_;
-        DestroyWindow(host_);
-    }
     void SetUp() override {
-        ASSERT_TRUE(db_.Create(dir_.File("v.sk1").c_str()));
-        ASSERT_TRUE(graph_.Create(0, 0, 400, 280, frame_) != 0);
-        model().SetWorkspace(&db_);
+        OpenMap(280);
         help_.SetHelpViewer(&viewer_);
         g_unchanged = g_cancel_to_close = g_changed = 0;
     }
-    void TearDown() override { model().SetWorkspace(0); }
 
-    Graph_model& model() { return graph_.model(); }
     NodeId Page(const char* name) {
         NodeId n = db_.FindNode((std::string("http://h/") + name).c_str(), true);
         names_[n] = name;
@@ -73,39 +61,32 @@ protected:
         return rows;
     }
 
-    // Runs the sheet with `steps`; the sheet and its page are found for
-    // them first, and the sheet's window is hooked.
-    INT_PTR RunSheet(std::vector<ModalDriver::Step> steps) {
-        std::vector<ModalDriver::Step> all = {[this] {
-            sheet_ = ActiveDialog();
-            if (!sheet_) return false;
-            page_ = (HWND)SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0);
-            g_sheet_proc = (WNDPROC)SetWindowLongPtrW(sheet_, GWLP_WNDPROC, (LONG_PTR)CountingSheetProc);
-            return page_ != 0;
-        }};
-        all.insert(all.end(), steps.begin(), steps.end());
-        ModalDriver driver(all);
+    // Runs the sheet; once it takes input its window is hooked and `work`
+    // runs on the test's thread inside the sheet's modal loop, as the map's
+    // own commands would (the model belongs to that thread).
+    INT_PTR RunSheet(const std::function<void()>& work) {
+        DialogUser user({{0, [&](HWND sheet) {
+                              sheet_ = sheet;
+                              page_ = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+                              if (!page_) return false;
+                              g_sheet_proc =
+                                  (WNDPROC)SetWindowLongPtrW(sheet, GWLP_WNDPROC, (LONG_PTR)CountingSheetProc);
+                              SendMessageA(sheet, kRunWork, 0, (LPARAM)&work);
+                              return true;
+                          }}});
         INT_PTR result = ShowViewOptions(GetModuleHandleA(0), host_, &graph_, &help_);
-        EXPECT_TRUE(driver.finished());
+        EXPECT_EQ("", user.Finish());
         return result;
     }
     void Click(int control) { SendMessageA(GetDlgItem(page_, control), BM_CLICK, 0, 0); }
     void Press(int button) { SendMessageA(GetDlgItem(sheet_, button), BM_CLICK, 0, 0); }
     bool Checked(int control) { return IsDlgButtonChecked(page_, control) == BST_CHECKED; }
 
-    static HWND host_;
-    static Topwin* frame_;
-    TempDir dir_;
-    NodeDb db_;
-    TestGraphWindow graph_;
     RecordingViewer viewer_;
     SHelp help_;
     std::map<NodeId, std::string> names_;
     HWND sheet_ = 0, page_ = 0;
 };
-
-HWND ViewPageTest::host_ = 0;
-Topwin* ViewPageTest::frame_ = 0;
 
 TEST_F(ViewPageTest, TheBoxesShowTheFlagsAndCancelChangesNothing) {
     // Normal links, generic links, searches, redirections, annotations,
@@ -114,14 +95,15 @@ TEST_F(ViewPageTest, TheBoxesShowTheFlagsAndCancelChangesNothing) {
     bool shown[8] = {}, visible[8] = {};
     const int boxes[8] = {1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027};
     std::string caption, tab;
-    INT_PTR result = RunSheet({[&] {
+    INT_PTR result = RunSheet([&] {
         for (int i = 0; i < 8; ++i) {
             shown[i] = Checked(boxes[i]);
             visible[i] = IsWindowVisible(GetDlgItem(page_, boxes[i])) != 0;
         }
-        caption = WindowText(sheet_);
+        char text[128] = "";
+        GetWindowTextA(sheet_, text, sizeof text);
+        caption = text;
         HWND tabs = (HWND)SendMessageA(sheet_, PSM_GETTABCONTROL, 0, 0);
-        char text[64] = "";
         TCITEMA item = {};
         item.mask = TCIF_TEXT;
         item.pszText = text;
@@ -132,8 +114,7 @@ TEST_F(ViewPageTest, TheBoxesShowTheFlagsAndCancelChangesNothing) {
         Click(IDC_SHOW_NORMAL_LINKS);
         Click(IDC_KEEP_LINKED_PAGE_PLACE);
         Press(IDCANCEL);
-        return true;
-    }});
+    });
     EXPECT_EQ((std::vector<bool>{true, true, true, true, false, true, true, false}),
               std::vector<bool>(shown, shown + 8));
     EXPECT_EQ((std::vector<bool>{true, true, true, false, true, false, true, true}),
@@ -156,12 +137,11 @@ TEST_F(ViewPageTest, InlineImagesOnAndOkTidiesAndShowsImageLinksFromThenOn) {
     ASSERT_EQ(DefaultViewFlags, model().view_flags());
 
     bool apply_enabled = false;
-    INT_PTR result = RunSheet({[&] {
+    INT_PTR result = RunSheet([&] {
         Click(IDC_SHOW_INLINE_IMAGES);
         apply_enabled = IsWindowEnabled(GetDlgItem(sheet_, kApplyButton)) != 0;
         Press(IDOK);
-        return true;
-    }});
+    });
     EXPECT_TRUE(apply_enabled);
     EXPECT_EQ(1, g_changed);
     EXPECT_GT(result, 0);
@@ -179,7 +159,7 @@ TEST_F(ViewPageTest, ApplyTwiceChangesAndNotifiesOnce) {
     uint32_t before = model().view_flags();
     std::string after_first, after_second;
     bool apply_after = true;
-    RunSheet({[&] {
+    RunSheet([&] {
         Click(IDC_SHOW_SEARCHES);
         Press(kApplyButton);
         apply_after = IsWindowEnabled(GetDlgItem(sheet_, kApplyButton)) != 0;
@@ -189,8 +169,7 @@ TEST_F(ViewPageTest, ApplyTwiceChangesAndNotifiesOnce) {
         SendMessageA(sheet_, PSM_APPLY, 0, 0);
         after_second = Rows();
         Press(IDOK);
-        return true;
-    }});
+    });
     EXPECT_EQ(before & ~(uint32_t)LinkQuery, model().view_flags());
     EXPECT_FALSE(apply_after);
     EXPECT_EQ("A B", after_first) << "searches are hidden now";
@@ -213,27 +192,25 @@ TEST_F(ViewPageTest, ReattachAloneReinsertsTheOpenPagesChildrenWithoutTidying) {
     ASSERT_EQ("P O Q", Rows());
 
     std::string after_apply;
-    RunSheet({[&] {
+    RunSheet([&] {
         Click(IDC_REATTACH_TO_OPEN_PAGE);
         Press(kApplyButton);
         after_apply = Rows();
         Press(IDCANCEL);  // "Close" by now: what was applied stays
-        return true;
-    }});
+    });
     EXPECT_EQ("P O X Y Q", after_apply);
     EXPECT_EQ(DefaultViewFlags | ViewReattachOpen, model().view_flags());
 }
 
 TEST_F(ViewPageTest, HelpButtonAndPopUpHelpOpenTheirTopics) {
-    RunSheet({[&] {
+    RunSheet([&] {
         Press(IDHELP);
         HWND images = GetDlgItem(page_, IDC_SHOW_INLINE_IMAGES);
         HELPINFO info = {sizeof info, HELPINFO_WINDOW, IDC_SHOW_INLINE_IMAGES, images, 0, {0, 0}};
         SendMessageA(page_, WM_HELP, 0, (LPARAM)&info);
         SendMessageA(page_, WM_CONTEXTMENU, (WPARAM)GetDlgItem(page_, IDC_KEEP_LINKED_PAGE_PLACE), 0);
         Press(IDCANCEL);
-        return true;
-    }});
+    });
     EXPECT_EQ((std::vector<std::string>{"topic-8", "topic-11", "topic-16"}), viewer_.pages);
     ASSERT_EQ(3u, viewer_.calls.size());
     EXPECT_EQ((UINT)HELP_CONTEXT, viewer_.calls[0].command);

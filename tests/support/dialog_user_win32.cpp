@@ -20,7 +20,7 @@ BOOL CALLBACK FindTakingInput(HWND window, LPARAM data) {
     char name[16] = "", caption[256] = "";
     GetClassNameA(window, name, sizeof name);
     GetWindowTextA(window, caption, sizeof caption);
-    if (strcmp(name, "#32770") != 0 || strcmp(caption, s->caption) != 0) return TRUE;
+    if (strcmp(name, "#32770") != 0 || (s->caption && strcmp(caption, s->caption) != 0)) return TRUE;
     if (!IsWindowVisible(window) || !IsWindowEnabled(window) || s->answered->count(window)) return TRUE;
     // A message box can show before its text is in place.
     if (IsMessageBox(window) && BoxText(window).empty()) return TRUE;
@@ -86,8 +86,9 @@ void DialogUser::Play() {
             if (!done) Sleep(20);
         }
         if (!done) {
-            failure_ = "step " + std::to_string(i + 1) + " of " + std::to_string(steps_.size()) + " (\"" +
-                       steps_[i].caption + "\") never came to pass";
+            const char* caption = steps_[i].caption ? steps_[i].caption : "any dialogue";
+            failure_ = "step " + std::to_string(i + 1) + " of " + std::to_string(steps_.size()) + " (\"" + caption +
+                       "\") never came to pass";
             CancelEverything();
             return;
         }

@@ -16,7 +16,7 @@
 #include <vector>
 
 struct UserStep {
-    const char* caption;
+    const char* caption;  // 0: whichever dialogue takes input
     std::function<bool(HWND window)> act;
 };
 

@@ -93,6 +93,11 @@ std::vector<unsigned char> ReadWholeFile(const std::string& path) {
     return data;
 }
 
+std::string FileText(const std::string& path) {
+    std::vector<unsigned char> bytes = ReadWholeFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return false;

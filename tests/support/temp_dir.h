@@ -23,6 +23,7 @@ private:
 // Whole-file helpers for checking what landed on disc.
 bool FileExists(const std::string& path);
 std::vector<unsigned char> ReadWholeFile(const std::string& path);
+std::string FileText(const std::string& path);
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 
 #endif

@@ -15,12 +15,10 @@
 #include "tests/browser/test_browser_process.h"
 #include "tests/support/loopback_server_win32.h"
 #include "tests/support/temp_dir.h"
-#include "tests/system/program.h"
+#include "tests/system/skeind_run.h"
 #include "tools/uiprobe/probe.h"
 
 namespace {
-
-const int kTimeout = 20000;
 
 class BrowserSystemTest : public ::testing::Test {
 protected:
@@ -29,31 +27,24 @@ protected:
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kBrowsersKeyPath);  // the default fallback list
         ASSERT_TRUE(browser_.Start(dir_.File("browser.log"), browser_args));
         name_ = dir_.File("map.sk1");
-        {
-            NodeDb db;
-            ASSERT_TRUE(db.CreateWorkspace(name_.c_str()));
-        }
-        ASSERT_TRUE(program_.Start(BesideThisProgram("skeind.exe"), "map.sk1", dir_.path()));
-        main_ = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program_.pid(), kTimeout);
+        ASSERT_TRUE(MakeWorkspace(name_));
+        main_ = run_.StartOn("map.sk1", dir_.path(), false);
         ASSERT_TRUE(main_ != 0);
         // Found at start-up, and asked for the pages it shows.
-        ASSERT_TRUE(browser_.WaitFor("request WWW_RegisterURLEcho \"skeind\"", kTimeout));
+        ASSERT_TRUE(browser_.WaitFor("request WWW_RegisterURLEcho \"skeind\"", kSystemTimeout));
     }
     // Closes the program and opens what it left in the workspace.
     void CloseAndOpen(NodeDb* db) {
         if (HasFailure())
             for (const std::string& line : browser_.Lines()) printf("  browser: %s\n", line.c_str());
-        EXPECT_TRUE(ProbeCloseWindow(main_));
-        DWORD code = 1;
-        EXPECT_TRUE(program_.WaitForExit(kTimeout, &code));
-        EXPECT_EQ(0u, code);
+        EXPECT_EQ(0u, run_.Close());
         ASSERT_TRUE(db->OpenWorkspace(name_.c_str()));
     }
     void ExpectEchoedPageRead(int kind);
 
     TempDir dir_;
     TestBrowserProcess browser_;
-    Program program_;
+    SkeindRun run_;
     std::string name_;
     HWND main_ = 0;
 };
@@ -63,8 +54,8 @@ protected:
 TEST_F(BrowserSystemTest, EchoedPageIsOpenedInTheMapAndOpenGoesToTheBrowser) {
     StartBoth("--service mosaic");
     browser_.Send("echo http://example.org/a/page.html#part text/html 1");
-    ASSERT_TRUE(browser_.WaitFor("poked WWW_URLEcho ack", kTimeout));
-    HWND graph = FindWindowExA(main_, 0, "lumvane-graph-window", 0);
+    ASSERT_TRUE(browser_.WaitFor("poked WWW_URLEcho ack", kSystemTimeout));
+    HWND graph = run_.Map();
     ASSERT_TRUE(graph != 0);
     // The open page is shown under its host, its domain and the visited
     // sites: Down reaches it at the fourth row.
@@ -77,16 +68,16 @@ TEST_F(BrowserSystemTest, EchoedPageIsOpenedInTheMapAndOpenGoesToTheBrowser) {
     ASSERT_EQ("http://example.org/a/page.html", current);
 
     ASSERT_TRUE(ProbeSendCommand(main_, 36));  // Open
-    EXPECT_TRUE(browser_.WaitFor(
-        "request WWW_OpenURL \"http://example.org/a/page.html\",,4294967295,0,,,,\"skeind\"", kTimeout));
+    EXPECT_TRUE(browser_.WaitFor("request WWW_OpenURL \"http://example.org/a/page.html\",,4294967295,0,,,,\"skeind\"",
+                                 kSystemTimeout));
     ASSERT_TRUE(ProbeSendCommand(main_, 47));  // Open in New Window
     EXPECT_TRUE(
-        browser_.WaitFor("request WWW_OpenURL \"http://example.org/a/page.html\",,0,0,,,,\"skeind\"", kTimeout));
+        browser_.WaitFor("request WWW_OpenURL \"http://example.org/a/page.html\",,0,0,,,,\"skeind\"", kSystemTimeout));
 
     NodeDb db;
     CloseAndOpen(&db);
     // The program said goodbye to the browser on its way out.
-    EXPECT_TRUE(browser_.WaitFor("request WWW_UnRegisterURLEcho \"skeind\"", kTimeout));
+    EXPECT_TRUE(browser_.WaitFor("request WWW_UnRegisterURLEcho \"skeind\"", kSystemTimeout));
     NodeId page = db.FindNode("http://example.org/a/page.html", false);
     ASSERT_NE(0u, page);
     EXPECT_EQ(0x45u, db.ContentType(page));  // text/html, from the echo
@@ -107,7 +98,7 @@ void BrowserSystemTest::ExpectEchoedPageRead(int kind) {
     browser_.Send("echo " + base + "p.html text/html 1");
     if (kind == 0) {
         // Saved, reported, then read and deleted by the program.
-        ASSERT_TRUE(browser_.WaitFor("saved ", kTimeout));
+        ASSERT_TRUE(browser_.WaitFor("saved ", kSystemTimeout));
         std::string saved = browser_.LinesStarting("saved ")[0];
         std::string file = saved.substr(6, saved.rfind(' ') - 6);
         for (int i = 0; i < 200 && PathFileExistsA(file.c_str()); ++i) Sleep(100);

@@ -9,84 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "observe/datagram.h"
 #include "observe/settings.h"
 #include "store/nodedb.h"
 #include "tests/support/temp_dir.h"
-#include "tests/system/program.h"
-#include "tools/shimsend/script.h"
+#include "tests/system/skeind_run.h"
 #include "tools/uiprobe/probe.h"
 
 namespace {
 
-const int kTimeout = 20000;
-const char kMainClass[] = "QMR Skeindle";
-const char kGraphClass[] = "lumvane-graph-window";
-
-// Polls `read` until it gives `want` or the time is up; gives the last read.
-template <typename Read>
-std::string WaitForText(const std::string& want, Read read) {
-    std::string got;
-    for (int waited = 0; waited < kTimeout; waited += 50) {
-        got = read();
-        if (got == want) break;
-        Sleep(50);
-    }
-    return got;
-}
-
 class MainWindowSystem : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(1, 1), &data);
-    }
-    static void TearDownTestSuite() { WSACleanup(); }
-
-    // Starts skeind.exe on `workspace` and waits for its main window; no
-    // browser runs, so the program's offer to start one is declined. A
-    // named file that does not exist would be asked about first, so it is
-    // made beforehand.
-    HWND StartOn(Program& program, const std::string& workspace) {
-        std::string path = dir_.File(workspace.c_str());
-        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            NodeDb db;
-            if (!db.CreateWorkspace(path.c_str())) return 0;
-        }
-        if (!program.Start(BesideThisProgram("skeind.exe"), workspace, dir_.path())) return 0;
-        HWND main = ProbeWaitForWindow(kMainClass, "Skeindle", program.pid(), kTimeout);
-        EXPECT_TRUE(DeclineBrowserOffer(program.pid(), kTimeout)) << "no offer to start a browser";
-        return main;
-    }
-    std::string Status(HWND main) { return ProbeStatusText(main); }
-    std::string WaitForStatus(HWND main, const std::string& want) {
-        return WaitForText(want, [&] { return Status(main); });
-    }
-    void PressKey(HWND window, WPARAM key) {
-        PostMessageA(window, WM_KEYDOWN, key, 1);
-        PostMessageA(window, WM_KEYUP, key, 0xC0000001);
-    }
-    // Sends a shim script to the program's port as real datagrams.
-    void SendScript(const std::string& script) {
-        std::vector<ScriptDatagram> datagrams;
-        std::string error;
-        ASSERT_TRUE(BuildShimScript(script, &datagrams, &error)) << error;
-        SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-        ASSERT_NE(INVALID_SOCKET, s);
-        sockaddr_in to = {};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(kShimPort);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        for (const ScriptDatagram& d : datagrams)
-            EXPECT_EQ((int)d.bytes.size(), sendto(s, (const char*)d.bytes.data(), (int)d.bytes.size(), 0,
-                                                  (const sockaddr*)&to, sizeof to));
-        closesocket(s);
-    }
-    DWORD CloseAndWait(Program& program, HWND main) {
-        EXPECT_TRUE(ProbeCloseWindow(main));
-        DWORD code = 12345;
-        EXPECT_TRUE(program.WaitForExit(kTimeout, &code)) << "the program did not end";
-        return code;
+    // skeind.exe on a workspace of the test's directory, made beforehand
+    // when it does not exist, its offer to start a browser declined.
+    HWND StartOn(SkeindRun& run, const std::string& workspace) {
+        std::string path = dir_.File(workspace);
+        if (!FileExists(path) && !MakeWorkspace(path)) return 0;
+        return run.StartOn(workspace, dir_.path());
     }
 
     TempDir dir_;
@@ -94,39 +32,38 @@ protected:
 
 TEST_F(MainWindowSystem, DatagramsAddRowsUnderAnExpandedPage) {
     std::string name = dir_.File("map.sk1");
-    {
-        NodeDb db;
-        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
-        db.SetFlags(db.FindNode("http://example.test/", true), Pinned);
-    }
-    Program program;
-    HWND main = StartOn(program, "map.sk1");
+    ASSERT_TRUE(MakeWorkspace(name, {"http://example.test/"}));
+    SkeindRun run;
+    HWND main = StartOn(run, "map.sk1");
     ASSERT_TRUE(main != 0) << "no main window";
-    HWND graph = FindWindowExA(main, 0, kGraphClass, 0);
+    HWND graph = run.Map();
     ASSERT_TRUE(graph != 0);
 
     // The pinned page is the first row; the keys make it current and its
     // address shows in the status bar.
-    PressKey(graph, VK_DOWN);
-    EXPECT_EQ("http://example.test/", WaitForStatus(main, "http://example.test/"));
+    run.PressKey(graph, VK_DOWN);
+    EXPECT_EQ("http://example.test/", run.WaitForStatus("http://example.test/"));
     ASSERT_TRUE(ProbeSendCommand(main, 41));  // Show links: none yet
 
-    SendScript(
-        "id 5\n"
-        "request http://example.test/\n"
-        "status 200\n"
-        "type text/html\n"
-        "title title Example\n"
-        "link anchor a.html\n"
-        "link anchor b.html\n"
-        "close\n");
+    std::string error;
+    ASSERT_TRUE(
+        SendShimScript("id 5\n"
+                       "request http://example.test/\n"
+                       "status 200\n"
+                       "type text/html\n"
+                       "title title Example\n"
+                       "link anchor a.html\n"
+                       "link anchor b.html\n"
+                       "close\n",
+                       &error))
+        << error;
     // The new links appear under the page, in their order.
-    PressKey(graph, VK_DOWN);
-    EXPECT_EQ("http://example.test/a.html", WaitForStatus(main, "http://example.test/a.html"));
-    PressKey(graph, VK_DOWN);
-    EXPECT_EQ("http://example.test/b.html", WaitForStatus(main, "http://example.test/b.html"));
+    run.PressKey(graph, VK_DOWN);
+    EXPECT_EQ("http://example.test/a.html", run.WaitForStatus("http://example.test/a.html"));
+    run.PressKey(graph, VK_DOWN);
+    EXPECT_EQ("http://example.test/b.html", run.WaitForStatus("http://example.test/b.html"));
 
-    EXPECT_EQ(0u, CloseAndWait(program, main));
+    EXPECT_EQ(0u, run.Close());
     // Everything the datagrams said is in the file, which the program let go.
     NodeDb db;
     ASSERT_TRUE(db.Open(name.c_str())) << db.error();
@@ -139,30 +76,30 @@ TEST_F(MainWindowSystem, DatagramsAddRowsUnderAnExpandedPage) {
 }
 
 TEST_F(MainWindowSystem, MenuHelpShowsInTheStatusBarUntilTheMenuCloses) {
-    Program program;
-    HWND main = StartOn(program, "help.sk1");
+    SkeindRun run;
+    HWND main = StartOn(run, "help.sk1");
     ASSERT_TRUE(main != 0);
     HMENU bar = GetMenu(main);
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(81, MF_STRING), (LPARAM)bar);
-    EXPECT_EQ("Tidies the display by hiding everything except the current page.", Status(main));
+    EXPECT_EQ("Tidies the display by hiding everything except the current page.", ProbeStatusText(main));
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(3, MF_POPUP), (LPARAM)bar);
-    EXPECT_EQ("Page", Status(main));
+    EXPECT_EQ("Page", ProbeStatusText(main));
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
-    EXPECT_EQ("", Status(main));
-    EXPECT_EQ(0u, CloseAndWait(program, main));
+    EXPECT_EQ("", ProbeStatusText(main));
+    EXPECT_EQ(0u, run.Close());
 }
 
 TEST_F(MainWindowSystem, UnknownCommandsAreOwnedUpTo) {
-    Program program;
-    HWND main = StartOn(program, "cmd.sk1");
+    SkeindRun run;
+    HWND main = StartOn(run, "cmd.sk1");
     ASSERT_TRUE(main != 0);
     PostMessageA(main, WM_COMMAND, 30, 0);
     ProbeMessageBox box;
-    ASSERT_TRUE(ProbeWaitForMessageBox(program.pid(), kTimeout, &box));
+    ASSERT_TRUE(run.NextBox(&box));
     EXPECT_EQ("Skeindle", box.caption);
     EXPECT_EQ("Unknown command 30?\nThis program is still being developed, it seems.", box.text);
     EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(0u, CloseAndWait(program, main));
+    EXPECT_EQ(0u, run.Close());
 }
 
 TEST_F(MainWindowSystem, ExitCommandEndsWithCodeZeroAndWritesTheSettings) {
@@ -170,14 +107,12 @@ TEST_F(MainWindowSystem, ExitCommandEndsWithCodeZeroAndWritesTheSettings) {
     SettingsKey window(program_key, "window", true);
     RegDeleteValueA(window.handle(), "flags");
     RegDeleteValueA(window.handle(), "x-size");
-    Program program;
-    HWND main = StartOn(program, "exit.sk1");
+    SkeindRun run;
+    HWND main = StartOn(run, "exit.sk1");
     ASSERT_TRUE(main != 0);
     ASSERT_TRUE(MoveWindow(main, 40, 30, 520, 410, TRUE));
     PostMessageA(main, WM_COMMAND, 18, 0);
-    DWORD code = 12345;
-    ASSERT_TRUE(program.WaitForExit(kTimeout, &code));
-    EXPECT_EQ(0u, code);
+    ASSERT_EQ(0u, run.ExitCode());
     SettingsKey read(program_key, "window", false);
     EXPECT_EQ(61, read.ReadNumber("flags", -1));
     EXPECT_EQ(40, read.ReadNumber("x", -1));
@@ -190,21 +125,18 @@ TEST_F(MainWindowSystem, ExitCommandEndsWithCodeZeroAndWritesTheSettings) {
 }
 
 TEST_F(MainWindowSystem, SecondCopyOnTheSameFileActivatesTheFirstAndEndsSilently) {
-    Program first;
+    SkeindRun first;
     HWND main = StartOn(first, "shared.sk1");
     ASSERT_TRUE(main != 0);
-    Program second;
+    SkeindRun second;
     // Another spelling of the same file.
-    ASSERT_TRUE(second.Start(BesideThisProgram("skeind.exe"), "SHARED.SK1", dir_.path()));
-    DWORD code = 12345;
-    EXPECT_TRUE(second.WaitForExit(kTimeout, &code)) << "the second copy did not end";
-    EXPECT_EQ(0u, code);
+    ASSERT_TRUE(second.Start("SHARED.SK1", dir_.path()));
+    EXPECT_EQ(0u, second.ExitCode()) << "the second copy did not end silently";
     ProbeMessageBox box;
-    EXPECT_FALSE(ProbeWaitForMessageBox(second.pid(), 200, &box)) << box.text;
+    EXPECT_FALSE(second.NextBox(&box, 200)) << box.text;
     EXPECT_EQ(main, GetForegroundWindow());
-    DWORD still = 0;
-    EXPECT_FALSE(first.WaitForExit(0, &still)) << "the first copy ended";
-    EXPECT_EQ(0u, CloseAndWait(first, main));
+    EXPECT_EQ(kDidNotEnd, first.ExitCode(0)) << "the first copy ended";
+    EXPECT_EQ(0u, first.Close());
 }
 
 }  // namespace

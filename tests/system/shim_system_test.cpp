@@ -23,18 +23,12 @@
 #include "store/nodedb.h"
 #include "tests/support/dialog_user_win32.h"
 #include "tests/support/temp_dir.h"
-#include "tests/system/program.h"
+#include "tests/system/skeind_run.h"
 #include "tools/uiprobe/probe.h"
 
 namespace {
 
-const int kTimeout = 20000;
 const char kBrowserFolder[] = "Old Web";
-
-std::string FileText(const std::string& path) {
-    std::vector<unsigned char> bytes = ReadWholeFile(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // One fetch as the browser logs it: "<status> <content-type> <bytes> <url>".
 struct Fetch {
@@ -121,21 +115,17 @@ protected:
     }
     // Runs `program` to its end with `args`.
     void Run(const std::string& program, const std::string& args) {
-        Program run;
-        ASSERT_TRUE(run.Start(program, args, folder_));
-        DWORD code = 1;
-        ASSERT_TRUE(run.WaitForExit(60000, &code));
-        EXPECT_EQ(0u, code) << program << " " << args;
+        EXPECT_EQ(0, ExitCodeOf(program, args, folder_, 60000)) << program << " " << args;
     }
 
     // The user at the offer the program makes as it starts: Add..., the
     // browser's program file and a description, OK; then the new entry
     // chosen and started.
     void AddAndStartTheBrowser(DWORD pid) {
-        HWND start = ProbeWaitForWindow("#32770", "Start Web Browser", pid, kTimeout);
+        HWND start = ProbeWaitForWindow("#32770", "Start Web Browser", pid, kSystemTimeout);
         ASSERT_TRUE(start != 0) << "no offer to start a browser";
         PostMessageA(start, WM_COMMAND, MAKEWPARAM(IDC_ADD_BROWSER, BN_CLICKED), 0);
-        HWND add = ProbeWaitForWindow("#32770", "Add Web Browser", pid, kTimeout);
+        HWND add = ProbeWaitForWindow("#32770", "Add Web Browser", pid, kSystemTimeout);
         ASSERT_TRUE(add != 0);
         Type(add, IDC_PROGRAM_FILE, Browser().c_str());
         Type(add, IDC_BROWSER_DESCRIPTION, "Old Web");
@@ -165,14 +155,9 @@ TEST_F(ShimSystemTest, ADoctoredBrowsersPagesReachTheWorkspace) {
     std::ofstream(folder_ + "\\homepage.txt") << Url("127.0.0.1", "/index.html") << "\n"
                                               << options << " --log doctored.txt\n";
     std::string workspace = dir_.File("map.sk1");
-    {
-        NodeDb db;
-        ASSERT_TRUE(db.CreateWorkspace(workspace.c_str()));
-    }
-    Program program;
-    ASSERT_TRUE(program.Start(BesideThisProgram("skeind.exe"), "map.sk1", dir_.path()));
-    HWND main = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program.pid(), kTimeout);
-    ASSERT_TRUE(main != 0);
+    ASSERT_TRUE(MakeWorkspace(workspace));
+    SkeindRun program;
+    ASSERT_TRUE(program.StartOn("map.sk1", dir_.path(), false));
     AddAndStartTheBrowser(program.pid());
     std::vector<Fetch> doctored = WaitForFetches(folder_ + "\\doctored.txt");
     ASSERT_EQ(Lines(plain), Lines(doctored)) << "the doctored copy fetched otherwise";
@@ -183,9 +168,7 @@ TEST_F(ShimSystemTest, ADoctoredBrowsersPagesReachTheWorkspace) {
     ASSERT_EQ(plain.size(), async.size());
     Sleep(1500);  // the last datagrams reach the map
 
-    EXPECT_TRUE(ProbeCloseWindow(main));
-    DWORD code = 1;
-    EXPECT_TRUE(program.WaitForExit(kTimeout, &code));
+    EXPECT_EQ(0u, program.Close());
     NodeDb db;
     ASSERT_TRUE(db.OpenWorkspace(workspace.c_str()));
     for (const std::vector<Fetch>* run : {&doctored, &async}) {

@@ -12,13 +12,10 @@
 #include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/workspace_image.h"
-#include "tests/system/program.h"
-#include "tools/shimsend/script.h"
+#include "tests/system/skeind_run.h"
 #include "tools/uiprobe/probe.h"
 
 namespace {
-
-const int kTimeout = 20000;
 
 // A workspace the program made: the 32 KiB layout, sound throughout, with
 // its visited-sites root and nothing else.
@@ -40,13 +37,11 @@ void ExpectNewWorkspace(const std::string& path) {
 class StartupSystem : public ::testing::Test {
 protected:
     // Starts skeind.exe in the test's directory with `args`.
-    void Start(const std::string& args) {
-        ASSERT_TRUE(program_.Start(BesideThisProgram("skeind.exe"), args, dir_.path()));
-    }
+    void Start(const std::string& args) { ASSERT_TRUE(run_.Start(args, dir_.path())); }
     // The message box the program shows next.
     ProbeMessageBox NextBox() {
         ProbeMessageBox box;
-        EXPECT_TRUE(ProbeWaitForMessageBox(program_.pid(), kTimeout, &box)) << "no message box";
+        EXPECT_TRUE(run_.NextBox(&box)) << "no message box";
         return box;
     }
     static std::vector<std::string> ButtonTexts(const ProbeMessageBox& box) {
@@ -56,17 +51,16 @@ protected:
     }
     // The program started: its main window shows, with the offer to
     // start a browser (none runs), declined; closing it ends the program.
-    DWORD CloseMainWindow() {
-        HWND main = ProbeWaitForWindow("QMR Skeindle", 0, program_.pid(), kTimeout);
-        EXPECT_TRUE(main != 0) << "no main window";
-        EXPECT_TRUE(DeclineBrowserOffer(program_.pid(), kTimeout)) << "no offer to start a browser";
-        if (main) ProbeCloseWindow(main);
-        return ExitCode();
+    DWORD CloseMainWindow() { return CloseMainWindow(run_); }
+    static DWORD CloseMainWindow(SkeindRun& run) {
+        EXPECT_TRUE(run.WaitForMain() != 0) << "no main window";
+        EXPECT_TRUE(run.DeclineBrowserOffer()) << "no offer to start a browser";
+        return run.Close();
     }
-    DWORD ExitCode() {
-        DWORD code = 12345;
-        EXPECT_TRUE(program_.WaitForExit(kTimeout, &code)) << "the program did not end";
-        return code;
+    // A message box read, answered with `button`; then the program ends.
+    DWORD Answer(const ProbeMessageBox& box, const char* button) {
+        EXPECT_TRUE(ProbePressButton(box, button));
+        return run_.ExitCode();
     }
     size_t FilesInDir() {
         WIN32_FIND_DATAA found;
@@ -81,7 +75,7 @@ protected:
     }
 
     TempDir dir_;
-    Program program_;
+    SkeindRun run_;
 };
 
 TEST_F(StartupSystem, FreshStartCreatesTheDefaultWorkspace) {
@@ -112,43 +106,58 @@ TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
 
     // Stored as a number, the value names the file by its decimal digits.
     ASSERT_EQ(0, setting.key().WriteNumber("workspace", 42));
-    Program second;
-    ASSERT_TRUE(second.Start(BesideThisProgram("skeind.exe"), "", dir_.path()));
-    HWND main = ProbeWaitForWindow("QMR Skeindle", 0, second.pid(), kTimeout);
-    ASSERT_TRUE(main != 0);
-    EXPECT_TRUE(DeclineBrowserOffer(second.pid(), kTimeout));
-    ProbeCloseWindow(main);
-    DWORD code = 12345;
-    EXPECT_TRUE(second.WaitForExit(kTimeout, &code));
-    EXPECT_EQ(0u, code);
+    SkeindRun second;
+    ASSERT_TRUE(second.Start("", dir_.path()));
+    EXPECT_EQ(0u, CloseMainWindow(second));
     ExpectNewWorkspace(dir_.File("42"));
 }
 
-TEST_F(StartupSystem, TwoNamesAreRefused) {
-    Start("one.sk1 two.sk1");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle", box.caption);
-    EXPECT_EQ("Skeindle is confused.  There appears to be more than one workspace file name "
-              "specified on its command line.\nChoose OK.  Skeindle will close.",
-              box.text);
-    EXPECT_EQ(std::vector<std::string>{"OK"}, ButtonTexts(box));
-    EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(0u, ExitCode());
-    EXPECT_EQ(0u, FilesInDir());
-}
-
-TEST_F(StartupSystem, MissingNamedFileAnsweredNoLeavesNoFile) {
-    Start("new.sk1");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle", box.caption);
-    EXPECT_EQ("Skeindle was unable to open its workspace file \"new.sk1\".  Perhaps you are "
-              "running it for the first time, so the file has not been created.  Without it, "
-              "Skeindle will close.\nCreate the workspace file now?  (1006)",
-              box.text);
-    EXPECT_EQ((std::vector<std::string>{"&Yes", "&No"}), ButtonTexts(box));
-    EXPECT_TRUE(ProbePressButton(box, "No"));
-    EXPECT_EQ(0u, ExitCode());
-    EXPECT_EQ(0u, FilesInDir());
+// Command lines that the program refuses, or whose question is answered
+// No: one message box, then the program ends and leaves no file.
+TEST_F(StartupSystem, RefusedCommandLinesEndWithOneMessageAndNoFile) {
+    struct Case {
+        const char* args;
+        const char* text;
+        std::vector<std::string> buttons;
+        const char* answer;
+    } cases[] = {
+        {"one.sk1 two.sk1",
+         "Skeindle is confused.  There appears to be more than one workspace file name specified on its command "
+         "line.\nChoose OK.  Skeindle will close.",
+         {"OK"},
+         "OK"},
+        {"new.sk1",
+         "Skeindle was unable to open its workspace file \"new.sk1\".  Perhaps you are running it for the first "
+         "time, so the file has not been created.  Without it, Skeindle will close.\nCreate the workspace file now?  "
+         "(1006)",
+         {"&Yes", "&No"},
+         "No"},
+        // A quotation mark cannot be part of a Windows file name, so this
+        // one name cannot even be opened (error 123, invalid name); the
+        // message shows it undoubled.
+        {"\"say \"\"hi\"\" again.sk1\"",
+         "Skeindle could not create the workspace file \"say \"hi\" again.sk1\".  Perhaps the disc is full, or some "
+         "other catastrophe has overtaken us. (123)\nPress OK.  Skeindle will close.",
+         {"OK"},
+         "OK"},
+        {"/Turbo",
+         "Skeindle not understand the command-line keyword \"/turbo\".\nChoose OK.  Skeindle will close.",
+         {"OK"},
+         "OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        SkeindRun run;
+        ASSERT_TRUE(run.Start(c.args, dir_.path()));
+        ProbeMessageBox box;
+        ASSERT_TRUE(run.NextBox(&box)) << "no message box";
+        EXPECT_EQ("Skeindle", box.caption);
+        EXPECT_EQ(c.text, box.text);
+        EXPECT_EQ(c.buttons, ButtonTexts(box));
+        EXPECT_TRUE(ProbePressButton(box, c.answer));
+        EXPECT_EQ(0u, run.ExitCode());
+        EXPECT_EQ(0u, FilesInDir());
+    }
 }
 
 TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
@@ -158,21 +167,6 @@ TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
     EXPECT_TRUE(ProbePressButton(box, "Yes"));
     EXPECT_EQ(0u, CloseMainWindow());
     ExpectNewWorkspace(dir_.File("my first map.sk1"));
-}
-
-TEST_F(StartupSystem, DoubledQuotesAreOneNameAndReportedAsSuch) {
-    // A quotation mark cannot be part of a Windows file name, so this one
-    // name cannot even be opened (error 123, invalid name); the message
-    // shows it undoubled.
-    Start("\"say \"\"hi\"\" again.sk1\"");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle could not create the workspace file \"say \"hi\" again.sk1\".  Perhaps the "
-              "disc is full, or some other catastrophe has overtaken us. (123)\nPress OK.  "
-              "Skeindle will close.",
-              box.text);
-    EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(0u, ExitCode());
-    EXPECT_EQ(0u, FilesInDir());
 }
 
 TEST_F(StartupSystem, FileInUseByAnotherProcessIsReported) {
@@ -185,21 +179,9 @@ TEST_F(StartupSystem, FileInUseByAnotherProcessIsReported) {
               "use.\nUsually this is because there is already a Skeindle running.  In this case, "
               "use Alt+Tab or the Taskbar to find to the first Skeindle.",
               box.text);
-    EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, Answer(box, "OK"));
     holder.Close();
     EXPECT_EQ(NewWorkspaceImage(), ReadWholeFile(name));
-}
-
-TEST_F(StartupSystem, UnknownKeywordIsExplained) {
-    Start("/Turbo");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle not understand the command-line keyword \"/turbo\".\nChoose OK.  Skeindle "
-              "will close.",
-              box.text);
-    EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(0u, ExitCode());
-    EXPECT_EQ(0u, FilesInDir());
 }
 
 TEST_F(StartupSystem, DamagedWorkspaceIsRefusedWithExitCodeOne) {
@@ -219,8 +201,7 @@ TEST_F(StartupSystem, DamagedWorkspaceIsRefusedWithExitCodeOne) {
               "creates a fresh workspace.",
               box.text);
     EXPECT_EQ(std::vector<std::string>{"OK"}, ButtonTexts(box));
-    EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(1u, ExitCode());
+    EXPECT_EQ(1u, Answer(box, "OK"));
     EXPECT_TRUE(before == ReadWholeFile(name)) << "a refused file was written to";
 }
 
@@ -267,40 +248,17 @@ TEST_F(StartupSystem, TheShimPortTakenByAnotherProgramStopsNothing) {
     }
 
     std::string name = dir_.File("port.sk1");
-    {
-        NodeDb db;
-        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
-        db.SetFlags(db.FindNode("http://example.test/", true), Pinned);
-    }
-    Start("port.sk1");
-    HWND main = ProbeWaitForWindow("QMR Skeindle", "Skeindle", program_.pid(), kTimeout);
-    ASSERT_TRUE(main != 0) << "no main window";
-    EXPECT_TRUE(DeclineBrowserOffer(program_.pid(), kTimeout));
-    HWND graph = FindWindowExA(main, 0, "lumvane-graph-window", 0);
-    ASSERT_TRUE(graph != 0);
+    ASSERT_TRUE(MakeWorkspace(name, {"http://example.test/"}));
+    ASSERT_TRUE(run_.StartOn("port.sk1", dir_.path())) << "no main window";
     // The pinned page is the first row: the key makes it current.
-    PostMessageA(graph, WM_KEYDOWN, VK_DOWN, 1);
-    PostMessageA(graph, WM_KEYUP, VK_DOWN, 0xC0000001);
-    std::string status;
-    for (int waited = 0; waited < kTimeout && status != "http://example.test/"; waited += 50) {
-        Sleep(50);
-        status = ProbeStatusText(main);
-    }
-    EXPECT_EQ("http://example.test/", status) << "the map does not answer";
+    SkeindRun::PressKey(run_.Map(), VK_DOWN);
+    EXPECT_EQ("http://example.test/", run_.WaitForStatus("http://example.test/")) << "the map does not answer";
 
     // A shim's report goes to the port's holder, not to the program. (Sent
     // only to a holder of our own: another program must not get it.)
     if (ours) {
-        std::vector<ScriptDatagram> datagrams;
         std::string error;
-        ASSERT_TRUE(BuildShimScript("id 1\nrequest http://example.test/shim.html\nclose\n", &datagrams, &error))
-            << error;
-        sockaddr_in to = port;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        SOCKET sender = socket(AF_INET, SOCK_DGRAM, 0);
-        for (const ScriptDatagram& d : datagrams)
-            sendto(sender, (const char*)d.bytes.data(), (int)d.bytes.size(), 0, (const sockaddr*)&to, sizeof to);
-        closesocket(sender);
+        ASSERT_TRUE(SendShimScript("id 1\nrequest http://example.test/shim.html\nclose\n", &error)) << error;
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(taken, &readable);
@@ -308,8 +266,7 @@ TEST_F(StartupSystem, TheShimPortTakenByAnotherProgramStopsNothing) {
         EXPECT_EQ(1, select(0, &readable, 0, 0, &wait)) << "the holder got nothing";
     }
 
-    ProbeCloseWindow(main);
-    EXPECT_EQ(0u, ExitCode());
+    EXPECT_EQ(0u, run_.Close());
     closesocket(taken);
     WSACleanup();
     NodeDb db;

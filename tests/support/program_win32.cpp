@@ -1,6 +1,4 @@
-#include "tests/system/program.h"
-
-#include "tools/uiprobe/probe.h"
+#include "tests/support/program_win32.h"
 
 std::string BesideThisProgram(const char* file_name) {
     char path[MAX_PATH];
@@ -8,12 +6,6 @@ std::string BesideThisProgram(const char* file_name) {
     std::string dir(path, n);
     size_t slash = dir.find_last_of("\\/");
     return dir.substr(0, slash + 1) + file_name;
-}
-
-bool DeclineBrowserOffer(DWORD pid, int timeout_ms) {
-    HWND offer = ProbeWaitForWindow("#32770", "Start Web Browser", pid, timeout_ms);
-    if (!offer) return false;
-    return PostMessageA(offer, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(offer, IDCANCEL)) != 0;
 }
 
 Program::~Program() {
@@ -31,7 +23,7 @@ bool Program::Start(const std::string& exe, const std::string& args, const std::
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(exe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, cwd.c_str(), &si, &pi))
+    if (!CreateProcessA(exe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, cwd.empty() ? NULL : cwd.c_str(), &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
@@ -42,4 +34,11 @@ bool Program::Start(const std::string& exe, const std::string& args, const std::
 bool Program::WaitForExit(int timeout_ms, DWORD* code) {
     if (!process_ || WaitForSingleObject(process_, (DWORD)timeout_ms) != WAIT_OBJECT_0) return false;
     return GetExitCodeProcess(process_, code) != 0;
+}
+
+long ExitCodeOf(const std::string& exe, const std::string& args, const std::string& cwd, int timeout_ms) {
+    Program program;
+    DWORD code = 0;
+    if (!program.Start(exe, args, cwd) || !program.WaitForExit(timeout_ms, &code)) return -1;
+    return (long)code;
 }
