@@ -108,11 +108,13 @@ DWORD WINAPI ReadPipe(LPVOID) {
 }
 
 BridgeHost* g_host = 0;
+DdeBrowserServer* g_server = 0;
 
 LRESULT CALLBACK WindowProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
     if (message == kFromExtension) {
         std::string* text = (std::string*)lp;
-        g_host->FromExtension(*text);
+        bool understood = g_host->FromExtension(*text);
+        g_server->Log(understood ? "message" : "not-understood", "-", text->substr(0, 160));
         delete text;
         return 0;
     }
@@ -170,6 +172,7 @@ int Serve(const Options& o, HINSTANCE instance) {
         BrowserVerbs verbs(identity, &host);
         DdeBrowserServer server(&verbs, log);
         output.set_server(&server);
+        g_server = &server;
         if (!server.Start(o.service, true)) return 2;
         server.Log("ready", o.service.c_str(), "");
         CloseHandle(CreateThread(0, 0, ReadPipe, 0, 0, 0));

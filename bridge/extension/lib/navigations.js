@@ -15,11 +15,14 @@ function frameKey(tabId, frameId) {
 export class NavigationTracker {
   constructor() {
     this.requests = new Map(); // requestId -> navigation being loaded
-    this.frames = new Map(); // "tab/frame" -> navigation committed there
+    this.frames = new Map(); // "tab/frame" -> { url, reported } of the document there
   }
 
   beforeRequest(d) {
     if (!kDocumentTypes.has(d.type)) return;
+    // A redirected request starts again under the same id: it goes on.
+    const going = this.requests.get(d.requestId);
+    if (going && going.url === d.url) return;
     this.requests.set(d.requestId, {
       tabId: d.tabId,
       frameId: d.frameId,
@@ -48,30 +51,35 @@ export class NavigationTracker {
     n.mime = mimeOf(headerValue(d.responseHeaders, 'content-type'));
   }
 
-  // The navigation that committed in a frame: the request that loaded it,
-  // or, for a page that came without one (from the history cache), the
-  // bare URL.
-  committed(d) {
+  // The request that loaded what a frame shows now, taken from the table
+  // when `take`; a page that came without one (from the history cache) has
+  // a bare navigation. The browser's events for a request and for the
+  // frame's navigation come in no fixed order, until the document has
+  // loaded.
+  requestFor(tabId, frameId, url, take) {
     let found = null;
     for (const [id, n] of this.requests) {
-      if (n.tabId === d.tabId && n.frameId === d.frameId && pageUrl(n.url) === pageUrl(d.url)) {
-        found = n;
-        this.requests.delete(id);
-      }
+      if (n.tabId !== tabId || n.frameId !== frameId || pageUrl(n.url) !== pageUrl(url)) continue;
+      found = n;
+      if (take) this.requests.delete(id);
     }
-    const navigation = found || { tabId: d.tabId, frameId: d.frameId, method: 'GET', url: d.url, status: 0, mime: '', redirects: [] };
-    navigation.url = d.url;
-    this.frames.set(frameKey(d.tabId, d.frameId), navigation);
-    return navigation;
+    return found || { tabId, frameId, method: 'GET', url, status: 0, mime: '', redirects: [] };
+  }
+
+  // A navigation committed in a frame: what is known of it so far.
+  committed(d) {
+    this.frames.set(frameKey(d.tabId, d.frameId), { url: d.url, reported: false });
+    return this.requestFor(d.tabId, d.frameId, d.url, false);
   }
 
   // The navigation of a frame whose document has finished loading, once.
   completed(d) {
-    const key = frameKey(d.tabId, d.frameId);
-    const n = this.frames.get(key);
-    if (!n || n.reported || pageUrl(n.url) !== pageUrl(d.url)) return null;
-    n.reported = true;
-    return n;
+    const frame = this.frames.get(frameKey(d.tabId, d.frameId));
+    if (!frame || frame.reported || pageUrl(frame.url) !== pageUrl(d.url)) return null;
+    frame.reported = true;
+    const navigation = this.requestFor(d.tabId, d.frameId, d.url, true);
+    navigation.url = d.url;
+    return navigation;
   }
 
   // The URL of the document in a frame now ('' when none is known).

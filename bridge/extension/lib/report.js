@@ -114,11 +114,13 @@ const kIncludedTypes = {
   object: 'object',
 };
 
-// The report of a part of page `page` seen loading, or null.
+// The report of a part of page `page` seen loading, or null. The icon a
+// browser looks for by itself at /favicon.ico is no part of the page (a
+// page that names its icon has a link element for it).
 export function loadReport(details, page) {
   const what = kIncludedTypes[details.type];
   const url = pageUrl(details.url);
-  if (!what || !url) return null;
+  if (!what || !url || new URL(url).pathname === '/favicon.ico') return null;
   return {
     type: 'load',
     url,

@@ -109,6 +109,7 @@ test('parts seen loading are reported with their page; what scripts fetch is not
   });
   assert.equal(loadReport({ type: 'xmlhttprequest', url: 'http://site.test/api' }, page), null);
   assert.equal(loadReport({ type: 'image', url: 'data:image/gif;base64,R0' }, page), null);
+  assert.equal(loadReport({ type: 'image', url: 'http://site.test/favicon.ico' }, page), null, "the browser's own look");
 });
 
 test('texts are folded and cut; URLs lose their fragment', () => {
