@@ -77,7 +77,7 @@ private:
     PageReporter reporter_;
     ABridgeOutput* out_;
     std::map<uint32_t, Shown> windows_;
-    uint32_t front_ = 0;  // the window in front; 0 before the extension said
+    uint32_t front_ = 0;                     // the window in front; 0 before the extension said
     std::map<uint32_t, std::string> saves_;  // transaction -> file
     uint32_t next_save_ = 1;
 };

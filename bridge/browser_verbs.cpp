@@ -25,8 +25,7 @@ VerbReply Text(const std::string& text) {
 
 VerbReply BrowserVerbs::Answer(int verb, const char* item) {
     switch (verb) {
-    case WWW_Version:
-        return Number(identity_.major << 16 | (identity_.minor & 0xFFFF));
+    case WWW_Version: return Number(identity_.major << 16 | (identity_.minor & 0xFFFF));
     case WWW_QueryVersion: {
         DdeArgWriter w;
         w.AddNumber(identity_.major);
@@ -44,17 +43,14 @@ VerbReply BrowserVerbs::Answer(int verb, const char* item) {
         w.AddString(title.c_str());
         return Text(w.text());
     }
-    case WWW_OpenURL:
-        return OpenUrl(item);
+    case WWW_OpenURL: return OpenUrl(item);
     case WWW_Activate: {
         DdeArgReader args(item);
         return Number(side_->Activate(args.ReadNumber()));
     }
     case WWW_RegisterURLEcho:
-    case WWW_UnRegisterURLEcho:
-        return Register(verb, item);
-    default:
-        return VerbReply();
+    case WWW_UnRegisterURLEcho: return Register(verb, item);
+    default: return VerbReply();
     }
 }
 
@@ -82,8 +78,7 @@ VerbReply BrowserVerbs::Register(int verb, const char* item) {
     return Number(1);
 }
 
-std::string UrlEchoItem(const std::string& url, const std::string& mime, uint32_t window,
-                        const std::string& referrer) {
+std::string UrlEchoItem(const std::string& url, const std::string& mime, uint32_t window, const std::string& referrer) {
     DdeArgWriter w;
     w.AddString(url.c_str());
     w.AddString(mime.c_str());

@@ -72,7 +72,6 @@ private:
 };
 
 // The item of a WWW_URLEcho poke.
-std::string UrlEchoItem(const std::string& url, const std::string& mime, uint32_t window,
-                        const std::string& referrer);
+std::string UrlEchoItem(const std::string& url, const std::string& mime, uint32_t window, const std::string& referrer);
 
 #endif

@@ -21,7 +21,9 @@ void PumpFor(DWORD ms) {
 
 }  // namespace
 
-DdeBrowserServer::DdeBrowserServer(BrowserVerbs* verbs, FILE* log) : verbs_(verbs), log_(log) { g_server = this; }
+DdeBrowserServer::DdeBrowserServer(BrowserVerbs* verbs, FILE* log) : verbs_(verbs), log_(log) {
+    g_server = this;
+}
 
 DdeBrowserServer::~DdeBrowserServer() {
     if (dde_) {
@@ -47,8 +49,12 @@ bool DdeBrowserServer::Start(const std::string& service, bool register_service) 
     return true;
 }
 
-void DdeBrowserServer::Register() { DdeNameService(dde_, service_, 0, DNS_REGISTER); }
-void DdeBrowserServer::Unregister() { DdeNameService(dde_, service_, 0, DNS_UNREGISTER); }
+void DdeBrowserServer::Register() {
+    DdeNameService(dde_, service_, 0, DNS_REGISTER);
+}
+void DdeBrowserServer::Unregister() {
+    DdeNameService(dde_, service_, 0, DNS_UNREGISTER);
+}
 
 void DdeBrowserServer::Log(const char* kind, const char* verb, const std::string& text) {
     if (!log_) return;
@@ -71,8 +77,7 @@ HDDEDATA DdeBrowserServer::Reply(const VerbReply& reply, HSZ item) {
         return DdeCreateDataHandle(dde_, b, 4, 0, item, CF_TEXT, 0);
     }
     if (reply.kind == ReplyText)
-        return DdeCreateDataHandle(dde_, (LPBYTE)reply.text.c_str(), (DWORD)reply.text.size() + 1, 0, item,
-                                   CF_TEXT, 0);
+        return DdeCreateDataHandle(dde_, (LPBYTE)reply.text.c_str(), (DWORD)reply.text.size() + 1, 0, item, CF_TEXT, 0);
     return 0;
 }
 
@@ -96,8 +101,7 @@ HDDEDATA DdeBrowserServer::Transaction(UINT type, HSZ hsz1, HSZ hsz2) {
         if (type == XTYP_POKE) return (HDDEDATA)(ULONG_PTR)DDE_FACK;
         return Reply(reply, hsz2);
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -49,8 +49,8 @@ private:
     DdeBrowserServer(const DdeBrowserServer&);
     DdeBrowserServer& operator=(const DdeBrowserServer&);
 
-    static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
-                                      ULONG_PTR, ULONG_PTR);
+    static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR,
+                                      ULONG_PTR);
     HDDEDATA Transaction(UINT type, HSZ topic, HSZ item);
     std::string QueryString(HSZ handle);
     HDDEDATA Reply(const VerbReply& reply, HSZ item);

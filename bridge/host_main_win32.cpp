@@ -71,8 +71,7 @@ public:
             done += n;
         }
     }
-    void Echo(const std::string& url, const std::string& mime, uint32_t window,
-              const std::string& referrer) override {
+    void Echo(const std::string& url, const std::string& mime, uint32_t window, const std::string& referrer) override {
         server_->EchoPage(url, mime, window, referrer);
     }
     bool WriteBody(const std::string& file, const std::string& body) override {
@@ -140,13 +139,20 @@ Options ReadOptions() {
     for (int i = 1; i < __argc; ++i) {
         std::string a = __argv[i];
         const char* v = i + 1 < __argc ? __argv[i + 1] : "";
-        if (a == "--service") o.service = v, ++i;
-        else if (a == "--port") o.port = (unsigned short)atoi(v), ++i;
-        else if (a == "--log") o.log = v, ++i;
-        else if (a == "--register") o.register_only = true;
-        else if (a == "--install") o.install = true;
-        else if (a == "--description") o.description = v, ++i;
-        else if (a == "--command") o.command = v, ++i;
+        if (a == "--service")
+            o.service = v, ++i;
+        else if (a == "--port")
+            o.port = (unsigned short)atoi(v), ++i;
+        else if (a == "--log")
+            o.log = v, ++i;
+        else if (a == "--register")
+            o.register_only = true;
+        else if (a == "--install")
+            o.install = true;
+        else if (a == "--description")
+            o.description = v, ++i;
+        else if (a == "--command")
+            o.command = v, ++i;
     }
     return o;
 }

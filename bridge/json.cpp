@@ -11,7 +11,9 @@ struct Cursor {
     const char* end;
 };
 
-bool AtEnd(const Cursor& c) { return c.at >= c.end; }
+bool AtEnd(const Cursor& c) {
+    return c.at >= c.end;
+}
 
 void SkipWhite(Cursor* c) {
     while (!AtEnd(*c) && (*c->at == ' ' || *c->at == '\t' || *c->at == '\n' || *c->at == '\r')) ++c->at;
@@ -48,10 +50,14 @@ bool Hex4(Cursor* c, uint32_t* value) {
     for (int i = 0; i < 4; ++i) {
         char h = c->at[i];
         v <<= 4;
-        if (h >= '0' && h <= '9') v |= (uint32_t)(h - '0');
-        else if (h >= 'a' && h <= 'f') v |= (uint32_t)(h - 'a' + 10);
-        else if (h >= 'A' && h <= 'F') v |= (uint32_t)(h - 'A' + 10);
-        else return false;
+        if (h >= '0' && h <= '9')
+            v |= (uint32_t)(h - '0');
+        else if (h >= 'a' && h <= 'f')
+            v |= (uint32_t)(h - 'a' + 10);
+        else if (h >= 'A' && h <= 'F')
+            v |= (uint32_t)(h - 'A' + 10);
+        else
+            return false;
     }
     c->at += 4;
     *value = v;
@@ -105,7 +111,9 @@ bool ReadString(Cursor* c, std::string* out) {
     }
 }
 
-bool IsDigit(char d) { return d >= '0' && d <= '9'; }
+bool IsDigit(char d) {
+    return d >= '0' && d <= '9';
+}
 
 // JSON's number grammar, checked; the value read by strtod from a copy.
 bool ReadNumber(Cursor* c, double* out) {
@@ -197,12 +205,8 @@ JsonError ReadValue(Cursor* c, int depth, JsonValue* out) {
         out->type = JsonBool;
         out->boolean = *c->at == 't';
         return Literal(c, out->boolean ? "true" : "false") ? JsonOk : JsonSyntax;
-    case 'n':
-        out->type = JsonNull;
-        return Literal(c, "null") ? JsonOk : JsonSyntax;
-    default:
-        out->type = JsonNumber;
-        return ReadNumber(c, &out->number) ? JsonOk : JsonSyntax;
+    case 'n': out->type = JsonNull; return Literal(c, "null") ? JsonOk : JsonSyntax;
+    default: out->type = JsonNumber; return ReadNumber(c, &out->number) ? JsonOk : JsonSyntax;
     }
 }
 
@@ -212,14 +216,22 @@ size_t Utf8Sequence(const unsigned char* s, size_t n) {
     unsigned char c = s[0];
     size_t length;
     uint32_t low = 0x80, high = 0xBF;  // the second byte's range
-    if (c >= 0xC2 && c <= 0xDF) length = 2;
-    else if (c == 0xE0) length = 3, low = 0xA0;
-    else if (c == 0xED) length = 3, high = 0x9F;
-    else if (c >= 0xE1 && c <= 0xEF) length = 3;
-    else if (c == 0xF0) length = 4, low = 0x90;
-    else if (c == 0xF4) length = 4, high = 0x8F;
-    else if (c >= 0xF1 && c <= 0xF3) length = 4;
-    else return 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2;
+    else if (c == 0xE0)
+        length = 3, low = 0xA0;
+    else if (c == 0xED)
+        length = 3, high = 0x9F;
+    else if (c >= 0xE1 && c <= 0xEF)
+        length = 3;
+    else if (c == 0xF0)
+        length = 4, low = 0x90;
+    else if (c == 0xF4)
+        length = 4, high = 0x8F;
+    else if (c >= 0xF1 && c <= 0xF3)
+        length = 4;
+    else
+        return 0;
     if (n < length || s[1] < low || s[1] > high) return 0;
     for (size_t i = 2; i < length; ++i)
         if (s[i] < 0x80 || s[i] > 0xBF) return 0;

@@ -36,9 +36,9 @@ struct JsonValue {
 
 enum JsonError {
     JsonOk = 0,
-    JsonSyntax,      // not JSON
-    JsonTooDeep,     // arrays and objects nested past kJsonMaxDepth
-    JsonTrailing,    // bytes after the value
+    JsonSyntax,    // not JSON
+    JsonTooDeep,   // arrays and objects nested past kJsonMaxDepth
+    JsonTrailing,  // bytes after the value
 };
 
 const int kJsonMaxDepth = 32;

@@ -13,11 +13,8 @@ struct KindOfLink {
 };
 
 const KindOfLink kKinds[] = {
-    {"anchor", LT_ANCHOR, 0},
-    {"include", LT_INCLUDE, 0},
-    {"frame", LT_INCLUDE, "frame"},
-    {"query", LT_MISC, "query"},
-    {"other", LT_MISC, 0},
+    {"anchor", LT_ANCHOR, 0},    {"include", LT_INCLUDE, 0}, {"frame", LT_INCLUDE, "frame"},
+    {"query", LT_MISC, "query"}, {"other", LT_MISC, 0},
 };
 
 const KindOfLink* FindKind(const char* name) {
@@ -27,7 +24,9 @@ const KindOfLink* FindKind(const char* name) {
     return 0;
 }
 
-bool NamesAPage(const char* url) { return url != 0 && *url != 0; }
+bool NamesAPage(const char* url) {
+    return url != 0 && *url != 0;
+}
 
 // An HTTP status is three digits; anything else is left unsaid.
 int StatusOf(const JsonValue& v) {

@@ -17,8 +17,7 @@ namespace {
 class RecordingOutput : public ABridgeOutput {
 public:
     void ToExtension(const std::string& json) override { sent.push_back(json); }
-    void Echo(const std::string& url, const std::string& mime, uint32_t window,
-              const std::string& referrer) override {
+    void Echo(const std::string& url, const std::string& mime, uint32_t window, const std::string& referrer) override {
         echoes.push_back(url + " " + mime + " " + std::to_string(window) + " " + referrer);
     }
     bool WriteBody(const std::string& file, const std::string& body) override {
@@ -120,8 +119,16 @@ TEST_F(BridgeHostTest, EchoRegistrationsAndTheVersionAreABrowsers) {
 
 TEST_F(BridgeHostTest, MessagesNotUnderstoodChangeNothing) {
     const char* bad[] = {
-        "", "not json", "[]", "{}", R"({"type":7})", R"({"type":"shown"})", R"({"type":"active","window":-1})",
-        R"({"type":"active","window":"3"})", R"({"type":"fetched","id":99,"ok":true})", R"({"type":"what"})",
+        "",
+        "not json",
+        "[]",
+        "{}",
+        R"({"type":7})",
+        R"({"type":"shown"})",
+        R"({"type":"active","window":-1})",
+        R"({"type":"active","window":"3"})",
+        R"({"type":"fetched","id":99,"ok":true})",
+        R"({"type":"what"})",
     };
     for (const char* m : bad) EXPECT_FALSE(host_.FromExtension(m)) << m;
     EXPECT_TRUE(out_.echoes.empty());
@@ -135,16 +142,9 @@ TEST(Base64, DecodesTheStandardAlphabet) {
         bool ok;
         std::string bytes;
     } cases[] = {
-        {"", true, ""},
-        {"TWFu", true, "Man"},
-        {"TWE=", true, "Ma"},
-        {"TQ==", true, "M"},
-        {"TQ", true, "M"},
-        {"T W\nFu", true, "Man"},
-        {"+/+/", true, "\xFB\xFF\xBF"},
-        {"TQ=a", false, ""},
-        {"T*Fu", false, ""},
-        {"TQ===", false, ""},
+        {"", true, ""},      {"TWFu", true, "Man"},    {"TWE=", true, "Ma"},           {"TQ==", true, "M"},
+        {"TQ", true, "M"},   {"T W\nFu", true, "Man"}, {"+/+/", true, "\xFB\xFF\xBF"}, {"TQ=a", false, ""},
+        {"T*Fu", false, ""}, {"TQ===", false, ""},
     };
     for (const Case& c : cases) {
         std::string out;

@@ -195,10 +195,16 @@ TEST_F(BridgeProcessTest, ReportsArriveAsDatagramsAndTheHostEndsWithThePipe) {
     host_.Send("not json");
     host_.Send(R"({"type":"load","url":"http://h.test/i.png","status":200,"mime":"image/png"})");
     std::vector<std::string> expected = {
-        "Request(http://h.test/,0)", "Status(200)", "ContentType(text/html)", "Title(\"Home\",1)",
-        "Link(http://h.test/a,0,\"A\")", "Close()",
-        "[1073741825] Request(http://h.test/i.png,0)", "[1073741825] Status(200)",
-        "[1073741825] ContentType(image/png)", "[1073741825] Close()",
+        "Request(http://h.test/,0)",
+        "Status(200)",
+        "ContentType(text/html)",
+        "Title(\"Home\",1)",
+        "Link(http://h.test/a,0,\"A\")",
+        "Close()",
+        "[1073741825] Request(http://h.test/i.png,0)",
+        "[1073741825] Status(200)",
+        "[1073741825] ContentType(image/png)",
+        "[1073741825] Close()",
     };
     EXPECT_EQ(expected, Datagrams(1500));
     EXPECT_TRUE(Logged("not-understood - not json"));
@@ -214,7 +220,8 @@ TEST_F(BridgeProcessTest, TheProgramsLinkFindsItAndIsToldWhatTheBrowserShows) {
     ASSERT_TRUE(Heard("new 1"));
     for (int i = 0; i < 40 && !Logged("poke WWW_RegisterURLEcho \"skeind\""); ++i) PumpMessages(50);
     host_.Send(R"({"type":"active","window":7,"url":"http://h.test/front#x","title":"Front"})");
-    host_.Send(R"({"type":"shown","url":"http://h.test/b#part","mime":"text/html","window":7,"referrer":"http://h.test/"})");
+    host_.Send(
+        R"({"type":"shown","url":"http://h.test/b#part","mime":"text/html","window":7,"referrer":"http://h.test/"})");
     EXPECT_TRUE(Heard("echo http://h.test/b text/html 7 http://h.test/"));
     EXPECT_EQ("http://h.test/b", link.GetWindowUrl(1, 0, 0xFFFFFFFFu));
 

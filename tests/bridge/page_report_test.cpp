@@ -63,10 +63,17 @@ TEST(PageReporter, EachRedirectIsARequestOfItsOwnBeforeThePage) {
         "redirects":[{"url":"http://h.test/a","status":301,"to":"http://h.test/b"},
                      {"url":"http://h.test/b","status":302,"to":"http://h.test/c"}]})");
     Calls expected = {
-        "Request(http://h.test/a,1)", "Status(301)", "Link(http://h.test/b,3,null)", "Close()",
-        "[101] Request(http://h.test/b,1)", "[101] Status(302)", "[101] Link(http://h.test/c,3,null)",
+        "Request(http://h.test/a,1)",
+        "Status(301)",
+        "Link(http://h.test/b,3,null)",
+        "Close()",
+        "[101] Request(http://h.test/b,1)",
+        "[101] Status(302)",
+        "[101] Link(http://h.test/c,3,null)",
         "[101] Close()",
-        "[102] Request(http://h.test/c,1)", "[102] Status(200)", "[102] Close()",
+        "[102] Request(http://h.test/c,1)",
+        "[102] Status(200)",
+        "[102] Close()",
     };
     EXPECT_EQ(expected, calls);
 }
@@ -75,8 +82,13 @@ TEST(PageReporter, APartSeenLoadingGetsItsTypeAndAnIncludeFromItsPage) {
     Calls calls = Report(R"({"type":"load","url":"http://h.test/late.png","status":200,"mime":"image/png",
                              "page":"http://h.test/a.html","what":"image"})");
     Calls expected = {
-        "Request(http://h.test/late.png,0)", "Status(200)", "ContentType(image/png)", "Close()",
-        "[101] Request(http://h.test/a.html,0)", "[101] Link(http://h.test/late.png,1,\"image\")", "[101] Close()",
+        "Request(http://h.test/late.png,0)",
+        "Status(200)",
+        "ContentType(image/png)",
+        "Close()",
+        "[101] Request(http://h.test/a.html,0)",
+        "[101] Link(http://h.test/late.png,1,\"image\")",
+        "[101] Close()",
     };
     EXPECT_EQ(expected, calls);
 }

@@ -50,19 +50,39 @@ TEST(Json, DecodesEscapesToUtf8) {
         {"\"a\\\"b\\\\c\\/d\"", "a\"b\\c/d"},
         {"\"\\b\\f\\n\\r\\t\"", "\b\f\n\r\t"},
         {"\"\\u00e9\\u20AC\"", "\xC3\xA9\xE2\x82\xAC"},
-        {"\"\\ud83d\\ude00\"", "\xF0\x9F\x98\x80"},            // a surrogate pair
-        {"\"\\ud83d x\"", "\xEF\xBF\xBD x"},                    // a lone high half
-        {"\"\\ude00\"", "\xEF\xBF\xBD"},                        // a lone low half
-        {"\"a\\u0000b\"", "a\xEF\xBF\xBD" "b"},                 // never a NUL inside
-        {"\"caf\xC3\xA9\"", "caf\xC3\xA9"},                     // UTF-8 as it came
+        {"\"\\ud83d\\ude00\"", "\xF0\x9F\x98\x80"},  // a surrogate pair
+        {"\"\\ud83d x\"", "\xEF\xBF\xBD x"},         // a lone high half
+        {"\"\\ude00\"", "\xEF\xBF\xBD"},             // a lone low half
+        {"\"a\\u0000b\"",
+         "a\xEF\xBF\xBD"
+         "b"},                               // never a NUL inside
+        {"\"caf\xC3\xA9\"", "caf\xC3\xA9"},  // UTF-8 as it came
     };
     for (const Case& c : cases) EXPECT_EQ(c.text, ParsedText(c.literal)) << c.literal;
 }
 
 TEST(Json, RefusesWhatIsNotOneValue) {
     const char* bad[] = {
-        "", " ", "{", "[1,]", "{\"a\"}", "{\"a\":1,}", "{a:1}", "\"open", "\"a\\x\"", "\"\\u12\"",
-        "\"tab\there\"", "01", "1.", "-", ".5", "1e", "tru", "nul", "[1 2]", "{\"a\":1 \"b\":2}",
+        "",
+        " ",
+        "{",
+        "[1,]",
+        "{\"a\"}",
+        "{\"a\":1,}",
+        "{a:1}",
+        "\"open",
+        "\"a\\x\"",
+        "\"\\u12\"",
+        "\"tab\there\"",
+        "01",
+        "1.",
+        "-",
+        ".5",
+        "1e",
+        "tru",
+        "nul",
+        "[1 2]",
+        "{\"a\":1 \"b\":2}",
     };
     for (const char* text : bad) {
         JsonValue v;
@@ -84,8 +104,8 @@ TEST(Json, QuotedTextsAreValidUtf8ThatReadsBack) {
         {"plain", "\"plain\"", "plain"},
         {"a\"b\\c", "\"a\\\"b\\\\c\"", "a\"b\\c"},
         {std::string("\x01\n", 2), "\"\\u0001\\u000a\"", std::string("\x01\n", 2)},
-        {"caf\xC3\xA9", "\"caf\xC3\xA9\"", "caf\xC3\xA9"},  // UTF-8 kept
-        {"caf\xE9", "\"caf\xC3\xA9\"", "caf\xC3\xA9"},       // an 8-bit text read as Latin-1
+        {"caf\xC3\xA9", "\"caf\xC3\xA9\"", "caf\xC3\xA9"},                             // UTF-8 kept
+        {"caf\xE9", "\"caf\xC3\xA9\"", "caf\xC3\xA9"},                                 // an 8-bit text read as Latin-1
         {"\xED\xA0\x80", "\"\xC3\xAD\xC2\xA0\xC2\x80\"", "\xC3\xAD\xC2\xA0\xC2\x80"},  // no surrogates in UTF-8
     };
     for (const Case& c : cases) {

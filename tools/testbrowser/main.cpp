@@ -53,7 +53,9 @@ struct Browser {
 
 Browser g;
 
-void Later(const std::string& command) { PostMessageA(g.window, kCommandMessage, 0, (LPARAM) new std::string(command)); }
+void Later(const std::string& command) {
+    PostMessageA(g.window, kCommandMessage, 0, (LPARAM) new std::string(command));
+}
 
 // --- Fetching a page from a server on this machine or anywhere
 
