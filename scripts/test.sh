@@ -30,6 +30,7 @@ echo "== the bridge to today's browsers"
 (cd bridge/extension && node --test --test-reporter=spec --test-reporter=junit \
   --test-reporter-destination=stdout --test-reporter-destination="$results/bridge/extension.xml" test/) || status=1
 bash tests/bridge/chromium_test.sh "$results/bridge/chromium.xml" || status=1
+bash tests/bridge/firefox_test.sh "$results/bridge/firefox.xml" || status=1
 
 python3 scripts/summarize.py "$results" || status=1
 exit $status
