@@ -9,8 +9,9 @@ using layout::kLinkKindMask;
 // A search's marks carry its number in their upper 16 bits, and a mark
 // left by an earlier search reads as unvisited: a new search starts without
 // touching every node. All nodes are set once when the numbers start again
-// (a new workspace, whose marks the start-up check filled, or a wrap).
-// Nodes made since then hold 0, which no search number matches.
+// (a new workspace, whose marks the start-up check filled, or a wrap),
+// deleted ones too, since one may come back. Nodes made since then hold 0,
+// which no search number matches.
 uint32_t Graph_model::Mark(NodeId page) const {
     if (workspace_ == 0 || page == 0 || search_ == 0) return MarkUnvisited;
     uint32_t mark = workspace_->DisplayMark(page);
@@ -23,8 +24,7 @@ void Graph_model::SetMark(NodeId page, uint32_t distance) {
 
 void Graph_model::StartSearch() {
     if (search_ == 0 || search_ == 0xFFFF) {
-        AWorkspace& w = *workspace_;
-        for (NodeId n = w.FirstNode(); n != 0; n = w.NextNode(n)) w.SetDisplayMark(n, 0);
+        workspace_->ClearDisplayMarks();
         search_ = 0;
     }
     ++search_;

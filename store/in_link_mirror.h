@@ -37,6 +37,9 @@ public:
     void SetDeleted(NodeId node, bool deleted);
     uint32_t Mark(NodeId node) const { return slots_[node >> 6].mark; }
     void SetMark(NodeId node, uint32_t mark) { slots_[node >> 6].mark = mark; }
+    void ClearMarks() {
+        for (Slot& s : slots_) s.mark = 0;
+    }
     // Appends `source | kind` of each incoming link whose source is not
     // deleted, in list order.
     void LiveIn(NodeId node, std::vector<uint32_t>* out) const;

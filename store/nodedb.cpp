@@ -760,3 +760,11 @@ void NodeDb::LiveInLinks(NodeId node, std::vector<uint32_t>* out) {
     if (!in_mirror_.built()) BuildInLinkMirror();
     in_mirror_.LiveIn(node, out);
 }
+
+// The search that needs this reads the marks through the mirror anyway, so
+// the mirror is made first and the marks cleared there, in memory.
+void NodeDb::ClearDisplayMarks() {
+    if (!IsOpen()) return;
+    if (!in_mirror_.built()) BuildInLinkMirror();
+    in_mirror_.ClearMarks();
+}

@@ -87,6 +87,7 @@ public:
     LinkId AddLink(NodeId from, NodeId to, LinkKind kind) override;
     LinkId FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) override;
     void LiveInLinks(NodeId node, std::vector<uint32_t>* out) override;
+    void ClearDisplayMarks() override;
     int RemoveLinks(NodeId from, NodeId to, unsigned mask) override;
     LinkId NextLink(LinkId link) override;
     NodeId LinkNode(LinkId link) override;

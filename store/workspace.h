@@ -82,6 +82,8 @@ public:
     // Appends the node's live incoming links as source | kind, in the order
     // FirstIn and NextLink give them; for searches that visit many nodes.
     virtual void LiveInLinks(NodeId node, std::vector<uint32_t>* out) = 0;
+    // Sets the display mark of every node, deleted ones included, to 0.
+    virtual void ClearDisplayMarks() = 0;
     virtual int RemoveLinks(NodeId from, NodeId to, unsigned mask) = 0;
     virtual LinkId NextLink(LinkId link) = 0;
     virtual NodeId LinkNode(LinkId link) = 0;
