@@ -28,6 +28,7 @@ import os
 import random
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -72,6 +73,9 @@ class Program:
     """skeind.exe under Wine, started and ended through startkill.exe."""
 
     def __init__(self, workdir, workspace):
+        # Another program on the port would get the burst (and ours no socket).
+        if socket_figures() is not None:
+            raise RuntimeError("UDP port %d is taken by another program" % PORT)
         self.proc = subprocess.Popen(
             [wine(), os.path.join(WIN_BIN, "startkill.exe"), zpath(workdir), zpath(os.path.join(WIN_BIN, "skeind.exe")),
              workspace], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -79,10 +83,18 @@ class Program:
         if not line.startswith("ready"):
             self.proc.kill()
             raise RuntimeError("the program did not come up: %r" % line)
-        # The socket is bound before the window is shown; wait for it all the same.
+        # The window may be up before the program reads its socket: it is
+        # reading once an empty datagram (a head without records, which
+        # stores nothing) has left the socket's queue.
         if not wait_until(lambda: socket_figures() is not None, 10):
             self.proc.kill()
             raise RuntimeError("nothing listens on UDP port %d" % PORT)
+        probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        probe.sendto(bytes([1, 0, 4, 0]), ("127.0.0.1", PORT))
+        probe.close()
+        if not wait_until(lambda: socket_figures()[0] == 0, 30):
+            self.proc.kill()
+            raise RuntimeError("the program does not read its socket")
 
     def command(self, what):
         self.proc.stdin.write(what + "\n")
@@ -119,7 +131,6 @@ def one_burst(pages, rate):
         workspace = os.path.join(work, "burst.sk1")
         create_workspace(workspace)
         program = Program(work, "burst.sk1")
-        time.sleep(0.5)
         _, granted, drops0 = socket_figures()
         sent = subprocess.run(send_command(pages, rate), capture_output=True, text=True, check=True).stdout
         m = re.search(r"(\d+) datagrams of \d+ pages in ([\d.]+) s", sent)
@@ -230,21 +241,46 @@ def one_kill(run, pages, rate, delay):
         program = Program(work, "burst.sk1")
         sender = subprocess.Popen(send_command(pages, rate), stdout=subprocess.DEVNULL)
         time.sleep(delay)
+        dropped = socket_figures()[2]
         # The copy is taken before the kill: what it holds was written before.
         shutil.copyfile(workspace, os.path.join(work, "snapshot.sk1"))
         result["answer"] = program.command("kill")
         sender.wait()
-        snap = burstcheck(os.path.join(work, "snapshot.sk1"), pages, "--save", os.path.join(work, "acked.txt"))
-        after = burstcheck(workspace, pages, "--expect", os.path.join(work, "acked.txt"))
+        acked = os.path.join(work, "acked.txt")
+        snap = burstcheck(os.path.join(work, "snapshot.sk1"), pages, "--save", acked)
+        after = burstcheck(workspace, pages, "--expect", acked, "--save", os.path.join(work, "after.txt"))
         # A second opening finds nothing left to repair.
         again = burstcheck(workspace, pages)
-        result.update(snapshot=snap, after=after, again=again)
+        result.update(snapshot=snap, after=after, again=again, dropped=dropped)
+        result["gaps"] = prefix_gaps(acked, os.path.join(work, "after.txt")) if dropped == 0 else None
     except Exception as e:  # a run that could not be carried out counts as failed
         result["error"] = str(e)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print_kill(result)
     return result
+
+
+def saved_pages(path):
+    pages = {}
+    for line in open(path):
+        page, state, links = (int(x) for x in line.split())
+        pages[page] = (state, links)
+    return pages
+
+
+def prefix_gaps(acked_path, after_path):
+    """Pages before the last acknowledged one that are not complete now.
+
+    The program reads the datagrams in the order they were sent; with none
+    dropped by the socket, every page sent before an acknowledged page had
+    been stored whole before it, whether or not the copy shows it."""
+    acked = saved_pages(acked_path)
+    if not acked:
+        return 0
+    after = saved_pages(after_path)
+    last = max(acked)
+    return sum(1 for page in range(last) if after.get(page, (0, 0))[0] != 2)
 
 
 def print_kill(r):
@@ -260,6 +296,8 @@ def print_kill(r):
               "clean" if g.get("repaired") == "0" else "repaired again (flags %s, fixes %s)" % (
                   g.get("flags"), g.get("fixes")),
               "" if not a["stderr"] else "\n" + a["stderr"].strip()), flush=True)
+    print("         earlier pages not whole after the kill: %s" % (
+        "not counted (the socket dropped datagrams)" if r["gaps"] is None else r["gaps"]), flush=True)
 
 
 def summarize_kills(results):
@@ -267,7 +305,7 @@ def summarize_kills(results):
     failed = len(results) - len(done)
     repaired = [r for r in done if r["after"].get("repaired") == "1"]
     lost = [r for r in done if r["after"].get("lost_pages", "0") != "0" or r["after"].get("lost_links", "0") != "0"
-            or r["after"].get("checked") != "1"]
+            or r["after"].get("checked") != "1" or r["gaps"]]
     unclean = [r for r in done if r["again"].get("repaired") != "0"]
     fixes = {}
     for r in repaired:
@@ -284,6 +322,8 @@ def summarize_kills(results):
     print("kill: runs that lost an acknowledged page or link: %d%s" % (
         len(lost), " (runs %s)" % ", ".join(str(r["run"]) for r in lost) if lost else ""))
     print("kill: runs whose file needed repair at a second opening: %d" % len(unclean))
+    print("kill: runs where the socket dropped datagrams (earlier pages not counted): %d" % sum(
+        1 for r in done if r["gaps"] is None))
     return {"lost_runs": len(lost) + len(unclean), "failed_runs": failed}
 
 
@@ -298,6 +338,8 @@ def write_report(path, results):
                 problem = "the check refused the killed file"
             elif a.get("lost_pages") != "0" or a.get("lost_links") != "0":
                 problem = "acknowledged pages lost: %s, links: %s" % (a.get("lost_pages"), a.get("lost_links"))
+            elif r["gaps"]:
+                problem = "%d pages sent before an acknowledged one are not whole" % r["gaps"]
             elif r["again"].get("repaired") != "0":
                 problem = "a second opening repaired again"
         if problem:

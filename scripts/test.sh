@@ -26,5 +26,8 @@ GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" \
 echo "== scripts/run.sh without a display"
 bash tests/scripts/run_script_test.sh "$results/scripts/run_script.xml" || status=1
 
+echo "== the program killed during bursts (3 kills)"
+bash scripts/kill-test.sh 3 "$results/scripts/kill_test.xml" || status=1
+
 python3 scripts/summarize.py "$results" || status=1
 exit $status
