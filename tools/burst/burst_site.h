@@ -44,7 +44,7 @@ enum BurstPageState {
 };
 
 struct BurstTally {
-    int kept;      // partial or complete
+    int kept;  // partial or complete
     int complete;
     std::vector<uint8_t> state;   // BurstPageState by page
     std::vector<uint16_t> links;  // by page: its anchors found in the workspace

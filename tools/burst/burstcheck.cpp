@@ -7,9 +7,10 @@
 //
 // --save writes every page found, with its state and links found; --expect
 // reads such a file and counts the pages and links of it that are missing
-// now (a page acknowledged before a kill must survive it). Prints one line
-// of name=value pairs; --create makes a new, empty workspace instead; exits 1 when the file is refused or, with --expect,
-// anything expected is missing.
+// now (a page acknowledged before a kill must survive it). --create makes
+// a new, empty workspace instead. Prints one line of name=value pairs;
+// exits 1 when the file is refused or, with --expect, anything expected is
+// missing.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -44,8 +45,8 @@ bool CountLost(const char* path, const BurstTally& tally, int* expected, int* lo
         ++*expected;
         if (page >= tally.state.size() || tally.state[page] < state) {
             ++*lost_pages;
-            fprintf(stderr, "burstcheck: page %zu was there (state %d, %d links), now state %d\n", page, state,
-                    links, page < tally.state.size() ? tally.state[page] : -1);
+            fprintf(stderr, "burstcheck: page %zu was there (state %d, %d links), now state %d\n", page, state, links,
+                    page < tally.state.size() ? tally.state[page] : -1);
         } else if (tally.links[page] < links) {
             *lost_links += links - tally.links[page];
             fprintf(stderr, "burstcheck: page %zu had %d links, now %d\n", page, links, tally.links[page]);

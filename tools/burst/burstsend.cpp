@@ -7,8 +7,8 @@
 // rather than one every 50 µs, so that the sender does not spin a core that
 // the program needs). Prints the datagrams sent and the time they took.
 #ifdef _WIN32
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     }
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     closesocket(s);
-    printf("burstsend: %zu datagrams of %d pages in %.3f s (%.0f a second), %zu failed\n", datagrams.size(),
-           site.pages, seconds, seconds > 0 ? datagrams.size() / seconds : 0.0, failed);
+    printf("burstsend: %zu datagrams of %d pages in %.3f s (%.0f a second), %zu failed\n", datagrams.size(), site.pages,
+           seconds, seconds > 0 ? datagrams.size() / seconds : 0.0, failed);
     return failed ? 1 : 0;
 }
