@@ -7,8 +7,8 @@
 // rather than one every 50 µs, so that the sender does not spin a core that
 // the program needs). Prints the datagrams sent and the time they took.
 #ifdef _WIN32
-#include <windows.h>
 #include <winsock2.h>
+#include <windows.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
