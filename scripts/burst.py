@@ -69,12 +69,29 @@ def wait_until(condition, seconds, step=0.05):
     return False
 
 
+class PortTaken(RuntimeError):
+    pass
+
+
+def start_program(workdir, workspace):
+    """The program on a port of its own; another test that takes the port
+    just as ours starts costs a retry, not the run."""
+    for attempt in range(3):
+        try:
+            return Program(workdir, workspace)
+        except PortTaken:
+            if attempt == 2:
+                raise
+            time.sleep(5)
+
+
 class Program:
     """skeind.exe under Wine, started and ended through startkill.exe."""
 
     def __init__(self, workdir, workspace):
-        # Another program on the port would get the burst (and ours no socket).
-        if socket_figures() is not None:
+        # Another program on the port would get the burst (and ours no
+        # socket): wait for it to end, as it may be another test's.
+        if not wait_until(lambda: socket_figures() is None, 120, 0.5):
             raise RuntimeError("UDP port %d is taken by another program" % PORT)
         self.proc = subprocess.Popen(
             [wine(), os.path.join(WIN_BIN, "startkill.exe"), zpath(workdir), zpath(os.path.join(WIN_BIN, "skeind.exe")),
@@ -87,14 +104,30 @@ class Program:
         # reading once an empty datagram (a head without records, which
         # stores nothing) has left the socket's queue.
         if not wait_until(lambda: socket_figures() is not None, 10):
-            self.proc.kill()
+            self.command("kill")
             raise RuntimeError("nothing listens on UDP port %d" % PORT)
+        if not self.owns_port(workdir):
+            self.command("kill")
+            raise PortTaken("UDP port %d was taken by another program as ours started" % PORT)
         probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         probe.sendto(bytes([1, 0, 4, 0]), ("127.0.0.1", PORT))
         probe.close()
-        if not wait_until(lambda: socket_figures()[0] == 0, 30):
-            self.proc.kill()
+        if not wait_until(lambda: (socket_figures() or (1,))[0] == 0, 30):
+            self.command("kill")
             raise RuntimeError("the program does not read its socket")
+
+    @staticmethod
+    def owns_port(workdir):
+        """Whether the socket on the port is the one of the program started in workdir."""
+        out = subprocess.run(["ss", "-u", "-a", "-n", "-p", "sport = :%d" % PORT], capture_output=True,
+                             text=True).stdout
+        for pid in re.findall(r'"skeind\.exe",pid=(\d+)', out):
+            try:
+                if os.readlink("/proc/%s/cwd" % pid) == workdir:
+                    return True
+            except OSError:
+                pass
+        return False
 
     def command(self, what):
         self.proc.stdin.write(what + "\n")
@@ -130,7 +163,7 @@ def one_burst(pages, rate):
     try:
         workspace = os.path.join(work, "burst.sk1")
         create_workspace(workspace)
-        program = Program(work, "burst.sk1")
+        program = start_program(work, "burst.sk1")
         _, granted, drops0 = socket_figures()
         sent = subprocess.run(send_command(pages, rate), capture_output=True, text=True, check=True).stdout
         m = re.search(r"(\d+) datagrams of \d+ pages in ([\d.]+) s", sent)
@@ -238,7 +271,7 @@ def one_kill(run, pages, rate, delay):
     try:
         workspace = os.path.join(work, "burst.sk1")
         create_workspace(workspace)
-        program = Program(work, "burst.sk1")
+        program = start_program(work, "burst.sk1")
         sender = subprocess.Popen(send_command(pages, rate), stdout=subprocess.DEVNULL)
         time.sleep(delay)
         dropped = socket_figures()[2]
