@@ -76,13 +76,13 @@ class PortTaken(RuntimeError):
 def start_program(workdir, workspace):
     """The program on a port of its own; another test that takes the port
     just as ours starts costs a retry, not the run."""
-    for attempt in range(3):
+    for attempt in range(10):
         try:
             return Program(workdir, workspace)
         except PortTaken:
-            if attempt == 2:
+            if attempt == 9:
                 raise
-            time.sleep(5)
+            time.sleep(10)
 
 
 class Program:
@@ -91,7 +91,7 @@ class Program:
     def __init__(self, workdir, workspace):
         # Another program on the port would get the burst (and ours no
         # socket): wait for it to end, as it may be another test's.
-        if not wait_until(lambda: socket_figures() is None, 120, 0.5):
+        if not wait_until(lambda: socket_figures() is None, 600, 0.5):
             raise RuntimeError("UDP port %d is taken by another program" % PORT)
         self.proc = subprocess.Popen(
             [wine(), os.path.join(WIN_BIN, "startkill.exe"), zpath(workdir), zpath(os.path.join(WIN_BIN, "skeind.exe")),
