@@ -118,12 +118,17 @@ class Program:
 
     @staticmethod
     def owns_port(workdir):
-        """Whether the socket on the port is the one of the program started in workdir."""
+        """Whether the socket on the port is the one of the program started
+        in workdir. Until the program has used it, only the Wine server of
+        our prefix (where nothing else has sockets) holds it."""
         out = subprocess.run(["ss", "-u", "-a", "-n", "-p", "sport = :%d" % PORT], capture_output=True,
                              text=True).stdout
-        for pid in re.findall(r'"skeind\.exe",pid=(\d+)', out):
+        ours = "WINEPREFIX=" + os.environ.get("WINEPREFIX", "")
+        for name, pid in re.findall(r'"([^"]+)",pid=(\d+)', out):
             try:
-                if os.readlink("/proc/%s/cwd" % pid) == workdir:
+                if name == "skeind.exe" and os.readlink("/proc/%s/cwd" % pid) == workdir:
+                    return True
+                if name.startswith("wineserver") and ours in open("/proc/%s/environ" % pid).read().split("\0"):
                     return True
             except OSError:
                 pass
