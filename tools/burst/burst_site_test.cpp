@@ -32,8 +32,10 @@ TEST(BurstSiteTest, TallyCountsKeptCompleteAndPartialPages) {
     NodeDb db;
     ASSERT_TRUE(db.CreateWorkspace(dir.File("burst.sk1").c_str()));
     DbClient client(&db);
-    for (size_t i = 0; i < all.size(); ++i)
-        if (!dropped.count(i)) ASSERT_EQ(DatagramDispatched, DispatchDatagram(all[i].data(), all[i].size(), client));
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (dropped.count(i)) continue;
+        ASSERT_EQ(DatagramDispatched, DispatchDatagram(all[i].data(), all[i].size(), client));
+    }
 
     BurstTally tally = TallyBurst(db, site);
     EXPECT_EQ(site.pages - 1, tally.kept);
