@@ -1,5 +1,5 @@
 # Everything starts here; each target installs what it needs first.
-.PHONY: all setup run test native win64 win32 bench bench-fetch bench-scan bench-shim fuzz clean demo
+.PHONY: all setup run test native win64 win32 bench bench-burst bench-fetch bench-scan bench-shim fuzz clean demo kill-test
 
 all: win64
 
@@ -44,6 +44,17 @@ bench-scan: setup
 # doctored (SHIM_ROUNDS, 5 by default); see bench/README.md.
 bench-shim: setup
 	@bash scripts/bench-shim.sh $(or $(SHIM_ROUNDS),5)
+
+# Bursts of a site's pages sent to the program under Wine: pages kept by
+# burst size and by rate (BURST_ROUNDS, 3 by default); see bench/README.md.
+bench-burst: setup
+	@bash scripts/bench-burst.sh $(or $(BURST_ROUNDS),3)
+
+# The program ended abruptly at random moments of bursts, and every page
+# acknowledged before the kill found after the start-up check (KILL_RUNS,
+# 100 by default; KILL_SEED repeats a set of runs); see bench/README.md.
+kill-test: setup
+	@bash scripts/kill-test.sh $(or $(KILL_RUNS),100)
 
 # Builds the fuzz targets with clang and runs each for a short while
 # (FUZZ_SECONDS, 30 by default).

@@ -12,6 +12,12 @@
 // The message the socket's read readiness is posted as.
 const unsigned kShimMessage = 0x1401;
 
+// The receive buffer asked for: a burst of a few thousand datagrams waits
+// in it while the window reads them one a message. Linux caps what is
+// granted at net.core.rmem_max (and doubles it for its bookkeeping);
+// Windows grants it as asked.
+const int kShimReceiveBuffer = 4 << 20;
+
 // Error code stored when the socket library is older than 1.1.
 const uint32_t kErrorOldSocketLibrary = 0x2D000000;
 
@@ -20,9 +26,10 @@ public:
     explicit ShimListener(AClient* client);
     ~ShimListener();
 
-    // Starts the socket library (first user), makes the socket and binds it
-    // to every local address at `port`. On failure the error stays in
-    // last_error().
+    // Starts the socket library (first user), makes the socket, asks for
+    // the receive buffer above and binds it to every local address at
+    // `port`. On failure the error stays in last_error(); a smaller buffer
+    // than asked for is no failure.
     bool Start(uint16_t port = kShimPort);
     // Asks for kShimMessage at `window` (an HWND) whenever a datagram waits.
     bool RequestNotification(void* window);

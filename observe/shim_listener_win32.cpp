@@ -38,6 +38,8 @@ bool ShimListener::Start(uint16_t port) {
         error_ = (uint32_t)WSAGetLastError();
         return false;
     }
+    int buffer = kShimReceiveBuffer;
+    setsockopt(s, SOL_SOCKET, SO_RCVBUF, (const char*)&buffer, sizeof buffer);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

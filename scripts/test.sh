@@ -32,5 +32,8 @@ echo "== the bridge to today's browsers"
 bash tests/bridge/chromium_test.sh "$results/bridge/chromium.xml" || status=1
 bash tests/bridge/firefox_test.sh "$results/bridge/firefox.xml" || status=1
 
+echo "== the program killed during bursts (3 kills)"
+bash scripts/kill-test.sh 3 "$results/scripts/kill_test.xml" || status=1
+
 python3 scripts/summarize.py "$results" || status=1
 exit $status

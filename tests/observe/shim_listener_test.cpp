@@ -111,6 +111,26 @@ TEST_F(ShimListenerTest, MalformedAndOversizedDatagramsDispatchNothing) {
     EXPECT_TRUE(client_.lines.empty());
 }
 
+// A burst sent while the window is busy waits in the socket's buffer: 300
+// datagrams of nearly 512 bytes are more than a socket's default buffer
+// holds, here and on Windows.
+TEST_F(ShimListenerTest, ABurstWaitsInTheReceiveBufferUntilRead) {
+    const int kBurst = 300;
+    std::string url = "http://h/" + std::string(200, 'u');
+    std::string title(250, 't');
+    DatagramWriter w;
+    ASSERT_TRUE(w.Add(RecRequest, 42, OP_GET, url.c_str(), 0));
+    ASSERT_TRUE(w.Add(RecTitle, 42, TT_TITLE, title.c_str(), 0));
+    size_t n = w.Finish();
+    ASSERT_GE(n, 480u);
+    for (int i = 0; i < kBurst; ++i) Send(w, n);
+
+    int dispatched = 0;
+    while (dispatched < kBurst && ReceiveOne() == DatagramDispatched) ++dispatched;
+    EXPECT_EQ(kBurst, dispatched);
+    EXPECT_EQ((size_t)(2 * kBurst), client_.lines.size());
+}
+
 // This machine's address on its network, if it has one.
 u_long NetworkAddress() {
     char name[256];
