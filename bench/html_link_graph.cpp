@@ -11,6 +11,7 @@
 
 #include "observe/page_scanner.h"
 #include "observe/url.h"
+#include "tools/scancompare/read_page.h"
 
 namespace {
 
@@ -34,17 +35,6 @@ void FindHtmlFiles(const std::string& dir, std::vector<std::string>* out) {
                  name.compare(name.size() - 5, 5, ".html") == 0)
             out->push_back(path);
     }
-}
-
-bool ReadFile(const std::string& path, std::string* out) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return false;
-    char buf[65536];
-    size_t n;
-    out->clear();
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-    fclose(f);
-    return true;
 }
 
 // Keeps the raw references the scanner reports.
@@ -93,7 +83,8 @@ LinkGraph LoadHtmlLinkGraph(const std::vector<std::string>& roots, size_t max_pa
         FindHtmlFiles(root, &files);
         for (const std::string& path : files) {
             if (graph.pages >= max_pages) return graph;
-            if (!ReadFile(path, &text)) continue;
+            text.clear();
+            if (!ReadPage(path.c_str(), &text)) continue;
             // /usr/share/doc/pkg/html/a.html under /usr/share/doc is
             // http://pkg.local/html/a.html.
             std::string rest = path.substr(root.size() + 1);
