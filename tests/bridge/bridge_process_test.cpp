@@ -21,19 +21,13 @@
 #include "observe/settings.h"
 #include "tests/browser/recording_tattler.h"
 #include "tests/browser/test_browser_process.h"
+#include "tests/support/program_win32.h"
 #include "tests/support/temp_dir.h"
 #include "tools/scanreplay/call_log.h"
 
 namespace {
 
 const char kService[] = "bridgetest";
-
-std::string BesideThisProgram(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(0, path, sizeof path);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
 
 // The host with its pipe, as the browser holds it.
 class HostProcess {
@@ -244,3 +238,65 @@ TEST_F(BridgeProcessTest, APageFetchedForTheProgramIsWrittenAndItsLoadEnds) {
     std::vector<unsigned char> body = ReadWholeFile(file);
     EXPECT_EQ("<p>hi", std::string(body.begin(), body.end()));
 }
+
+namespace {
+
+std::string DefaultValue(HKEY root, const std::string& key) {
+    char text[MAX_PATH * 2];
+    DWORD size = sizeof text;
+    if (RegGetValueA(root, key.c_str(), 0, RRF_RT_REG_SZ, 0, text, &size) != ERROR_SUCCESS) return "";
+    return text;
+}
+
+// Each browser finds the host through a key of its own that names a
+// manifest; the manifests lie beside the host and name it, and the bridge
+// heads Skeindle's list of browsers.
+class BridgeInstallTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const char* vendor : {"Google\\Chrome", "Chromium", "Microsoft\\Edge", "Mozilla"})
+            SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + vendor + "\\NativeMessagingHosts").c_str());
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kBrowsersKeyPath) + "\\~skeindbridge").c_str());
+    }
+};
+
+TEST_F(BridgeInstallTest, WritesTheManifestsAndTheKeysTheBrowsersRead) {
+    std::string exe = BesideThisProgram("skeindbridge.exe");
+    std::string dir = exe.substr(0, exe.find_last_of("\\/") + 1);
+    ASSERT_EQ(0, ExitCodeOf(exe, "--install", "", 20000));
+    std::string quoted_exe;
+    for (char c : exe) quoted_exe += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    struct Row {
+        const char* key;
+        const char* manifest;
+        const char* allowed;
+    } rows[] = {
+        {"Software\\Google\\Chrome", "skeindle_bridge-chromium.json",
+         "\"allowed_origins\": [\"chrome-extension://nogplmelfmokkoccgiohdkfllnkjhfdh/\"]"},
+        {"Software\\Chromium", "skeindle_bridge-chromium.json",
+         "\"allowed_origins\": [\"chrome-extension://nogplmelfmokkoccgiohdkfllnkjhfdh/\"]"},
+        {"Software\\Microsoft\\Edge", "skeindle_bridge-chromium.json",
+         "\"allowed_origins\": [\"chrome-extension://nogplmelfmokkoccgiohdkfllnkjhfdh/\"]"},
+        {"Software\\Mozilla", "skeindle_bridge-firefox.json", "\"allowed_extensions\": [\"bridge@skeindle.invalid\"]"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        std::string manifest = DefaultValue(HKEY_CURRENT_USER, std::string(row.key) + "\\NativeMessagingHosts\\skeindle_bridge");
+        EXPECT_EQ(dir + row.manifest, manifest);
+        std::string text = FileText(manifest);
+        EXPECT_NE(std::string::npos, text.find("\"name\": \"skeindle_bridge\"")) << text;
+        EXPECT_NE(std::string::npos, text.find("\"path\": \"" + quoted_exe + "\"")) << text;
+        EXPECT_NE(std::string::npos, text.find("\"type\": \"stdio\"")) << text;
+        EXPECT_NE(std::string::npos, text.find(row.allowed)) << text;
+    }
+    EXPECT_EQ("skeindbridge", [] {
+        char text[64];
+        DWORD size = sizeof text;
+        std::string key = std::string(kBrowsersKeyPath) + "\\~skeindbridge";
+        if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "service", RRF_RT_REG_SZ, 0, text, &size) != ERROR_SUCCESS)
+            return std::string();
+        return std::string(text);
+    }());
+}
+
+}  // namespace
