@@ -26,14 +26,14 @@ GTEST_OUTPUT="xml:Z:${results//\//\\}\\win64\\" \
 echo "== scripts/run.sh without a display"
 bash tests/scripts/run_script_test.sh "$results/scripts/run_script.xml" || status=1
 
+echo "== the program killed during bursts (3 kills)"
+bash scripts/kill-test.sh 3 "$results/scripts/kill_test.xml" || status=1
+
 echo "== the bridge to today's browsers"
 (cd bridge/extension && node --test --test-reporter=spec --test-reporter=junit \
   --test-reporter-destination=stdout --test-reporter-destination="$results/bridge/extension.xml" test/) || status=1
 bash tests/bridge/chromium_test.sh "$results/bridge/chromium.xml" || status=1
 bash tests/bridge/firefox_test.sh "$results/bridge/firefox.xml" || status=1
-
-echo "== the program killed during bursts (3 kills)"
-bash scripts/kill-test.sh 3 "$results/scripts/kill_test.xml" || status=1
 
 python3 scripts/summarize.py "$results" || status=1
 exit $status

@@ -14,6 +14,10 @@ cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   [ -n "$site_pid" ] && kill "$site_pid" 2>/dev/null
   jobs -p | xargs -r kill 2>/dev/null
+  # The prefix is shared with the other tests: the bridge leaves Skeindle's
+  # browser list, or every later start would take it for the user's browser.
+  WINEDEBUG=-all "$WINE" reg delete 'HKLM\Software\Quillmere Systems\Skeindle\1.0\browsers\~skeindbridge' /f \
+    >/dev/null 2>&1
   wine_stop
   rm -rf "$work"
 }
