@@ -16,7 +16,7 @@ struct LinkGraph {
     // targets of its links as the page names them.
     std::vector<std::string> urls;
     std::vector<std::pair<uint32_t, uint32_t>> links;  // distinct (from, to)
-    size_t pages = 0;                                   // files read
+    size_t pages = 0;                                  // files read
 };
 
 // Files of 1 MiB or more are left out, as are links that are no http URL

@@ -4,7 +4,9 @@ namespace {
 
 const size_t kLeastSlots = 64;
 
-size_t Mix(uint32_t key) { return (size_t)(((uint64_t)key * 0x9E3779B97F4A7C15ull) >> 32); }
+size_t Mix(uint32_t key) {
+    return (size_t)(((uint64_t)key * 0x9E3779B97F4A7C15ull) >> 32);
+}
 
 }  // namespace
 
