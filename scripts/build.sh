@@ -21,6 +21,9 @@ esac
 # Several checkouts on one machine share their compilations through ccache.
 if command -v ccache >/dev/null; then
   args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Paths inside the checkout count as relative, so that another checkout
+  # of the same sources finds what this one compiled.
+  export CCACHE_BASEDIR="$PWD"
 fi
 # SKEIND_JOBS limits the build's parallelism on a shared machine.
 jobs=${SKEIND_JOBS:-$jobs}
