@@ -4,6 +4,9 @@
 # the pages that reached the workspace counted (scripts/burst.py curve;
 # bench/README.md). BURST_SIZES and BURST_RATES override the defaults.
 set -euo pipefail
+# The Wine server must start with a display to draw on, or the program's
+# windows never come up: the whole script runs inside one.
+if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s '-screen 0 1024x768x24' bash "$0" "$@"; fi
 top="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$top"
 . scripts/wine.sh

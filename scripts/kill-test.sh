@@ -6,6 +6,9 @@
 # workspace is read by the native tools built with ASan and UBSan, so a
 # check that reads outside the killed file fails loudly.
 set -euo pipefail
+# The Wine server must start with a display to draw on, or the program's
+# windows never come up: the whole script runs inside one.
+if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s '-screen 0 1024x768x24' bash "$0" "$@"; fi
 top="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$top"
 . scripts/wine.sh
