@@ -30,7 +30,7 @@ echo "== the program killed during bursts (3 kills)"
 bash scripts/kill-test.sh 3 "$results/scripts/kill_test.xml" || status=1
 
 echo "== the bridge to today's browsers"
-(cd bridge/extension && node --test --test-reporter=spec --test-reporter=junit \
+(cd bridge/extension && node --test --test-reporter=tap --test-reporter=junit \
   --test-reporter-destination=stdout --test-reporter-destination="$results/bridge/extension.xml" test/) || status=1
 bash tests/bridge/chromium_test.sh "$results/bridge/chromium.xml" || status=1
 bash tests/bridge/firefox_test.sh "$results/bridge/firefox.xml" || status=1
