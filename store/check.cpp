@@ -90,7 +90,9 @@ struct FreeListed {
     int order;
 };
 
-bool ByOffset(const FreeListed& a, const FreeListed& b) { return a.offset < b.offset; }
+bool ByOffset(const FreeListed& a, const FreeListed& b) {
+    return a.offset < b.offset;
+}
 
 // A node to be given a lost name once the allocator can be trusted; block
 // is storage of that order kept for it, or 0 when a new block is needed.
@@ -114,9 +116,32 @@ struct InHalf {
     HalfLink half;
 };
 
+uint64_t Mix(uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+// Every link as one side of it tells it, summed twice through different
+// mixes: when the out cells' sums equal the in cells', both sides name the
+// same links, each as many times, and nothing needs pairing. Damage that
+// left the sums equal by chance would have to hit both 64-bit sums at once.
+struct LinkTally {
+    uint64_t sum[2] = {0, 0};
+    void Add(NodeId from, uint32_t to_kind) {
+        uint64_t key = (uint64_t)from << 32 | to_kind;
+        sum[0] += Mix(key ^ 0x9E3779B97F4A7C15ull);
+        sum[1] += Mix(key * 0xD6E8FEB86659FD93ull + 0x5851F42D4C957F2Dull);
+    }
+    bool operator==(const LinkTally& o) const { return sum[0] == o.sum[0] && sum[1] == o.sum[1]; }
+};
+
 class Checker {
 public:
-    Checker(NodeDb& db, VRStatus& status) : db_(db), st_(status), size_(0), saw_deleted_(false), purged_(false) {}
+    Checker(NodeDb& db, VRStatus& status)
+        : db_(db), st_(status), size_(0), collecting_(false), saw_deleted_(false), purged_(false) {}
     int Run();
 
 private:
@@ -158,6 +183,8 @@ private:
     // Storage and links, after the node pass
     void WalkSpareCells();
     void PairLinks();
+    void CollectHalves();
+    void PairHalves();
     void PairBucket(const HalfLink* outs, size_t n_outs, const HalfLink* ins, size_t n_ins);
     void RemoveCells(NodeId n, bool out_list, const std::unordered_set<LinkId>& drop);
     void GiveCell(LinkId c);
@@ -182,21 +209,23 @@ private:
     NodeDb& db_;
     VRStatus& st_;
     uint32_t size_;
-    OffsetMap nodes_;        // records reached in the tree, by 64 bytes
-    OffsetMap cells_;        // link cells accounted for, by 8 bytes
-    OffsetMap cell_blocks_;  // granules holding link cells
-    std::vector<FreeListed> listed_;  // blocks accepted on the free lists, by offset
-    std::vector<NodeId> order_;       // the tree in URL order, as first reached
-    std::vector<NodeId> by_place_;    // the same nodes by offset: the node pass's order
-    std::vector<uint32_t> rank_base_; // nodes before each word of nodes_
-    std::vector<HalfLink> outs_;      // out cells, node by node in by_place_ order
-    std::vector<uint32_t> out_begin_; // where each node's out cells start in outs_
-    std::vector<InHalf> ins_;         // in cells, by the node they come from later
-    std::vector<uint32_t> in_count_;  // in cells per node they come from
-    std::unordered_set<LinkId> drop_; // cells that are half a link
+    OffsetMap nodes_;                  // records reached in the tree, by 64 bytes
+    OffsetMap cells_;                  // link cells accounted for, by 8 bytes
+    OffsetMap cell_blocks_;            // granules holding link cells
+    std::vector<FreeListed> listed_;   // blocks accepted on the free lists, by offset
+    std::vector<NodeId> order_;        // the tree in URL order, as first reached
+    std::vector<NodeId> by_place_;     // the same nodes by offset: the node pass's order
+    std::vector<uint32_t> rank_base_;  // nodes before each word of nodes_
+    std::vector<HalfLink> outs_;       // out cells, node by node in by_place_ order
+    std::vector<uint32_t> out_begin_;  // where each node's out cells start in outs_
+    std::vector<InHalf> ins_;          // in cells, by the node they come from later
+    std::vector<uint32_t> in_count_;   // in cells per node they come from
+    std::unordered_set<LinkId> drop_;  // cells that are half a link
+    LinkTally out_tally_, in_tally_;   // every link as its out cell and its in cell tell it
+    bool collecting_;                  // halves are kept for pairing, not tallied
     std::vector<uint64_t> scratch_;
     std::vector<LostName> lost_;
-    std::set<std::string> names_;     // every name in use, once lost names are given
+    std::set<std::string> names_;  // every name in use, once lost names are given
     bool saw_deleted_;
     bool purged_;  // the purge rebuilt the tree since it was walked
 };
@@ -207,15 +236,13 @@ private:
 bool Checker::BlockPlace(uint32_t b, int order) const {
     if (order < kMinOrder || order > kMaxOrder) return false;
     uint32_t bytes = 1u << order;
-    return b >= kFirstBlock && (b & (bytes - 1)) == 0 && !Db::InBitmapPage(b) &&
-           (uint64_t)b + bytes <= size_;
+    return b >= kFirstBlock && (b & (bytes - 1)) == 0 && !Db::InBitmapPage(b) && (uint64_t)b + bytes <= size_;
 }
 
 // A reference that can start a record at all: a whole granule in the
 // block area. Its first bytes (an order byte, a count) can then be read.
 bool Checker::RecordPlace(uint32_t b) const {
-    return b != 0 && b % kGranule == 0 && b >= kFirstBlock && !Db::InBitmapPage(b) &&
-           (uint64_t)b + kGranule <= size_;
+    return b != 0 && b % kGranule == 0 && b >= kFirstBlock && !Db::InBitmapPage(b) && (uint64_t)b + kGranule <= size_;
 }
 
 // ---------------------------------------------------------------------------
@@ -223,9 +250,8 @@ bool Checker::RecordPlace(uint32_t b) const {
 
 bool Checker::HeaderValid() const {
     const uint8_t* p = db_.Ptr(0);
-    return Get16(p + kHeaderLayout) == kHeaderLayoutValue &&
-           Get32(p + kWsHeaderSize) <= kMaxWsHeaderSize && p[kLowestOrder] == kMinOrder &&
-           p[kHighestOrder] == kMaxOrder && p[kChunkOrderField] == kChunkOrder;
+    return Get16(p + kHeaderLayout) == kHeaderLayoutValue && Get32(p + kWsHeaderSize) <= kMaxWsHeaderSize &&
+           p[kLowestOrder] == kMinOrder && p[kHighestOrder] == kMaxOrder && p[kChunkOrderField] == kChunkOrder;
 }
 
 // Every chunk's bitmap page, the free-list heads and the workspace header.
@@ -525,7 +551,6 @@ void Checker::CheckNodes() {
     for (size_t i = 0; i < by_place_.size(); ++i) {
         NodeId n = by_place_[i];
         if (i + kLookAhead < by_place_.size()) Prefetch(by_place_[i + kLookAhead]);
-        out_begin_.push_back((uint32_t)outs_.size());
         CheckName(n);
         CheckLabel(n);
         CheckLabelView(n);
@@ -537,7 +562,6 @@ void Checker::CheckNodes() {
         if (db_.TestFlags(n, Deleted)) saw_deleted_ = true;
         if (++done % step == 0) st_.Progress(done, st_.node_count, 0);
     }
-    out_begin_.push_back((uint32_t)outs_.size());
 }
 
 // The in-list's cells were made when other pages linked here, so they lie
@@ -562,8 +586,6 @@ void Checker::RankNodes() {
             if (bits & 1) by_place_.push_back((NodeId)((w * 32 + bit) << nodes_.shift));
         count = (uint32_t)by_place_.size();
     }
-    out_begin_.reserve(by_place_.size() + 1);
-    in_count_.assign(by_place_.size(), 0);
 }
 
 // The index in by_place_ of a node reached in the tree.
@@ -575,11 +597,18 @@ uint32_t Checker::RankOf(NodeId n) const {
 
 // Every link is two cells: A's out cell holding B|k and B's in cell holding
 // A|k. A cell whose other node is not in the tree is dropped at once; the
-// rest are paired node by node in PairLinks.
+// rest are tallied, and paired node by node only when the tallies differ.
 void Checker::CollectHalf(NodeId n, bool out_list, LinkCell cell, LinkId c) {
     NodeId other = cell.node();
     if (!nodes_.Test(other)) {
         drop_.insert(c);
+        return;
+    }
+    if (!collecting_) {
+        if (out_list)
+            out_tally_.Add(n, other | cell.kind());
+        else
+            in_tally_.Add(other, n | cell.kind());
         return;
     }
     if (out_list) {
@@ -625,6 +654,33 @@ void Checker::GiveCell(LinkId c) {
 // they come from (a counting sort, stable, so each keeps the order it was
 // met in) and each node's out cells are paired with the in cells naming it.
 void Checker::PairLinks() {
+    if (!(out_tally_ == in_tally_)) PairHalves();
+    if (drop_.empty()) return;
+    for (NodeId n : order_) {
+        RemoveCells(n, true, drop_);
+        RemoveCells(n, false, drop_);
+    }
+    st_.fixes |= VRFixLinks;
+}
+
+// The lists as the node pass left them, each cell not already dropped.
+void Checker::CollectHalves() {
+    collecting_ = true;
+    out_begin_.reserve(by_place_.size() + 1);
+    in_count_.assign(by_place_.size(), 0);
+    for (NodeId n : by_place_) {
+        out_begin_.push_back((uint32_t)outs_.size());
+        for (int out = 1; out >= 0; --out) {
+            NodeRec rec = db_.Node(n);
+            for (LinkId c = out ? rec.out_head() : rec.in_head(); c != 0; c = db_.Cell(c).next())
+                if (drop_.count(c) == 0) CollectHalf(n, out != 0, db_.Cell(c), c);
+        }
+    }
+    out_begin_.push_back((uint32_t)outs_.size());
+}
+
+void Checker::PairHalves() {
+    CollectHalves();
     std::vector<uint32_t> in_begin(in_count_.size() + 1, 0);
     for (size_t i = 0; i < in_count_.size(); ++i) in_begin[i + 1] = in_begin[i] + in_count_[i];
     std::vector<HalfLink> ins(ins_.size());
@@ -634,12 +690,6 @@ void Checker::PairLinks() {
     for (size_t i = 0; i < by_place_.size(); ++i)
         PairBucket(outs_.data() + out_begin_[i], out_begin_[i + 1] - out_begin_[i], ins.data() + in_begin[i],
                    in_begin[i + 1] - in_begin[i]);
-    if (drop_.empty()) return;
-    for (NodeId n : order_) {
-        RemoveCells(n, true, drop_);
-        RemoveCells(n, false, drop_);
-    }
-    st_.fixes |= VRFixLinks;
 }
 
 // Of each (to, kind), as many cells stay on either side as the other side
@@ -892,8 +942,7 @@ bool Checker::TreeSound(const std::vector<NodeId>& seq) const {
             if (ahead.left() && ahead.left() < size_) PrefetchForRead(db.Ptr(ahead.left()));
             if (ahead.right() && ahead.right() < size_) PrefetchForRead(db.Ptr(ahead.right()));
         }
-        if ((rec.left() && db.Node(rec.left()).parent() != n) ||
-            (rec.right() && db.Node(rec.right()).parent() != n))
+        if ((rec.left() && db.Node(rec.left()).parent() != n) || (rec.right() && db.Node(rec.right()).parent() != n))
             return false;
         int l = rec.left() ? db.Node(rec.left()).height() + 1 : 0;
         int r = rec.right() ? db.Node(rec.right()).height() + 1 : 0;
