@@ -1,5 +1,7 @@
 #include "store/in_link_mirror.h"
 
+#include "store/bits.h"
+
 using layout::kLinkKindMask;
 
 void InLinkMirror::Start(uint32_t file_size) {
@@ -116,7 +118,11 @@ void InLinkMirror::LiveIn(NodeId node, std::vector<uint32_t>* out) const {
     for (uint32_t c = slots_[node >> 6].head; c != 0; c = chunks_[c].next)
         for (uint32_t i = 0; i < chunks_[c].count; ++i) {
             uint32_t item = chunks_[c].items[i];
-            if (!IsDeleted(item & ~kLinkKindMask)) out->push_back(item);
+            if (IsDeleted(item & ~kLinkKindMask)) continue;
+            // The search reads each source's slot next: asking for them all
+            // now lets their misses overlap.
+            PrefetchForRead(&slots_[item >> 6]);
+            out->push_back(item);
         }
 }
 
