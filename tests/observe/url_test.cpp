@@ -134,6 +134,7 @@ TEST(CanonicalUrl, HostsPortsSchemesAndEscapes) {
             {"http://u:p@h:80/", "http://u:p@h:80/"},
             // The scheme keeps its case, so upper-case http keeps its port:
             {"HTTP://Host.Domain:80", "HTTP://host.domain:80/"},
+            {"Gopher://h:70", "Gopher://h:70/"},
             // Only a double slash at the first slash makes a host:
             {"mailto:Someone@Example.COM", "mailto:Someone@Example.COM"},
             {"http:X/Y//Z", "http:X/Y//Z"},
