@@ -41,12 +41,6 @@ std::string Decode(const std::vector<uint8_t>& d, int* answer = 0) {
     return client.Text();
 }
 
-TEST(DatagramTest, HeadOnlyIsAcceptedAndDispatchesNothing) {
-    int answer = -1;
-    EXPECT_EQ("", Decode(Head(4), &answer));
-    EXPECT_EQ(DatagramDispatched, answer);
-}
-
 TEST(DatagramTest, WrongVersionOrLengthIsDroppedWhole) {
     DatagramWriter w;
     ASSERT_TRUE(w.Add(RecClose, 1, 0, 0, 0));
@@ -56,7 +50,9 @@ TEST(DatagramTest, WrongVersionOrLengthIsDroppedWhole) {
         const char* what;
         size_t offset;
         uint8_t value;
-    } cases[] = {{"version 2.0", 0, 2}, {"version 1.1", 1, 1}, {"length one more", 2, (uint8_t)(n + 1)},
+    } cases[] = {{"version 2.0", 0, 2},
+                 {"version 1.1", 1, 1},
+                 {"length one more", 2, (uint8_t)(n + 1)},
                  {"length one less", 2, (uint8_t)(n - 1)}};
     for (const Case& c : cases) {
         std::vector<uint8_t> d = good;
@@ -68,6 +64,9 @@ TEST(DatagramTest, WrongVersionOrLengthIsDroppedWhole) {
     CallLog none;
     EXPECT_EQ(0, DispatchDatagram(good.data(), 3, none)) << "shorter than a head";
     EXPECT_EQ("Close()\n", Decode(good));
+    int answer = -1;
+    EXPECT_EQ("", Decode(Head(4), &answer)) << "a head alone is whole";
+    EXPECT_EQ(DatagramDispatched, answer);
 }
 
 TEST(DatagramTest, EveryRecordTypeReachesItsCall) {
@@ -84,19 +83,11 @@ TEST(DatagramTest, EveryRecordTypeReachesItsCall) {
     ASSERT_TRUE(w.Add(RecClose, 1, 0, 0, 0));
     size_t n = w.Finish();
     int answer = -1;
-    EXPECT_EQ("Open(\"hello\")\nRequest(http://h/,1)\nStatus(404)\nContentType(text/html)\n"
-              "Base(http://h/b/)\nTitle(\"Heading\",2)\nLink(a.gif,1,\"image\")\nClose()\n",
-              Decode(std::vector<uint8_t>(w.bytes, w.bytes + n), &answer));
+    EXPECT_EQ(
+        "Open(\"hello\")\nRequest(http://h/,1)\nStatus(404)\nContentType(text/html)\n"
+        "Base(http://h/b/)\nTitle(\"Heading\",2)\nLink(a.gif,1,\"image\")\nClose()\n",
+        Decode(std::vector<uint8_t>(w.bytes, w.bytes + n), &answer));
     EXPECT_EQ(DatagramDispatched, answer);
-}
-
-TEST(DatagramTest, ValuesAreSignExtendedAndIdsKept) {
-    std::vector<uint8_t> d = Head(4 + 12);
-    PutRecord(&d, 4, RecStatus, 0, 0, 0, 0xDEADBEEF, 0xFFFE);
-    CallLog client(1);
-    DispatchDatagram(d.data(), d.size(), client);
-    ASSERT_EQ(1u, client.lines.size());
-    EXPECT_EQ("[" + std::to_string(0xDEADBEEFu) + "] Status(-2)", client.lines[0]);
 }
 
 TEST(DatagramTest, LengthRuleStepsOverTextsAndFurtherData) {
@@ -108,15 +99,9 @@ TEST(DatagramTest, LengthRuleStepsOverTextsAndFurtherData) {
     memcpy(&d[4 + 22], "extra", 6);
     // L3 = 5 counts only for the step: 12 + 0 + 0 + 5 rounds up to 20.
     PutRecord(&d, 32, RecSkipped, 0, 0, 5, 1, 0);
-    PutRecord(&d, 52, RecClose, 0, 0, 0, 1, 0);
-    EXPECT_EQ("Link(123456789,0,\"extra\")\nClose()\n", Decode(d));
-}
-
-TEST(DatagramTest, MissingTextsArePassedAsNone) {
-    std::vector<uint8_t> d = Head(4 + 12 + 12);
-    PutRecord(&d, 4, RecRequest, 0, 0, 0, 1, OP_GET);
-    PutRecord(&d, 16, RecLink, 0, 0, 0, 1, 9);
-    EXPECT_EQ("Request(null,0)\nLink(null,9,null)\n", Decode(d));
+    // Values are sign-extended, ids passed on whole.
+    PutRecord(&d, 52, RecStatus, 0, 0, 0, 0xDEADBEEF, 0xFFFE);
+    EXPECT_EQ("Link(123456789,0,\"extra\")\n[" + std::to_string(0xDEADBEEFu) + "] Status(-2)\n", Decode(d));
 }
 
 TEST(DatagramTest, TwoResyncMarksGiveOneResync) {
@@ -150,13 +135,17 @@ TEST(DatagramTest, RecordsReachingPastTheEndEndTheDatagramThere) {
     EXPECT_EQ("Title(\"abc\",1)\n", Decode(exact));
 }
 
-TEST(DatagramTest, UnterminatedTextIsNoneForItsRecordOnly) {
-    std::vector<uint8_t> d = Head(4 + 16 + 16);
+// Missing texts, and one without its NUL, are passed as none for their
+// record only.
+TEST(DatagramTest, MissingOrUnterminatedTextsAreNone) {
+    std::vector<uint8_t> d = Head(4 + 16 + 16 + 12 + 12);
     PutRecord(&d, 4, RecLink, 4, 0, 0, 1, LT_ANCHOR);
     memcpy(&d[16], "abcd", 4);  // no NUL in its 4 bytes
     PutRecord(&d, 20, RecTitle, 4, 0, 0, 1, TT_TITLE);
     memcpy(&d[32], "xy\0z", 4);  // NUL inside: the text ends there
-    EXPECT_EQ("Link(null,0,null)\nTitle(\"xy\",1)\n", Decode(d));
+    PutRecord(&d, 36, RecRequest, 0, 0, 0, 1, OP_GET);
+    PutRecord(&d, 48, RecLink, 0, 0, 0, 1, 9);
+    EXPECT_EQ("Link(null,0,null)\nTitle(\"xy\",1)\nRequest(null,0)\nLink(null,9,null)\n", Decode(d));
 }
 
 TEST(DatagramTest, WriterRefusesWhatDoesNotFit) {

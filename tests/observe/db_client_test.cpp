@@ -36,16 +36,12 @@ protected:
         return false;
     }
 
-    // How many nodes the workspace holds, and whether one has no name.
+    // How many nodes the workspace holds; a node without a name counts a
+    // thousand, so that it shows.
     size_t NodeCount() {
         size_t n = 0;
-        for (NodeId x = db_.FirstNode(); x; x = db_.NextNode(x)) ++n;
+        for (NodeId x = db_.FirstNode(); x; x = db_.NextNode(x)) n += db_.Text(db_.Name(x))[0] ? 1 : 1000;
         return n;
-    }
-    bool AnyEmptyName() {
-        for (NodeId x = db_.FirstNode(); x; x = db_.NextNode(x))
-            if (db_.Text(db_.Name(x))[0] == 0) return true;
-        return false;
     }
     bool HasConnection(uint32_t id) {
         for (int i = 0; i < client_.count(); ++i)
@@ -79,18 +75,13 @@ TEST_F(DbClientTest, RequestBindsTheConnectionToItsCanonicalPage) {
     // A second request rebinds; a request without a URL is refused.
     EXPECT_EQ(1u, client_.Request(5, "http://example.com/c.html", OP_HEAD));
     EXPECT_EQ(Find("http://example.com/c.html"), client_.slot(0).page);
-    EXPECT_EQ(0u, client_.Request(6, 0, OP_GET));
-    EXPECT_EQ(1, client_.count());
-}
-
-// An empty URL names no page: the request is refused and nothing stored.
-TEST_F(DbClientTest, AnEmptyUrlMakesNoPage) {
+    // A request without a URL, or with an empty one, is refused and stores nothing.
     size_t nodes = NodeCount();
-    EXPECT_EQ(0u, client_.Request(1, "", OP_GET));
-    EXPECT_EQ(0u, client_.Request(1, "", OP_HEAD));
+    EXPECT_EQ(0u, client_.Request(6, 0, OP_GET));
+    EXPECT_EQ(0u, client_.Request(6, "", OP_GET));
+    EXPECT_EQ(0u, client_.Request(6, "", OP_HEAD));
     EXPECT_EQ(nodes, NodeCount());
-    EXPECT_FALSE(AnyEmptyName());
-    EXPECT_EQ(0, client_.count());
+    EXPECT_EQ(1, client_.count());
 }
 
 // A request that fails on a connection that had a page leaves it without
@@ -211,24 +202,13 @@ TEST_F(DbClientTest, TitlesAndAnchorTextsAreCleanedAndRanked) {
     EXPECT_EQ(std::string(252, 'x') + "...", TitleOf(Find("http://h/c.html")));
 }
 
-TEST_F(DbClientTest, ConnectionsWithoutAPageAreIgnored) {
-    EXPECT_EQ(0u, client_.Status(9, 200));
-    EXPECT_EQ(0u, client_.Title(9, "t", TT_TITLE));
-    EXPECT_EQ(0u, client_.Link(9, "http://h/", LT_ANCHOR, 0));
-    EXPECT_EQ(0u, client_.Base(9, "http://h/"));
-    EXPECT_EQ(0u, client_.ContentType(9, "text/html"));
+TEST_F(DbClientTest, ConnectionsWithoutAPageAreIgnoredAndCloseRemovesOnlyKnownOnes) {
+    ExpectEveryReportRefused(9);
     EXPECT_EQ(0u, client_.Open(9, "x"));
-    EXPECT_EQ(0u, Find("http://h/"));
     EXPECT_EQ(1, client_.count()) << "the connection got a slot without a page";
     EXPECT_EQ(1u, client_.Close(9));
     EXPECT_EQ(0, client_.count());
 
-    DbClient without(0);
-    EXPECT_EQ(0u, without.Request(1, "http://h/", OP_GET));
-    EXPECT_EQ(0, without.count());
-}
-
-TEST_F(DbClientTest, CloseRemovesOnlyKnownConnections) {
     for (uint32_t id = 1; id <= 3; ++id) client_.Request(id, "http://h/", OP_GET);
     EXPECT_EQ(1u, client_.Close(77));
     EXPECT_EQ(3, client_.count());
@@ -236,42 +216,36 @@ TEST_F(DbClientTest, CloseRemovesOnlyKnownConnections) {
     ASSERT_EQ(2, client_.count());
     EXPECT_EQ(3u, client_.slot(0).connection_id) << "the last slot moves into the gap";
     EXPECT_EQ(2u, client_.slot(1).connection_id);
+
+    DbClient without(0);
+    EXPECT_EQ(0u, without.Request(1, "http://h/", OP_GET));
+    EXPECT_EQ(0, without.count());
 }
 
-TEST_F(DbClientTest, TheConnectionIdleLongestMakesRoomForANewOne) {
-    for (uint32_t id = 1; id <= kConnectionSlots; ++id) client_.Request(id, "http://h/", OP_GET);
-    for (uint32_t id = 2; id <= kConnectionSlots; ++id) client_.Status(id, 200);  // 1 stays idle
-    EXPECT_EQ(1u, client_.Request(100, "http://h/new.html", OP_GET));
-    ASSERT_EQ(kConnectionSlots, client_.count());
-    bool has_1 = false, has_100 = false;
-    for (int i = 0; i < client_.count(); ++i) {
-        has_1 |= client_.slot(i).connection_id == 1;
-        has_100 |= client_.slot(i).connection_id == 100;
-    }
-    EXPECT_FALSE(has_1);
-    EXPECT_TRUE(has_100);
-    // A Close for an unknown id with a full table takes no one's slot.
-    EXPECT_EQ(1u, client_.Close(555));
-    EXPECT_EQ(kConnectionSlots, client_.count());
-    EXPECT_EQ(1u, client_.Title(100, "New", TT_TITLE));
-    EXPECT_EQ("New", TitleOf(Find("http://h/new.html")));
-}
-
-// With every slot taken, a stray report for an unknown connection is
-// refused; it takes no one's slot. Only a Request takes one over.
-TEST_F(DbClientTest, OnlyARequestTakesOverASlotWhenAllAreInUse) {
+// With every slot taken, a stray report or Close for an unknown connection
+// takes no one's slot; a Request takes over the slot idle longest.
+TEST_F(DbClientTest, OnlyARequestTakesOverTheSlotIdleLongest) {
     for (uint32_t id = 1; id <= kConnectionSlots; ++id) {
         std::string url = "http://h/" + std::to_string(id) + ".html";
         ASSERT_EQ(1u, client_.Request(id, url.c_str(), OP_GET));
     }
+    for (uint32_t id = 3; id <= kConnectionSlots; ++id) client_.Status(id, 200);  // 1 and 2 stay idle
     size_t nodes = NodeCount();
     ExpectEveryReportRefused(99);
+    EXPECT_EQ(1u, client_.Close(555));
     EXPECT_EQ(nodes, NodeCount());
     EXPECT_FALSE(HasConnection(99));
     for (uint32_t id = 1; id <= kConnectionSlots; ++id) EXPECT_TRUE(HasConnection(id)) << id;
-    // Connection 1, idle longest, still reports on its page.
+    // Connection 1 still reports on its page, and is then idle no longer.
     EXPECT_EQ(1u, client_.Title(1, "One", TT_TITLE));
     EXPECT_EQ("One", TitleOf(Find("http://h/1.html")));
+
+    EXPECT_EQ(1u, client_.Request(100, "http://h/new.html", OP_GET));
+    EXPECT_EQ(kConnectionSlots, client_.count());
+    EXPECT_FALSE(HasConnection(2));
+    EXPECT_TRUE(HasConnection(1));
+    EXPECT_EQ(1u, client_.Title(100, "New", TT_TITLE));
+    EXPECT_EQ("New", TitleOf(Find("http://h/new.html")));
 }
 
 // A purge destroys pages for good and their storage serves new ones. A

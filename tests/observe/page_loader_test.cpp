@@ -23,18 +23,12 @@ struct SniffCase {
 };
 
 const SniffCase kSniffs[] = {
-    {"<html><a href=x>", 16, SniffedHtml},
-    {"\r\n  <!DOCTYPE html>", 19, SniffedHtml},
-    {"text <TITLE>", 12, SniffedHtml},
-    {"<p>a paragraph", 14, SniffedPlainText},
-    {"no tag at all", 13, SniffedPlainText},
-    {"ends with <", 11, SniffedPlainText},
-    {"\x99\xA0\xFF<h", 5, SniffedHtml},
-    {"GIF89a\x01\x00", 8, SniffedGif},
-    {"GIF87a\x00", 7, SniffedGif},
-    {"GIF89a", 6, SniffedPlainText},  // six text bytes are text
-    {"GIF89\x01\x02", 7, SniffedOther},
-    {"<html>\x01", 7, SniffedOther},
+    {"<html><a href=x>", 16, SniffedHtml},   {"\r\n  <!DOCTYPE html>", 19, SniffedHtml},
+    {"text <TITLE>", 12, SniffedHtml},       {"<p>a paragraph", 14, SniffedPlainText},
+    {"no tag at all", 13, SniffedPlainText}, {"ends with <", 11, SniffedPlainText},
+    {"\x99\xA0\xFF<h", 5, SniffedHtml},      {"GIF89a\x01\x00", 8, SniffedGif},
+    {"GIF87a\x00", 7, SniffedGif},           {"GIF89a", 6, SniffedPlainText},  // six text bytes are text
+    {"GIF89\x01\x02", 7, SniffedOther},      {"<html>\x01", 7, SniffedOther},
 };
 
 TEST(Sniff, FirstBlock) {
@@ -95,47 +89,42 @@ protected:
     PageLoader loader_{&log_, &sources_, &sources_};
 };
 
-const std::vector<std::string> kPageCalls = {
-    "Status(200)", "ContentType(text/html)", "Title(\"T\",1)", "Link(b.html,0,\"B\")", "Link(i.gif,1,\"image\")",
-    "Close()"};
+const std::vector<std::string> kPageCalls = {"Status(200)",          "ContentType(text/html)",  "Title(\"T\",1)",
+                                             "Link(b.html,0,\"B\")", "Link(i.gif,1,\"image\")", "Close()"};
 
 std::vector<std::string> WithRequest(const std::string& url, std::vector<std::string> calls) {
     calls.insert(calls.begin(), "Request(" + url + ",0)");
     return calls;
 }
 
-TEST_F(PageLoaderTest, LocalFileIsReadBeforeTheCallReturns) {
-    std::string path = dir_.File("p.html");
-    Write(path, kPage);
-    NodeId page = Page("http://h/p.html");
-    loader_.LoadPage(&db_, page, path.c_str());
-    EXPECT_EQ(WithRequest("http://h/p.html", kPageCalls), Calls());
-    EXPECT_FALSE(Busy_(page));
-    EXPECT_EQ(0u, loader_.entry_count());
-    EXPECT_TRUE(sources_.saves.empty());
-    EXPECT_EQ("0/0 ", sources_.progress.back());  // the display is cleared
-    // The loader's connections are marked as the program's own.
-    uint32_t id = (uint32_t)std::stoul(log_.lines[0].substr(1));
-    EXPECT_EQ(kLoaderIdBase, id & 0xFFFF8000u);
-}
-
-TEST_F(PageLoaderTest, LocalFilesByKind) {
+// A local file is read before the call returns, by what its first block
+// is, on a connection marked as the program's own.
+TEST_F(PageLoaderTest, LocalFilesAreReadAtOnceByKind) {
     struct {
         const char* bytes;
         std::vector<std::string> calls;
     } cases[] = {
+        {kPage, kPageCalls},
         {"GIF89a\x01\x02\x03", {"Status(200)", "ContentType(image/gif)", "Close()"}},
         {"<p>not <a href=x>html</a>", {"Status(200)", "ContentType(text/plain)", "Close()"}},
         {"\x01\x02\x03\x04<a href=x>", {"Close()"}},
         {"", {"Close()"}},
     };
     for (auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
         log_.lines.clear();
         std::string path = dir_.File("f");
         Write(path, std::string(c.bytes));
-        loader_.LoadPage(&db_, Page("http://h/f"), path.c_str());
-        EXPECT_EQ(WithRequest("http://h/f", c.calls), Calls()) << c.bytes;
+        NodeId page = Page("http://h/f");
+        loader_.LoadPage(&db_, page, path.c_str());
+        EXPECT_EQ(WithRequest("http://h/f", c.calls), Calls());
+        EXPECT_FALSE(Busy_(page));
+        EXPECT_EQ(0u, loader_.entry_count());
+        EXPECT_EQ("0/0 ", sources_.progress.back());  // the display is cleared
+        uint32_t id = (uint32_t)std::stoul(log_.lines[0].substr(1));
+        EXPECT_EQ(kLoaderIdBase, id & 0xFFFF8000u);
     }
+    EXPECT_TRUE(sources_.saves.empty());
 }
 
 TEST_F(PageLoaderTest, BrowsersCopyFollowedThroughItsProgress) {
@@ -151,7 +140,7 @@ TEST_F(PageLoaderTest, BrowsersCopyFollowedThroughItsProgress) {
     Write(file, std::string(kPage, 30));
     loader_.MakingProgress(7, "", 30);
     EXPECT_EQ(4u, log_.lines.size());  // request, status, type, title
-    Write(file, kPage);  // the browser rewrote it whole; reading goes on at 30
+    Write(file, kPage);                // the browser rewrote it whole; reading goes on at 30
     loader_.EndProgress(7);
     loader_.Tick();
     EXPECT_EQ(WithRequest("http://h/p.html", kPageCalls), Calls());

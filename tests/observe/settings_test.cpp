@@ -81,7 +81,7 @@ TEST_F(SettingsTest, ValuesReadAcrossTypes) {
     EXPECT_STREQ("no", key.ReadText("multi", small, sizeof small, "no")) << "too long for the buffer";
 }
 
-TEST_F(SettingsTest, WindowAndFontRoundTripUnderTheirSubkeys) {
+TEST_F(SettingsTest, WindowAndFontRoundTripUnderTheirSubkeysWhichAreEnumerated) {
     SettingsKey key(HKEY_CURRENT_USER, path_.c_str(), true);
     RECT rect = {-10, 20, 630, 500};
     EXPECT_EQ(0, WriteWindowRect(key, rect));
@@ -118,17 +118,13 @@ TEST_F(SettingsTest, WindowAndFontRoundTripUnderTheirSubkeys) {
     ReadFont(key, &back);
     EXPECT_STREQ("Kept", back.lfFaceName);
     EXPECT_EQ(-13, back.lfHeight);
-}
 
-TEST_F(SettingsTest, SubkeysAreEnumeratedInIndexOrder) {
-    SettingsKey key(HKEY_CURRENT_USER, path_.c_str(), true);
-    const char* names[] = {"alpha", "beta", "gamma"};
-    for (const char* n : names) ASSERT_TRUE(SettingsKey(key, n, true).IsOpen());
+    // The subkeys made are enumerated, each once.
     std::set<std::string> seen;
     SubkeyIterator it = {};
     while (key.NextSubkey(&it)) seen.insert(it.name);
-    EXPECT_EQ(std::set<std::string>(names, names + 3), seen);
-    EXPECT_EQ(3u, it.index);
+    EXPECT_EQ(std::set<std::string>({"font", "window"}), seen);
+    EXPECT_EQ(2u, it.index);
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, key.result());
 }
 

@@ -2,6 +2,7 @@
 // process arrive as window messages and are dispatched; datagrams from
 // another address, or too large, are not.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,70 +11,52 @@
 #include <vector>
 
 #include "observe/shim_listener.h"
+#include "tests/support/program_win32.h"
+#include "tests/support/temp_dir.h"
 #include "tools/scanreplay/call_log.h"
 
 namespace {
-
-// A message-only window that the socket's readiness is posted to.
-class MessageWindow {
-public:
-    MessageWindow() {
-        hwnd_ = CreateWindowExA(0, "STATIC", "shim test", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
-    }
-    ~MessageWindow() { DestroyWindow(hwnd_); }
-    HWND hwnd() const { return hwnd_; }
-
-    // Waits up to `ms` for the listener's message.
-    bool WaitForShimMessage(DWORD ms) {
-        DWORD start = GetTickCount();
-        MSG msg;
-        while (GetTickCount() - start < ms) {
-            while (PeekMessageA(&msg, hwnd_, 0, 0, PM_REMOVE))
-                if (msg.message == kShimMessage) return true;
-            Sleep(5);
-        }
-        return false;
-    }
-
-private:
-    HWND hwnd_;
-};
 
 class ShimListenerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WSADATA data;
         ASSERT_EQ(0, WSAStartup(MAKEWORD(1, 1), &data));
-        ASSERT_TRUE(listener_.Start(kPort)) << listener_.last_error();
-        ASSERT_TRUE(listener_.RequestNotification(window_.hwnd())) << listener_.last_error();
+        window_ = CreateWindowExA(0, "STATIC", "shim test", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+        ASSERT_TRUE(listener_.Start(kShimPort)) << listener_.last_error();
+        ASSERT_TRUE(listener_.RequestNotification(window_)) << listener_.last_error();
         sender_ = socket(AF_INET, SOCK_DGRAM, 0);
         ASSERT_NE(INVALID_SOCKET, sender_);
     }
     void TearDown() override {
         closesocket(sender_);
         listener_.Stop();
+        DestroyWindow(window_);
         WSACleanup();
     }
 
     void SendFrom(const void* bytes, size_t n, u_long to_address) {
         sockaddr_in to = {};
         to.sin_family = AF_INET;
-        to.sin_port = htons(kPort);
+        to.sin_port = htons(kShimPort);
         to.sin_addr.s_addr = to_address;
         ASSERT_EQ((int)n, sendto(sender_, (const char*)bytes, (int)n, 0, (const sockaddr*)&to, sizeof to));
     }
     void Send(const DatagramWriter& w, size_t n) { SendFrom(w.bytes, n, htonl(INADDR_LOOPBACK)); }
 
-    // Receives what the next notification brings.
+    // Receives what the listener's next message brings; -1 when none comes
+    // within 5 s.
     int ReceiveOne() {
-        if (!window_.WaitForShimMessage(5000)) return -1;
-        return listener_.Receive();
+        MSG msg;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(5))
+            while (PeekMessageA(&msg, window_, 0, 0, PM_REMOVE))
+                if (msg.message == kShimMessage) return listener_.Receive();
+        return -1;
     }
 
-    static const uint16_t kPort = kShimPort;
     CallLog client_{42};
     ShimListener listener_{&client_};
-    MessageWindow window_;
+    HWND window_ = 0;
     SOCKET sender_ = INVALID_SOCKET;
 };
 
@@ -158,34 +141,13 @@ TEST_F(ShimListenerTest, DatagramsFromAnotherAddressAreDropped) {
     EXPECT_TRUE(client_.lines.empty());
 }
 
-std::string BesideThisProgram(const char* name) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(0, path, sizeof path);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
-}
-
 // The sender tool, run as its own process, plays a script into the socket.
 TEST_F(ShimListenerTest, TheSenderToolsScriptArrivesRecordForRecord) {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string script = std::string(temp) + "shim-script-" + std::to_string(GetCurrentProcessId()) + ".txt";
-    FILE* f = fopen(script.c_str(), "wb");
-    ASSERT_TRUE(f != 0);
-    fputs("id 42\nrequest http://h/\nstatus 200\nsend\ntitle title Home\nclose\nresync\n", f);
-    fclose(f);
-    std::string line = "\"" + BesideThisProgram("shimsend.exe") + "\" \"" + script + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    ASSERT_TRUE(CreateProcessA(0, &line[0], 0, 0, FALSE, 0, 0, 0, &si, &pi)) << line;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 20000));
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    DeleteFileA(script.c_str());
-    EXPECT_EQ(0u, code);
+    TempDir dir;
+    std::string script = dir.File("script.txt");
+    const std::string text = "id 42\nrequest http://h/\nstatus 200\nsend\ntitle title Home\nclose\nresync\n";
+    ASSERT_TRUE(WriteWholeFile(script, text.data(), text.size()));
+    EXPECT_EQ(0, ExitCodeOf(BesideThisProgram("shimsend.exe"), "\"" + script + "\"", "", 20000));
 
     EXPECT_EQ(DatagramDispatched, ReceiveOne());
     EXPECT_EQ(DatagramDispatched | DatagramResync, ReceiveOne());

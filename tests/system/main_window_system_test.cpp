@@ -2,6 +2,7 @@
 // would drive it: keys and menu commands sent to its windows, the shim's
 // datagrams sent to its port, its status bar read back.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -35,9 +36,8 @@ TEST_F(MainWindowSystem, DatagramsAddRowsUnderAnExpandedPage) {
     ASSERT_TRUE(MakeWorkspace(name, {"http://example.test/"}));
     SkeindRun run;
     HWND main = StartOn(run, "map.sk1");
-    ASSERT_TRUE(main != 0) << "no main window";
     HWND graph = run.Map();
-    ASSERT_TRUE(graph != 0);
+    ASSERT_TRUE(graph != 0) << "no map window";
 
     // The pinned page is the first row; the keys make it current and its
     // address shows in the status bar.
@@ -58,10 +58,10 @@ TEST_F(MainWindowSystem, DatagramsAddRowsUnderAnExpandedPage) {
                        &error))
         << error;
     // The new links appear under the page, in their order.
-    run.PressKey(graph, VK_DOWN);
-    EXPECT_EQ("http://example.test/a.html", run.WaitForStatus("http://example.test/a.html"));
-    run.PressKey(graph, VK_DOWN);
-    EXPECT_EQ("http://example.test/b.html", run.WaitForStatus("http://example.test/b.html"));
+    for (const char* row : {"http://example.test/a.html", "http://example.test/b.html"}) {
+        run.PressKey(graph, VK_DOWN);
+        EXPECT_EQ(row, run.WaitForStatus(row));
+    }
 
     EXPECT_EQ(0u, run.Close());
     // Everything the datagrams said is in the file, which the program let go.
@@ -75,9 +75,16 @@ TEST_F(MainWindowSystem, DatagramsAddRowsUnderAnExpandedPage) {
     EXPECT_STREQ("http://example.test/a.html", db.Text(db.Name(db.LinkNode(first))));
 }
 
-TEST_F(MainWindowSystem, MenuHelpShowsInTheStatusBarUntilTheMenuCloses) {
+// One run: menu help shows in the status bar until the menu closes, an
+// unknown command is owned up to, and Exit ends with code 0, writing the
+// window's settings and letting the file go.
+TEST_F(MainWindowSystem, MenuHelpUnknownCommandsAndExit) {
+    SettingsKey program_key(HKEY_CURRENT_USER, kProgramKeyPath, true);
+    SettingsKey window(program_key, "window", true);
+    RegDeleteValueA(window.handle(), "flags");
+    RegDeleteValueA(window.handle(), "x-size");
     SkeindRun run;
-    HWND main = StartOn(run, "help.sk1");
+    HWND main = StartOn(run, "exit.sk1");
     ASSERT_TRUE(main != 0);
     HMENU bar = GetMenu(main);
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(81, MF_STRING), (LPARAM)bar);
@@ -86,30 +93,14 @@ TEST_F(MainWindowSystem, MenuHelpShowsInTheStatusBarUntilTheMenuCloses) {
     EXPECT_EQ("Page", ProbeStatusText(main));
     SendMessageA(main, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
     EXPECT_EQ("", ProbeStatusText(main));
-    EXPECT_EQ(0u, run.Close());
-}
 
-TEST_F(MainWindowSystem, UnknownCommandsAreOwnedUpTo) {
-    SkeindRun run;
-    HWND main = StartOn(run, "cmd.sk1");
-    ASSERT_TRUE(main != 0);
     PostMessageA(main, WM_COMMAND, 30, 0);
     ProbeMessageBox box;
     ASSERT_TRUE(run.NextBox(&box));
     EXPECT_EQ("Skeindle", box.caption);
     EXPECT_EQ("Unknown command 30?\nThis program is still being developed, it seems.", box.text);
     EXPECT_TRUE(ProbePressButton(box, "OK"));
-    EXPECT_EQ(0u, run.Close());
-}
 
-TEST_F(MainWindowSystem, ExitCommandEndsWithCodeZeroAndWritesTheSettings) {
-    SettingsKey program_key(HKEY_CURRENT_USER, kProgramKeyPath, true);
-    SettingsKey window(program_key, "window", true);
-    RegDeleteValueA(window.handle(), "flags");
-    RegDeleteValueA(window.handle(), "x-size");
-    SkeindRun run;
-    HWND main = StartOn(run, "exit.sk1");
-    ASSERT_TRUE(main != 0);
     ASSERT_TRUE(MoveWindow(main, 40, 30, 520, 410, TRUE));
     PostMessageA(main, WM_COMMAND, 18, 0);
     ASSERT_EQ(0u, run.ExitCode());
@@ -119,7 +110,6 @@ TEST_F(MainWindowSystem, ExitCommandEndsWithCodeZeroAndWritesTheSettings) {
     EXPECT_EQ(30, read.ReadNumber("y", -1));
     EXPECT_EQ(520, read.ReadNumber("x-size", -1));
     EXPECT_EQ(410, read.ReadNumber("y-size", -1));
-    // The file was let go: it opens unshared at once.
     Db db;
     EXPECT_TRUE(db.Open(dir_.File("exit.sk1").c_str())) << db.error();
 }

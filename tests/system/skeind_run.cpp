@@ -1,5 +1,7 @@
 #include "tests/system/skeind_run.h"
 
+#include <algorithm>
+
 #include "observe/datagram.h"
 #include "store/nodedb.h"
 #include "tools/shimsend/script.h"
@@ -16,6 +18,14 @@ bool MakeWorkspace(const std::string& path, const std::vector<const char*>& pinn
     if (!db.CreateWorkspace(path.c_str())) return false;
     for (const char* url : pinned) db.SetFlags(db.FindNode(url, true), Pinned);
     return true;
+}
+
+std::vector<std::string> LinksOf(NodeDb& db, NodeId page) {
+    std::vector<std::string> links;
+    for (LinkId l = db.FirstOut(page); l; l = db.NextLink(l))
+        links.push_back(std::to_string(db.LinkKindOf(l)) + " " + db.Text(db.Name(db.LinkNode(l))));
+    std::sort(links.begin(), links.end());
+    return links;
 }
 
 bool SendShimScript(const std::string& script, std::string* error) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "store/nodedb.h"
 #include "tests/support/program_win32.h"
 #include "tools/uiprobe/probe.h"
 
@@ -24,6 +25,9 @@ bool MakeWorkspace(const std::string& path, const std::vector<const char*>& pinn
 
 // A shim script sent to the program's port as real datagrams.
 bool SendShimScript(const std::string& script, std::string* error);
+
+// The links of a page as the workspace holds them, "<kind> <url>", sorted.
+std::vector<std::string> LinksOf(NodeDb& db, NodeId page);
 
 class SkeindRun {
 public:

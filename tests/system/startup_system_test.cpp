@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "observe/datagram.h"
 #include "observe/settings.h"
@@ -36,80 +37,52 @@ void ExpectNewWorkspace(const std::string& path) {
 
 class StartupSystem : public ::testing::Test {
 protected:
-    // Starts skeind.exe in the test's directory with `args`.
-    void Start(const std::string& args) { ASSERT_TRUE(run_.Start(args, dir_.path())); }
-    // The message box the program shows next.
-    ProbeMessageBox NextBox() {
+    // A run with `args` shows one message box, answered with `button`:
+    // its caption, text and buttons, and the exit code.
+    void ExpectOneBox(const char* args, const std::string& text, const std::vector<std::string>& buttons,
+                      const char* button, DWORD exit_code) {
+        SCOPED_TRACE(args);
+        SkeindRun run;
+        ASSERT_TRUE(run.Start(args, dir_.path()));
         ProbeMessageBox box;
-        EXPECT_TRUE(run_.NextBox(&box)) << "no message box";
-        return box;
-    }
-    static std::vector<std::string> ButtonTexts(const ProbeMessageBox& box) {
+        ASSERT_TRUE(run.NextBox(&box)) << "no message box";
+        EXPECT_EQ("Skeindle", box.caption);
+        EXPECT_EQ(text, box.text);
         std::vector<std::string> texts;
-        for (size_t i = 0; i < box.buttons.size(); ++i) texts.push_back(box.buttons[i].text);
-        return texts;
-    }
-    // The program started: its main window shows, with the offer to
-    // start a browser (none runs), declined; closing it ends the program.
-    DWORD CloseMainWindow() { return CloseMainWindow(run_); }
-    static DWORD CloseMainWindow(SkeindRun& run) {
-        EXPECT_TRUE(run.WaitForMain() != 0) << "no main window";
-        EXPECT_TRUE(run.DeclineBrowserOffer()) << "no offer to start a browser";
-        return run.Close();
-    }
-    // A message box read, answered with `button`; then the program ends.
-    DWORD Answer(const ProbeMessageBox& box, const char* button) {
+        for (const auto& b : box.buttons) texts.push_back(b.text);
+        EXPECT_EQ(buttons, texts);
         EXPECT_TRUE(ProbePressButton(box, button));
-        return run_.ExitCode();
+        EXPECT_EQ(exit_code, run.ExitCode());
     }
     size_t FilesInDir() {
-        WIN32_FIND_DATAA found;
-        size_t n = 0;
-        HANDLE h = FindFirstFileA((dir_.path() + "\\*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return 0;
-        do {
-            if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) ++n;
-        } while (FindNextFileA(h, &found));
-        FindClose(h);
-        return n;
+        return std::distance(std::filesystem::directory_iterator(dir_.path()), std::filesystem::directory_iterator());
     }
 
     TempDir dir_;
-    SkeindRun run_;
 };
 
+// Without a name the program makes its default workspace: default.sk1, or
+// the file the "workspace" setting names, as text or by a number's digits.
 TEST_F(StartupSystem, FreshStartCreatesTheDefaultWorkspace) {
-    Start("");
-    EXPECT_EQ(0u, CloseMainWindow());
-    ExpectNewWorkspace(dir_.File("default.sk1"));
-    EXPECT_EQ(1u, FilesInDir());
-}
-
-// Sets the program's "workspace" value for one test and removes it after.
-class WorkspaceSetting {
-public:
-    WorkspaceSetting() : key_(HKEY_CURRENT_USER, kProgramKeyPath, true) {}
-    ~WorkspaceSetting() { RegDeleteValueA(key_.handle(), "workspace"); }
-    SettingsKey& key() { return key_; }
-
-private:
-    SettingsKey key_;
-};
-
-TEST_F(StartupSystem, TheWorkspaceSettingNamesTheDefaultFile) {
-    WorkspaceSetting setting;
-    ASSERT_EQ(0, setting.key().WriteText("workspace", "chosen.sk1"));
-    Start("");
-    EXPECT_EQ(0u, CloseMainWindow());
-    ExpectNewWorkspace(dir_.File("chosen.sk1"));
-    EXPECT_EQ(1u, FilesInDir());
-
-    // Stored as a number, the value names the file by its decimal digits.
-    ASSERT_EQ(0, setting.key().WriteNumber("workspace", 42));
-    SkeindRun second;
-    ASSERT_TRUE(second.Start("", dir_.path()));
-    EXPECT_EQ(0u, CloseMainWindow(second));
-    ExpectNewWorkspace(dir_.File("42"));
+    SettingsKey key(HKEY_CURRENT_USER, kProgramKeyPath, true);
+    RegDeleteValueA(key.handle(), "workspace");
+    const char* const names[] = {"default.sk1", "chosen.sk1", "42"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        if (name == names[1]) ASSERT_EQ(0, key.WriteText("workspace", name));
+        if (name == names[2]) ASSERT_EQ(0, key.WriteNumber("workspace", 42));
+        SkeindRun run;
+        ASSERT_TRUE(run.Start("", dir_.path()));
+        // The main window shows, with the offer to start a browser (none
+        // runs), declined; closing it ends the program.
+        EXPECT_TRUE(run.WaitForMain() != 0) << "no main window";
+        EXPECT_TRUE(run.DeclineBrowserOffer()) << "no offer to start a browser";
+        EXPECT_EQ(0u, run.Close());
+        ExpectNewWorkspace(dir_.File(name));
+        EXPECT_EQ(1u, FilesInDir());
+        DeleteFileA(dir_.File(name).c_str());
+    }
+    RegDeleteValueA(key.handle(), "workspace");
 }
 
 // Command lines that the program refuses, or whose question is answered
@@ -146,86 +119,37 @@ TEST_F(StartupSystem, RefusedCommandLinesEndWithOneMessageAndNoFile) {
          "OK"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args);
-        SkeindRun run;
-        ASSERT_TRUE(run.Start(c.args, dir_.path()));
-        ProbeMessageBox box;
-        ASSERT_TRUE(run.NextBox(&box)) << "no message box";
-        EXPECT_EQ("Skeindle", box.caption);
-        EXPECT_EQ(c.text, box.text);
-        EXPECT_EQ(c.buttons, ButtonTexts(box));
-        EXPECT_TRUE(ProbePressButton(box, c.answer));
-        EXPECT_EQ(0u, run.ExitCode());
+        ExpectOneBox(c.args, c.text, c.buttons, c.answer, 0);
         EXPECT_EQ(0u, FilesInDir());
     }
 }
 
-TEST_F(StartupSystem, QuotedNameWithSpacesAnsweredYesIsCreated) {
-    Start("=\"my first map.sk1\"");
-    ProbeMessageBox box = NextBox();
-    EXPECT_NE(std::string::npos, box.text.find("\"my first map.sk1\""));
-    EXPECT_TRUE(ProbePressButton(box, "Yes"));
-    EXPECT_EQ(0u, CloseMainWindow());
-    ExpectNewWorkspace(dir_.File("my first map.sk1"));
-}
-
-TEST_F(StartupSystem, FileInUseByAnotherProcessIsReported) {
-    std::string name = dir_.File("busy.sk1");
+// A file held by another process, or damaged past repair, is reported and
+// left as it was; the damage ends the program with exit code 1.
+TEST_F(StartupSystem, AFileInUseOrDamagedIsReportedAndLeftAlone) {
+    std::string busy = dir_.File("busy.sk1"), damaged = dir_.File("damaged.sk1");
     Db holder;
-    ASSERT_TRUE(holder.Create(name.c_str()));
-    Start("busy.sk1");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle could not open the workspace file busy.sk1 because this file is already in "
-              "use.\nUsually this is because there is already a Skeindle running.  In this case, "
-              "use Alt+Tab or the Taskbar to find to the first Skeindle.",
-              box.text);
-    EXPECT_EQ(0u, Answer(box, "OK"));
-    holder.Close();
-    EXPECT_EQ(NewWorkspaceImage(), ReadWholeFile(name));
-}
-
-TEST_F(StartupSystem, DamagedWorkspaceIsRefusedWithExitCodeOne) {
-    std::string name = dir_.File("damaged.sk1");
+    ASSERT_TRUE(holder.Create(busy.c_str()));
     {
         NodeDb db;
-        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
+        ASSERT_TRUE(db.CreateWorkspace(damaged.c_str()));
         db.FindNode("http://kept.example/", true);
         db.Ptr(12)[0] = 6;  // lowest block order
     }
-    std::vector<unsigned char> before = ReadWholeFile(name);
-    Start("damaged.sk1");
-    ProbeMessageBox box = NextBox();
-    EXPECT_EQ("Skeindle", box.caption);
-    EXPECT_EQ("The workspace file damaged.sk1 exists, but Skeindle detected inconsistencies which it "
-              "could not repair.\nThe easiest solution might be to rename the file so that Skeindle "
-              "creates a fresh workspace.",
-              box.text);
-    EXPECT_EQ(std::vector<std::string>{"OK"}, ButtonTexts(box));
-    EXPECT_EQ(1u, Answer(box, "OK"));
-    EXPECT_TRUE(before == ReadWholeFile(name)) << "a refused file was written to";
-}
-
-TEST_F(StartupSystem, RepairableDamageIsRepairedWithoutAWord) {
-    std::string name = dir_.File("repair.sk1");
-    NodeId page;
-    {
-        NodeDb db;
-        ASSERT_TRUE(db.CreateWorkspace(name.c_str()));
-        page = db.FindNode("http://www.example.com/", true);
-        db.SetFlags(page, Busy);
-        uint32_t head = 0;
-        for (int k = 5; k <= 19 && head == 0; ++k) head = db.FreeHead(k);
-        ASSERT_NE(0u, head);
-        Put32(db.Ptr(head) + 4, 0x1234);  // a free list's previous link
-        db.Node(page).set_height(7);
-    }
-    Start("repair.sk1");
-    EXPECT_EQ(0u, CloseMainWindow());  // no message box held it up
-    NodeDb db;
-    ASSERT_TRUE(db.Open(name.c_str())) << db.error();
-    EXPECT_EQ("", CheckWorkspace(db));
-    EXPECT_EQ(0, db.TestFlags(page, Busy));
-    EXPECT_EQ(page, db.FindNode("http://www.example.com/", false));
+    std::vector<unsigned char> before = ReadWholeFile(damaged);
+    ExpectOneBox("busy.sk1",
+                 "Skeindle could not open the workspace file busy.sk1 because this file is already in "
+                 "use.\nUsually this is because there is already a Skeindle running.  In this case, "
+                 "use Alt+Tab or the Taskbar to find to the first Skeindle.",
+                 {"OK"}, "OK", 0);
+    ExpectOneBox("damaged.sk1",
+                 "The workspace file damaged.sk1 exists, but Skeindle detected inconsistencies which it "
+                 "could not repair.\nThe easiest solution might be to rename the file so that Skeindle "
+                 "creates a fresh workspace.",
+                 {"OK"}, "OK", 1);
+    holder.Close();
+    EXPECT_EQ(NewWorkspaceImage(), ReadWholeFile(busy));
+    EXPECT_TRUE(before == ReadWholeFile(damaged)) << "a refused file was written to";
 }
 
 // Another program holds the shim's UDP port: start-up completes all the
@@ -248,11 +172,12 @@ TEST_F(StartupSystem, TheShimPortTakenByAnotherProgramStopsNothing) {
     }
 
     std::string name = dir_.File("port.sk1");
+    SkeindRun run;
     ASSERT_TRUE(MakeWorkspace(name, {"http://example.test/"}));
-    ASSERT_TRUE(run_.StartOn("port.sk1", dir_.path())) << "no main window";
+    ASSERT_TRUE(run.StartOn("port.sk1", dir_.path())) << "no main window";
     // The pinned page is the first row: the key makes it current.
-    SkeindRun::PressKey(run_.Map(), VK_DOWN);
-    EXPECT_EQ("http://example.test/", run_.WaitForStatus("http://example.test/")) << "the map does not answer";
+    SkeindRun::PressKey(run.Map(), VK_DOWN);
+    EXPECT_EQ("http://example.test/", run.WaitForStatus("http://example.test/")) << "the map does not answer";
 
     // A shim's report goes to the port's holder, not to the program. (Sent
     // only to a holder of our own: another program must not get it.)
@@ -266,7 +191,7 @@ TEST_F(StartupSystem, TheShimPortTakenByAnotherProgramStopsNothing) {
         EXPECT_EQ(1, select(0, &readable, 0, 0, &wait)) << "the holder got nothing";
     }
 
-    EXPECT_EQ(0u, run_.Close());
+    EXPECT_EQ(0u, run.Close());
     closesocket(taken);
     WSACleanup();
     NodeDb db;
