@@ -78,17 +78,6 @@ TEST_F(DeleteTest, WithoutSelfKeepsThePageAndNeedsSomethingToUndo) {
     EXPECT_EQ(1u, u->count());
 }
 
-TEST_F(DeleteTest, RevivedPageCanStillBeUndoneHarmlessly) {
-    NodeId a = Page("http://s/a");
-    std::unique_ptr<Undo_delete> u(db_.Delete(a, true, 0));
-    EXPECT_EQ(a, db_.FindNode("http://s/a", false));
-    EXPECT_FALSE(Gone(a));
-    EXPECT_TRUE(u->CanUndo());
-    u->Undo();
-    EXPECT_FALSE(Gone(a));
-    EXPECT_EQ("", CheckWorkspace(db_));
-}
-
 TEST_F(DeleteTest, PurgeVoidsOlderRecordsAndDestroysEverything) {
     NodeId a = Page("http://s/a"), b = Page("http://s/b"), keep = Page("http://s/keep");
     db_.AddLink(a, b, LinkAnchor);
