@@ -178,18 +178,6 @@ TEST_F(CheckTest, PagesAreCountedAndTheBarStepsThroughThem) {
     EXPECT_EQ(Moved(1, 1), bar_.calls[22]);
 }
 
-TEST_F(CheckTest, WithoutASinkTheCheckStillRunsAndReportsNothing) {
-    BuildMap();
-    VRStatus status(0);
-    EXPECT_EQ(0, status.Progress(1, 2, "x"));
-    EXPECT_EQ(1, CheckWorkspaceFile(db_, status));
-    EXPECT_TRUE(status.FoundNothing());
-    ProgressRecorder sink;
-    VRStatus forwarding(&sink);
-    EXPECT_EQ(1, forwarding.Progress(3, 4, 0));
-    EXPECT_EQ(std::vector<ProgressCall>{Moved(3, 4)}, sink.calls);
-}
-
 // Also: the spare link cells of a sound map are storage in use, not a leak.
 TEST_F(CheckTest, MarksEveryNodeClearsBusyAndFlagsUntitledPages) {
     SmallMap m = BuildMap();

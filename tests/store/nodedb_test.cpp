@@ -198,25 +198,6 @@ TEST_F(NodeDbTest, GenerationMovesOnWhereNodesMayBeDestroyed) {
     }
 }
 
-TEST_F(NodeDbTest, AscendingInsertionsKeepTheTreeBalanced) {
-    char url[64];
-    const int count = 5000;
-    for (int i = 0; i < count; ++i) {
-        snprintf(url, sizeof url, "http://h/%06d", i);
-        ASSERT_NE(0u, db_.FindNode(url, true));
-    }
-    // An AVL tree of 5000 nodes is at most 1.44 log2(5000) ≈ 17.7 high.
-    EXPECT_LE(db_.Node(db_.Root()).height(), 17);
-    ExpectSound();
-    int seen = 0;
-    std::string last;
-    for (NodeId n = db_.FirstNode(); n; n = db_.NextNode(n), ++seen) {
-        ASSERT_LT(last, Url(n));
-        last = Url(n);
-    }
-    EXPECT_EQ(count, seen);
-}
-
 // The same rules whether a page's out-list is walked (short) or looked up
 // in memory (long, and the cells of a link removed and added again).
 TEST_F(NodeDbTest, LinksAreNeverDoubledAndRemoveByMask) {
