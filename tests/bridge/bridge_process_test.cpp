@@ -2,8 +2,8 @@
 // standard input and output are the pipe, sending its datagrams over real
 // UDP and talked to by the program's own browser link over DDE, as a
 // browser of the Netscape kind.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -241,10 +241,10 @@ TEST_F(BridgeProcessTest, APageFetchedForTheProgramIsWrittenAndItsLoadEnds) {
 
 namespace {
 
-std::string DefaultValue(HKEY root, const std::string& key) {
+std::string RegText(HKEY root, const std::string& key, const char* value) {
     char text[MAX_PATH * 2];
     DWORD size = sizeof text;
-    if (RegGetValueA(root, key.c_str(), 0, RRF_RT_REG_SZ, 0, text, &size) != ERROR_SUCCESS) return "";
+    if (RegGetValueA(root, key.c_str(), value, RRF_RT_REG_SZ, 0, text, &size) != ERROR_SUCCESS) return "";
     return text;
 }
 
@@ -281,7 +281,8 @@ TEST_F(BridgeInstallTest, WritesTheManifestsAndTheKeysTheBrowsersRead) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key);
-        std::string manifest = DefaultValue(HKEY_CURRENT_USER, std::string(row.key) + "\\NativeMessagingHosts\\skeindle_bridge");
+        std::string manifest =
+            RegText(HKEY_CURRENT_USER, std::string(row.key) + "\\NativeMessagingHosts\\skeindle_bridge", 0);
         EXPECT_EQ(dir + row.manifest, manifest);
         std::string text = FileText(manifest);
         EXPECT_NE(std::string::npos, text.find("\"name\": \"skeindle_bridge\"")) << text;
@@ -289,14 +290,8 @@ TEST_F(BridgeInstallTest, WritesTheManifestsAndTheKeysTheBrowsersRead) {
         EXPECT_NE(std::string::npos, text.find("\"type\": \"stdio\"")) << text;
         EXPECT_NE(std::string::npos, text.find(row.allowed)) << text;
     }
-    EXPECT_EQ("skeindbridge", [] {
-        char text[64];
-        DWORD size = sizeof text;
-        std::string key = std::string(kBrowsersKeyPath) + "\\~skeindbridge";
-        if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "service", RRF_RT_REG_SZ, 0, text, &size) != ERROR_SUCCESS)
-            return std::string();
-        return std::string(text);
-    }());
+    EXPECT_EQ("skeindbridge",
+              RegText(HKEY_LOCAL_MACHINE, std::string(kBrowsersKeyPath) + "\\~skeindbridge", "service"));
 }
 
 }  // namespace

@@ -97,13 +97,16 @@ protected:
     }
     void TearDown() override { shim.cleanup(); }
 
-    SOCKET Connected() {
-        SOCKET s = shim.socket(AF_INET, SOCK_STREAM, 0);
+    int ConnectToServer(SOCKET s) {
         sockaddr_in to = {};
         to.sin_family = AF_INET;
         to.sin_port = htons(server.port());
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(0, shim.connect(s, (const sockaddr*)&to, sizeof to));
+        return shim.connect(s, (const sockaddr*)&to, sizeof to);
+    }
+    SOCKET Connected() {
+        SOCKET s = shim.socket(AF_INET, SOCK_STREAM, 0);
+        EXPECT_EQ(0, ConnectToServer(s));
         return s;
     }
     void Request(SOCKET s, const char* path) {
@@ -165,14 +168,7 @@ TEST_F(ShimHooksTest, TheBrowsersErrorCodesAreKept) {
     SOCKET s = shim.socket(AF_INET, SOCK_STREAM, 0);
     u_long non_blocking = 1;
     ASSERT_EQ(0, shim.ioctl(s, FIONBIO, &non_blocking));
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(server.port());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int connected = shim.connect(s, (const sockaddr*)&to, sizeof to);
-    if (connected != 0) {
-        EXPECT_EQ(WSAEWOULDBLOCK, shim.last_error());
-    }
+    if (ConnectToServer(s) != 0) EXPECT_EQ(WSAEWOULDBLOCK, shim.last_error());
     fd_set writable;
     FD_ZERO(&writable);
     FD_SET(s, &writable);

@@ -13,7 +13,6 @@
 // must show exactly that fault and no other.
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <map>
@@ -27,17 +26,13 @@
 #include "store/nodedb.h"
 #include "store/undo.h"
 #include "tests/store/progress_recorder.h"
+#include "tests/store/random_runs.h"
 #include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
 
 using namespace layout;
 
 namespace {
-
-int FromEnvironment(const char* name, int fallback) {
-    const char* s = getenv(name);
-    return s && atoi(s) > 0 ? atoi(s) : fallback;
-}
 
 const char kExtendedHeaderFault[] = "allocator: storage lost (neither free nor in use): block 0x1060 order 0";
 
@@ -114,7 +109,8 @@ Regions RegionsOf(NodeDb& db) {
 }
 
 enum DamageKind { Anywhere, Headers, NodeRecords, Texts, Cells, FreeStorage, Pointers, DamageKinds };
-const char* const kDamageNames[] = {"anywhere", "headers", "node records", "texts", "cells", "free storage", "pointers"};
+const char* const kDamageNames[] = {"anywhere", "headers",      "node records", "texts",
+                                    "cells",    "free storage", "pointers"};
 
 uint32_t Pick(std::mt19937& rng, const std::vector<uint32_t>& v, uint32_t fallback) {
     return v.empty() ? fallback : v[rng() % v.size()];
@@ -132,9 +128,7 @@ void Damage(NodeDb& db, std::mt19937& rng, DamageKind kind, const Regions& r) {
     case NodeRecords: at = Pick(rng, r.nodes, 0x1060) + rng() % kNodeSize; break;
     case Texts: at = Pick(rng, r.texts, 0x1060) + rng() % 40; break;
     case Cells: at = Pick(rng, r.cells, 0x1060) + rng() % kCellSize; break;
-    case FreeStorage:
-        at = rng() % 2 ? Pick(rng, r.free_blocks, 0x1060) + rng() % 12 : rng() % kBitmapSize;
-        break;
+    case FreeStorage: at = rng() % 2 ? Pick(rng, r.free_blocks, 0x1060) + rng() % 12 : rng() % kBitmapSize; break;
     case Pointers: {
         uint32_t base = rng() % 2 ? Pick(rng, r.nodes, 0x1060) : Pick(rng, r.cells, 0x1060);
         uint32_t field = base + (rng() % (rng() % 2 ? kNodeSize : kCellSize) & ~3u);
@@ -156,7 +150,9 @@ bool HeaderWrong(const NodeDb& db) {
     return Get16(p + 4) != 1 || Get32(p + 8) > 128 || p[12] != 5 || p[13] != 19 || p[14] != 20;
 }
 
-bool HeaderExtended(const NodeDb& db) { return (Get32(db.Ptr(8)) + 91) / 32 > 3; }
+bool HeaderExtended(const NodeDb& db) {
+    return (Get32(db.Ptr(8)) + 91) / 32 > 3;
+}
 
 // A few ordinary operations on the checked map; it must stay sound.
 void UseTheMap(NodeDb& db, std::mt19937& rng) {
@@ -239,8 +235,8 @@ TEST(CheckDamage, RandomDamageIsRefusedOrRepaired) {
         EXPECT_GT(tally.refused, 0);
         EXPECT_GT(tally.runs - tally.refused - tally.nothing_found, seeds / 2);
     }
-    printf("[ damage   ] %d runs: %d refused, %d needed no repair, %d with an extended header\n",
-           tally.runs, tally.refused, tally.nothing_found, tally.extended);
+    printf("[ damage   ] %d runs: %d refused, %d needed no repair, %d with an extended header\n", tally.runs,
+           tally.refused, tally.nothing_found, tally.extended);
     for (auto& f : tally.flags) printf("[ damage   ]   flags 0x%02X: %d\n", f.first, f.second);
 }
 

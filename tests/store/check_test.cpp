@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -26,6 +27,7 @@ using namespace layout;
 namespace {
 
 const uint32_t kMark = 0x5EED1234;
+const uint32_t kKept = VRSessionsRootKept;
 
 // A small map with every kind of record: pages with titles, a label, links
 // of several kinds, an annotation with a text body, a saved session with a
@@ -61,6 +63,14 @@ protected:
         ASSERT_EQ(1, CheckWorkspaceFile(db_, again));
         EXPECT_TRUE(again.FoundNothing()) << "flags 0x" << std::hex << again.flags << " fixes 0x" << again.fixes;
         EXPECT_TRUE(before == Bytes()) << "the second check wrote to the file";
+    }
+
+    // The check finds exactly `flags` and `fixes`, and its repair holds.
+    void ExpectRepairs(uint32_t flags, uint32_t fixes) {
+        ASSERT_EQ(1, Check());
+        EXPECT_EQ(flags, flags_);
+        EXPECT_EQ(fixes, fixes_);
+        ExpectRepaired();
     }
 
     SmallMap BuildMap() {
@@ -110,6 +120,7 @@ protected:
     }
 
     std::string Url(NodeId n) { return db_.Text(db_.Name(n)); }
+    std::string LostName(uint32_t stamp) { return "x-skeind-1/lost-name-" + std::to_string(stamp); }
     std::vector<uint8_t> Bytes() { return std::vector<uint8_t>(db_.Ptr(0), db_.Ptr(0) + db_.size()); }
     uint8_t* At(uint32_t offset) { return db_.Ptr(offset); }
     // The cells of a list as stored, in order.
@@ -121,26 +132,6 @@ protected:
     std::set<LinkId> SpareCells() {
         std::vector<LinkId> v = Cells(db_.Header(kFreeLinkCells));
         return std::set<LinkId>(v.begin(), v.end());
-    }
-    // Every node of the subtree under n, n included.
-    std::set<NodeId> Subtree(NodeId n) {
-        std::set<NodeId> s;
-        if (n == 0) return s;
-        s.insert(n);
-        for (NodeId child : {db_.Node(n).left(), db_.Node(n).right()}) {
-            std::set<NodeId> sub = Subtree(child);
-            s.insert(sub.begin(), sub.end());
-        }
-        return s;
-    }
-    // A node with both children and a parent, so that a cut loses a
-    // subtree but not the whole tree.
-    NodeId InnerNode() {
-        for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) {
-            NodeRec r = db_.Node(n);
-            if (r.parent() && r.left() && r.right()) return n;
-        }
-        return 0;
     }
 
     TempDir dir_;
@@ -156,35 +147,28 @@ protected:
 // What the check shows
 
 TEST_F(CheckTest, NewWorkspaceIsEmptyAndLeftUntouched) {
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);  // there is no sessions root
-    EXPECT_EQ(0u, fixes_);
-    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
-                                         Shown(0, 1, "Checking: Workspace is empty")}),
-              bar_.calls);
+    ExpectRepairs(kKept, 0);  // there is no sessions root
+    EXPECT_EQ(
+        (std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."), Shown(0, 1, "Checking: Workspace is empty")}),
+        bar_.calls);
     // The 16 KiB block ending exactly at the end of the file was accepted.
     EXPECT_TRUE(NewWorkspaceImage() == Bytes());
 }
 
 TEST_F(CheckTest, PagesAreCountedAndTheBarStepsThroughThem) {
     char url[64];
-    for (int i = 0; i < 45; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         snprintf(url, sizeof url, "http://h/%03d", i);
         db_.FindNode(url, true);
+        if (i != 44) continue;
+        ASSERT_EQ(1, Check());
+        EXPECT_EQ(45u, count_);
+        // Steps of 20 (45 / 20 is less than that): after nodes 20 and 40.
+        EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."), Shown(0, 45, "Checking 45 pages..."),
+                                             Moved(20, 45), Moved(40, 45), Moved(1, 1)}),
+                  bar_.calls);
     }
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(45u, count_);
-    // Steps of 20 (45 / 20 is less than that): after nodes 20 and 40.
-    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
-                                         Shown(0, 45, "Checking 45 pages..."), Moved(20, 45),
-                                         Moved(40, 45), Moved(1, 1)}),
-              bar_.calls);
-
-    for (int i = 45; i < 1000; ++i) {
-        snprintf(url, sizeof url, "http://h/%03d", i);
-        db_.FindNode(url, true);
-    }
-    ASSERT_EQ(1, Check());
+    ExpectRepairs(kKept, 0);
     // 1000 / 20 = 50: twenty moves, the last at 1000 of 1000.
     ASSERT_EQ(23u, bar_.calls.size());
     EXPECT_EQ(Shown(0, 1000, "Checking 1000 pages..."), bar_.calls[1]);
@@ -192,28 +176,16 @@ TEST_F(CheckTest, PagesAreCountedAndTheBarStepsThroughThem) {
     EXPECT_EQ(Moved(500, 1000), bar_.calls[11]);
     EXPECT_EQ(Moved(1000, 1000), bar_.calls[21]);
     EXPECT_EQ(Moved(1, 1), bar_.calls[22]);
-    EXPECT_TRUE(flags_ == VRSessionsRootKept && fixes_ == 0);
 }
 
-TEST_F(CheckTest, WithoutASinkTheCheckStillRunsAndReportsNothing) {
-    BuildMap();
-    VRStatus status(0);
-    EXPECT_EQ(0, status.Progress(1, 2, "x"));
-    EXPECT_EQ(1, CheckWorkspaceFile(db_, status));
-    EXPECT_TRUE(status.FoundNothing());
-    ProgressRecorder sink;
-    VRStatus forwarding(&sink);
-    EXPECT_EQ(1, forwarding.Progress(3, 4, 0));
-    EXPECT_EQ(std::vector<ProgressCall>{Moved(3, 4)}, sink.calls);
-}
-
+// Also: the spare link cells of a sound map are storage in use, not a leak.
 TEST_F(CheckTest, MarksEveryNodeClearsBusyAndFlagsUntitledPages) {
     SmallMap m = BuildMap();
+    std::set<LinkId> spare = SpareCells();
     db_.SetFlags(m.a, Busy);
     db_.SetFlags(m.d, Busy | Pinned);
     db_.ClearFlags(m.e, Untitled);  // no title, yet not marked so
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
+    ExpectRepairs(kKept, 0);
     EXPECT_EQ(8u, count_);
     for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) {
         EXPECT_EQ(kMark, db_.DisplayMark(n)) << Url(n);
@@ -221,44 +193,39 @@ TEST_F(CheckTest, MarksEveryNodeClearsBusyAndFlagsUntitledPages) {
         EXPECT_EQ(db_.Title(n) == 0, db_.TestFlags(n, Untitled) != 0) << Url(n);
     }
     EXPECT_TRUE(db_.TestFlags(m.d, Pinned));
-    ExpectRepaired();
+    EXPECT_EQ(spare, SpareCells());
 }
 
 // ---------------------------------------------------------------------------
 // The file header
 
-TEST_F(CheckTest, EachAllocationFieldRefusesTheFileWithoutWritingToIt) {
-    struct Damage {
+TEST_F(CheckTest, OnlyTheAllocationFieldsCanRefuseTheFileAndThenNothingIsWritten) {
+    const struct {
         uint32_t offset;
         uint8_t value;
-    };
-    const Damage damages[] = {{kHeaderLayout, 2}, {kWsHeaderSize, 129}, {kWsHeaderSize + 2, 1},
-                              {kLowestOrder, 6},  {kHighestOrder, 20},  {kChunkOrderField, 19}};
+        bool refused;
+    } damages[] = {{kHeaderLayout, 2, true}, {kWsHeaderSize, 129, true}, {kWsHeaderSize + 2, 1, true},
+                   {kLowestOrder, 6, true},  {kHighestOrder, 20, true},  {kChunkOrderField, 19, true},
+                   {kMagic, 'X', false},     {kVersion + 1, 9, false}};
     BuildMap();
     const std::vector<uint8_t> sound = Bytes();
-    for (const Damage& d : damages) {
+    for (const auto& d : damages) {
         SCOPED_TRACE(d.offset);
         memcpy(At(0), &sound[0], sound.size());
         At(d.offset)[0] = d.value;
         std::vector<uint8_t> damaged = Bytes();
-        EXPECT_EQ(0, Check());
-        EXPECT_EQ(VRHeaderInvalid, flags_);
+        EXPECT_EQ(d.refused ? 0 : 1, Check());
+        EXPECT_EQ(d.refused ? VRHeaderInvalid : kKept, flags_);
+        if (!d.refused) continue;
         EXPECT_EQ(std::vector<ProgressCall>{Shown(0, 1, "Checking workspace...")}, bar_.calls);
         EXPECT_TRUE(damaged == Bytes());
     }
 }
 
-TEST_F(CheckTest, MagicAndVersionAreNotChecked) {
-    memcpy(At(kMagic), "XXXX", 4);
-    Put16(At(kVersion), 0x0999);
-    EXPECT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-}
-
 TEST_F(CheckTest, LargestWorkspaceHeaderReservesItsGranules) {
     Put32(At(kWsHeaderSize), 128);  // (128 + 91) / 32 = 6 granules: to 0x10C0
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(kKept, flags_);
     EXPECT_EQ(VRFixStorage, fixes_);
     std::map<uint32_t, int> free_blocks = FreeBlocksOf(db_);
     EXPECT_EQ(0u, free_blocks.count(0x1060));
@@ -273,101 +240,56 @@ TEST_F(CheckTest, FileTooShortForItsLastBitmapOrItsHeadersIsRefused) {
     db_.Close();
     std::vector<uint8_t> long_file(image);
     long_file.resize(kChunkSize + 2048, 0);  // the second chunk's bitmap is cut
-    ASSERT_TRUE(WriteWholeFile(name_ + ".long", &long_file[0], long_file.size()));
-    ASSERT_TRUE(db_.Open((name_ + ".long").c_str()));
-    EXPECT_EQ(0, Check());
-    db_.Close();
-
     std::vector<uint8_t> short_file(image.begin(), image.begin() + kPageSize);
-    ASSERT_TRUE(WriteWholeFile(name_, &short_file[0], short_file.size()));
-    ASSERT_TRUE(db_.Open(name_.c_str()));
-    EXPECT_EQ(0, Check());
-    EXPECT_EQ(VRHeaderInvalid, flags_);
-    db_.Close();
-    EXPECT_TRUE(short_file == ReadWholeFile(name_));
-    EXPECT_TRUE(long_file == ReadWholeFile(name_ + ".long"));
+    for (const std::vector<uint8_t>* file : {&long_file, &short_file}) {
+        ASSERT_TRUE(WriteWholeFile(name_, &(*file)[0], file->size()));
+        ASSERT_TRUE(db_.Open(name_.c_str()));
+        EXPECT_EQ(0, Check());
+        if (file == &short_file) EXPECT_EQ(VRHeaderInvalid, flags_);
+        db_.Close();
+        EXPECT_TRUE(*file == ReadWholeFile(name_));
+    }
 }
 
 // ---------------------------------------------------------------------------
-// Free lists: each damaged list is cut, and whatever the cut dropped comes
-// back, so the free storage is exactly what it was.
+// Free storage
 
-class CheckFreeListTest : public CheckTest {
-protected:
-    // Order-5 list of three blocks that are not buddies of each other.
-    void SetUp() override {
-        CheckTest::SetUp();
-        std::vector<uint32_t> held;
-        for (int i = 0; i < 8; ++i) held.push_back(db_.AllocOrder(5));
-        for (int i = 0; i < 8; i += 2) db_.Free(held[i], 5);
-        list_ = ListOf(5);
-        ASSERT_GE(list_.size(), 3u);
-        free_before_ = FreeBlocksOf(db_);
-        for (int i = 1; i < 8; i += 2) in_use_[held[i]] = 5;
-        ASSERT_EQ("", CheckDb(db_, &in_use_));
-    }
-    std::vector<uint32_t> ListOf(int order) {
-        std::vector<uint32_t> v;
-        for (uint32_t b = db_.FreeHead(order); b && v.size() < 100; b = Get32(At(b) + kFreeNext)) v.push_back(b);
-        return v;
-    }
-    // The held blocks are no one's in a workspace without nodes, so the
-    // check gives them back too: with nothing lost, every byte is free again
-    // exactly as in a new workspace.
-    void ExpectAllStorageFree() {
-        NodeDb fresh;
-        ASSERT_TRUE(fresh.Create(dir_.File("fresh.sk1").c_str()));
+// Each damaged free list is cut, and whatever the cut dropped comes back.
+// The held blocks are no one's in a workspace without nodes, so the check
+// gives them back too: every byte is free again as in a new workspace.
+TEST_F(CheckTest, DamagedFreeListsAreCutAndNothingIsLost) {
+    std::vector<uint32_t> held;
+    for (int i = 0; i < 8; ++i) held.push_back(db_.AllocOrder(5));
+    for (int i = 0; i < 8; i += 2) db_.Free(held[i], 5);
+    std::vector<uint32_t> list;  // three order-5 blocks that are not buddies
+    for (uint32_t b = db_.FreeHead(5); b; b = Get32(At(b) + kFreeNext)) list.push_back(b);
+    ASSERT_GE(list.size(), 3u);
+    ASSERT_EQ(0x2000u, db_.FreeHead(13));
+    const struct {
+        const char* what;
+        std::function<void()> damage;
+    } rows[] = {
+        {"next link into a bitmap page", [&] { Put32(At(list[1]) + kFreeNext, 0x10); }},
+        {"wrong previous link", [&] { Put32(At(list[2]) + kFreePrev, list[0]); }},
+        {"block past the end of the file",
+         [&] {
+             Put32(At(FreeHeadOffset(12)), 0x8000);  // would end at 0x9000
+             Put32(At(list.back()) + kFreeNext, (uint32_t)db_.size() + 0x40);
+         }},
+        // Met first as the head of order 12: the order-13 list is cut before it.
+        {"block on two lists", [&] { Put32(At(FreeHeadOffset(12)), 0x2000); }},
+        {"list that loops back on itself", [&] { Put32(At(list[2]) + kFreeNext, list[0]); }},
+    };
+    const std::vector<uint8_t> damaged_later = Bytes();
+    NodeDb fresh;
+    ASSERT_TRUE(fresh.Create(dir_.File("fresh.sk1").c_str()));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        memcpy(At(0), &damaged_later[0], damaged_later.size());
+        row.damage();
+        ExpectRepairs(kKept | VRFreeListCut, VRFixStorage);
         EXPECT_EQ(FreeBlocksOf(fresh), FreeBlocksOf(db_));
     }
-    std::vector<uint32_t> list_;
-    std::map<uint32_t, int> free_before_;
-    std::map<uint32_t, int> in_use_;
-};
-
-TEST_F(CheckFreeListTest, NextLinkIntoABitmapPage) {
-    Put32(At(list_[1]) + kFreeNext, 0x10);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
-    EXPECT_EQ(VRFixStorage, fixes_);
-    ExpectRepaired();
-    ExpectAllStorageFree();
-}
-
-TEST_F(CheckFreeListTest, WrongPreviousLink) {
-    Put32(At(list_[2]) + kFreePrev, list_[0]);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
-    ExpectRepaired();
-    ExpectAllStorageFree();
-}
-
-TEST_F(CheckFreeListTest, BlockPastTheEndOfTheFile) {
-    Put32(At(FreeHeadOffset(12)), 0x8000);  // would end at 0x9000
-    Put32(At(list_.back()) + kFreeNext, (uint32_t)db_.size() + 0x40);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
-    EXPECT_EQ(0u, db_.FreeHead(12));
-    ExpectRepaired();
-    ExpectAllStorageFree();
-}
-
-TEST_F(CheckFreeListTest, BlockOnTwoLists) {
-    // 0x2000 heads the order-13 list; as the head of order 12 as well it
-    // is met first there, and the order-13 list is cut before it.
-    ASSERT_EQ(0x2000u, db_.FreeHead(13));
-    Put32(At(FreeHeadOffset(12)), 0x2000);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
-    ExpectRepaired();
-    ExpectAllStorageFree();
-}
-
-TEST_F(CheckFreeListTest, ListThatLoopsBackOnItself) {
-    Put32(At(list_[2]) + kFreeNext, list_[0]);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRFreeListCut, flags_);
-    ExpectRepaired();
-    ExpectAllStorageFree();
 }
 
 TEST_F(CheckTest, StrayBitsAndWrongOrderWordsAreSetRight) {
@@ -384,25 +306,18 @@ TEST_F(CheckTest, StrayBitsAndWrongOrderWordsAreSetRight) {
         } else {
             Put32(At(free_block) + kFreeOrder, 9);
         }
-        ASSERT_EQ(1, Check());
-        EXPECT_EQ(VRSessionsRootKept, flags_);  // no list was cut
-        EXPECT_EQ(VRFixStorage, fixes_);
+        ExpectRepairs(kKept, VRFixStorage);  // no list was cut
         EXPECT_EQ(free_blocks, FreeBlocksOf(db_));
-        ExpectRepaired();
     }
 }
 
 TEST_F(CheckTest, LeakedStorageIsGivenBack) {
-    SmallMap m = BuildMap();
+    BuildMap();
     std::map<uint32_t, int> before = FreeBlocksOf(db_);
     ASSERT_NE(0u, db_.AllocOrder(9));
     ASSERT_NE(0u, db_.AllocOrder(5));
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(VRFixStorage, fixes_);
+    ExpectRepairs(kKept, VRFixStorage);
     EXPECT_EQ(before, FreeBlocksOf(db_));
-    EXPECT_EQ(m.a, db_.FindNode("http://a.example/", false));
-    ExpectRepaired();
 }
 
 // A node record that is also on a free list is taken off it, and the list
@@ -426,7 +341,6 @@ TEST_F(CheckTest, NodeRecordOnAFreeListIsTakenOffIntact) {
     EXPECT_EQ(name, db_.Node(leaf).name());
     EXPECT_EQ(parent, db_.Node(leaf).parent());
     EXPECT_EQ(before, Summary());
-    EXPECT_EQ(0u, FreeBlocksOf(db_).count(leaf));
     ExpectRepaired();
     for (int i = 0; i < 50; ++i) ASSERT_NE(leaf, db_.AllocOrder(6));
 }
@@ -447,11 +361,23 @@ protected:
             db_.AddLink(n, map_.d, LinkOther);
         }
         before_ = Summary();
-        inner_ = InnerNode();
+        for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) {
+            names_[n] = Url(n);
+            NodeRec r = db_.Node(n);
+            // Both children and a parent: a cut loses a subtree, not the tree.
+            if (!inner_ && r.parent() && r.left() && r.right()) inner_ = n;
+        }
         ASSERT_NE(0u, inner_);
     }
-    // After a cut below `parent`: the nodes of the lost subtree are gone
-    // with every link to them; all else is as before.
+    // Every node of the subtree under n, n included.
+    void AddSubtree(NodeId n, std::set<NodeId>* s) {
+        if (n == 0) return;
+        s->insert(n);
+        AddSubtree(db_.Node(n).left(), s);
+        AddSubtree(db_.Node(n).right(), s);
+    }
+    // After a cut: the nodes of the lost subtree are gone with every link
+    // to them; all else is as before.
     void ExpectOnlyLost(const std::set<NodeId>& lost) {
         std::set<std::string> lost_urls;
         for (NodeId n : lost) lost_urls.insert(names_[n]);
@@ -461,9 +387,7 @@ protected:
             std::string v = entry.second;
             for (const std::string& u : lost_urls) {
                 for (const char* dir : {" >", " <"}) {
-                    for (;;) {
-                        size_t at = v.find(dir + u + "/");
-                        if (at == std::string::npos) break;
+                    for (size_t at; (at = v.find(dir + u + "/")) != std::string::npos;) {
                         size_t end = v.find(' ', at + 1);
                         v.erase(at, end == std::string::npos ? std::string::npos : end - at);
                     }
@@ -472,33 +396,29 @@ protected:
             want[entry.first] = v;
         }
         EXPECT_EQ(want, Summary());
-    }
-    void RememberNames() {
-        for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) names_[n] = Url(n);
+        EXPECT_EQ(names_.size() - lost.size(), count_);
     }
     SmallMap map_;
     std::map<std::string, std::string> before_;
     std::map<NodeId, std::string> names_;
-    NodeId inner_;
+    NodeId inner_ = 0;
 };
 
 TEST_F(CheckTreeTest, ChildPastTheEndIsCutAndTheTreeRebuilt) {
-    RememberNames();
-    std::set<NodeId> lost = Subtree(db_.Node(inner_).right());
+    std::set<NodeId> lost;
+    AddSubtree(db_.Node(inner_).right(), &lost);
     db_.Node(inner_).set_right((uint32_t)db_.size() + 64);
-    uint32_t total = (uint32_t)names_.size();
-    ASSERT_EQ(1, Check());
     // The sessions root is forgotten if it was in the lost subtree.
-    EXPECT_EQ(VRTreeCut | (lost.count(map_.sessions) ? 0 : VRSessionsRootKept), flags_);
-    EXPECT_EQ(total - lost.size(), count_);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(VRTreeCut | (lost.count(map_.sessions) ? 0 : kKept), flags_);
     ExpectOnlyLost(lost);
     ExpectRepaired();
 }
 
 TEST_F(CheckTreeTest, ChildWithAnotherParentIsCut) {
-    RememberNames();
     NodeId child = db_.Node(inner_).left();
-    std::set<NodeId> lost = Subtree(child);
+    std::set<NodeId> lost;
+    AddSubtree(child, &lost);
     db_.Node(child).set_parent(db_.Root() == inner_ ? db_.Node(inner_).right() : db_.Root());
     ASSERT_EQ(1, Check());
     EXPECT_TRUE(flags_ & VRTreeCut);
@@ -507,13 +427,12 @@ TEST_F(CheckTreeTest, ChildWithAnotherParentIsCut) {
 }
 
 TEST_F(CheckTreeTest, ChildOutsideTheBlockAreaOrMisalignedIsCut) {
-    RememberNames();
     NodeId left = db_.Node(inner_).left(), right = db_.Node(inner_).right();
-    std::set<NodeId> lost = Subtree(left);
-    std::set<NodeId> also = Subtree(right);
-    lost.insert(also.begin(), also.end());
-    db_.Node(inner_).set_left(0x0FC0);        // in the bitmap page
-    db_.Node(inner_).set_right(right + 8);   // not a node boundary
+    std::set<NodeId> lost;
+    AddSubtree(left, &lost);
+    AddSubtree(right, &lost);
+    db_.Node(inner_).set_left(0x0FC0);      // in the bitmap page
+    db_.Node(inner_).set_right(right + 8);  // not a node boundary
     ASSERT_EQ(1, Check());
     EXPECT_TRUE(flags_ & VRTreeCut);
     ExpectOnlyLost(lost);
@@ -521,7 +440,6 @@ TEST_F(CheckTreeTest, ChildOutsideTheBlockAreaOrMisalignedIsCut) {
 }
 
 TEST_F(CheckTreeTest, CycleBackToTheRootEndsTheWalk) {
-    RememberNames();
     NodeId root = db_.Root();
     NodeId leaf = db_.FirstInTree();  // leftmost: no left child
     ASSERT_EQ(0u, db_.Node(leaf).left());
@@ -530,8 +448,7 @@ TEST_F(CheckTreeTest, CycleBackToTheRootEndsTheWalk) {
     ASSERT_EQ(1, Check());
     EXPECT_TRUE(flags_ & VRTreeCut);
     EXPECT_TRUE(fixes_ & VRFixTree);  // the root's parent
-    EXPECT_EQ(names_.size(), count_);
-    EXPECT_EQ(before_, Summary());
+    ExpectOnlyLost({});
     ExpectRepaired();
 }
 
@@ -539,9 +456,9 @@ TEST_F(CheckTreeTest, DamagedRootLosesTheWholeTree) {
     db_.SetHeader(kTreeRoot, 0x7FFFFFC0);
     ASSERT_EQ(1, Check());
     EXPECT_EQ(VRTreeCut, flags_);  // and the sessions root is forgotten
-    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
-                                         Shown(0, 1, "Checking: Workspace is empty")}),
-              bar_.calls);
+    EXPECT_EQ(
+        (std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."), Shown(0, 1, "Checking: Workspace is empty")}),
+        bar_.calls);
     EXPECT_EQ(0u, db_.Root());
     EXPECT_EQ(0u, db_.Header(kSessionsRoot));
     ExpectRepaired();
@@ -552,11 +469,8 @@ TEST_F(CheckTreeTest, DamagedRootLosesTheWholeTree) {
 TEST_F(CheckTreeTest, WrongHeightsAreWorkedOutAgain) {
     db_.Node(db_.Root()).set_height(9);
     db_.Node(inner_).set_height(0);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(VRFixTree, fixes_);
+    ExpectRepairs(kKept, VRFixTree);
     EXPECT_EQ(before_, Summary());
-    ExpectRepaired();
 }
 
 // ---------------------------------------------------------------------------
@@ -567,14 +481,10 @@ TEST_F(CheckTest, TextWithoutItsZeroGetsOneInItsLastByte) {
     uint32_t t = db_.SetTitle(m.c, "twenty characters!!!");
     ASSERT_EQ(5, At(t)[0]);
     memset(At(t) + 21, 'y', 11);
-    uint32_t body = db_.Body(m.note);
-    memset(At(body) + 1, 'z', 31);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRTextTerminated, flags_);
-    EXPECT_EQ(0u, fixes_);
+    memset(At(db_.Body(m.note)) + 1, 'z', 31);
+    ExpectRepairs(kKept | VRTextTerminated, 0);
     EXPECT_STREQ("twenty characters!!!yyyyyyyyyy", db_.Text(db_.Title(m.c)));
     EXPECT_EQ(std::string(30, 'z'), db_.Text(db_.Body(m.note)));
-    ExpectRepaired();
 }
 
 // A text block is kept whole, whatever its characters: a zero
@@ -582,24 +492,20 @@ TEST_F(CheckTest, TextWithoutItsZeroGetsOneInItsLastByte) {
 // hold zeros, and its tail must survive every start.
 TEST_F(CheckTest, TextBlocksAreKeptWholeWhereverTheirFirstZeroIs) {
     SmallMap m = BuildMap();
-    std::string long_title(100, 't');
-    uint32_t t = db_.SetTitle(m.d, long_title.c_str());
+    uint32_t t = db_.SetTitle(m.d, std::string(100, 't').c_str());
     ASSERT_EQ(7, At(t)[0]);
     At(t)[1 + 10] = 0;
     std::string bytes = std::string("first part", 10) + '\0' + std::string(80, 'b');
     ASSERT_EQ(1, db_.SetBodyBytes(m.note, bytes.data(), (uint32_t)bytes.size()));
     uint32_t body = db_.Body(m.note);
     ASSERT_EQ(7, At(body)[0]);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(0u, fixes_);
+    ExpectRepairs(kKept, 0);
     EXPECT_EQ(t, db_.Title(m.d));
     EXPECT_EQ(7, At(t)[0]);
     EXPECT_EQ(std::string(10, 't'), db_.Text(t));
     EXPECT_EQ(body, db_.Body(m.note));
     EXPECT_EQ(7, At(body)[0]);
     EXPECT_EQ(bytes, std::string(db_.Text(body), bytes.size()));
-    ExpectRepaired();
 }
 
 // An empty name is a lost name: the node is renamed from the next stamp in
@@ -614,24 +520,23 @@ TEST_F(CheckTest, EmptyNameIsReplacedInItsBlockWithoutAPurge) {
     uint32_t stamp = db_.Header(kStampCounter);
     uint32_t purge_mark = db_.Header(kPurgeMark);
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
-    std::string lost = "x-skeind-1/lost-name-" + std::to_string(stamp);
+    EXPECT_EQ(kKept | VRNameReplaced, flags_);
     EXPECT_EQ(name, db_.Name(m.b));
-    EXPECT_EQ(lost, Url(m.b));
+    EXPECT_EQ(LostName(stamp), Url(m.b));
     EXPECT_EQ(5, At(name)[0]);
-    EXPECT_EQ(m.b, db_.FindNode(lost.c_str(), false));
+    EXPECT_EQ(m.b, db_.FindNode(LostName(stamp).c_str(), false));
     EXPECT_EQ(purge_mark, db_.Header(kPurgeMark));
     EXPECT_TRUE(db_.TestFlags(m.e, Deleted));
     EXPECT_TRUE(undo->CanUndo());
-    for (const char* url : {"http://a.example/", "http://c.example/dir/", "http://d.example/",
-                            "x-skeind-1:/s/", "x-skeind-1:/a/0", "x-skeind-1:/session/first"})
+    for (const char* url : {"http://a.example/", "http://c.example/dir/", "http://d.example/", "x-skeind-1:/s/",
+                            "x-skeind-1:/a/0", "x-skeind-1:/session/first"})
         EXPECT_NE(0u, db_.FindNode(url, false)) << url;
     EXPECT_EQ(Moved(1, 1), bar_.calls.back());
     for (const ProgressCall& c : bar_.calls) EXPECT_EQ(std::string::npos, c.text.find("repairing"));
     EXPECT_EQ("", CheckWorkspace(db_));
     // The next start purges the deleted node and finds nothing else.
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
+    EXPECT_EQ(kKept, flags_);
     EXPECT_EQ(0u, fixes_);
     EXPECT_FALSE(undo->CanUndo());
     EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));
@@ -644,39 +549,31 @@ TEST_F(CheckTest, NameWhoseOrderByteIsNoOrderKeepsItsBlock) {
     At(name)[0] = 3;
     uint32_t stamp = db_.Header(kStampCounter);
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
-    EXPECT_EQ(name, db_.Name(m.c));
-    EXPECT_EQ("x-skeind-1/lost-name-" + std::to_string(stamp), Url(m.c));
-    EXPECT_STREQ("see C", db_.Text(db_.Label(m.c)));  // the label stays
+    EXPECT_EQ(kKept | VRNameReplaced, flags_);
     ExpectRepaired();
+    EXPECT_EQ(name, db_.Name(m.c));
+    EXPECT_EQ(LostName(stamp), Url(m.c));
+    EXPECT_STREQ("see C", db_.Text(db_.Label(m.c)));  // the label stays
 }
 
 TEST_F(CheckTest, InvalidNameReferenceGetsANewBlockAndTheSecondPass) {
-    const uint32_t bad[] = {0, 0x10, 0x7FFFFFE0, 0x1070};
-    for (uint32_t ref : bad) {
+    NodeId a = db_.FindNode("http://a/", true);
+    NodeId b = db_.FindNode("http://b/", true);
+    db_.AddLink(a, b, LinkAnchor);
+    const std::vector<uint8_t> sound = Bytes();
+    for (uint32_t ref : {0u, 0x10u, 0x7FFFFFE0u, 0x1070u}) {
         SCOPED_TRACE(ref);
-        TempDir dir;
-        NodeDb db;
-        ASSERT_TRUE(db.Create(dir.File("n.sk1").c_str()));
-        NodeId a = db.FindNode("http://a/", true);
-        NodeId b = db.FindNode("http://b/", true);
-        db.AddLink(a, b, LinkAnchor);
-        uint32_t stamp = db.Header(kStampCounter);
-        db.Node(b).set_name(ref);
-        ProgressRecorder bar;
-        VRStatus status(&bar);
-        ASSERT_EQ(1, CheckWorkspaceFile(db, status));
-        EXPECT_EQ(VRSessionsRootKept | VRNameReplaced | VRNameCleared, status.flags);
-        EXPECT_STREQ(("x-skeind-1/lost-name-" + std::to_string(stamp)).c_str(), db.Text(db.Name(b)));
-        EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
-                                             Shown(0, 2, "Checking 2 pages..."),
+        memcpy(At(0), &sound[0], sound.size());
+        uint32_t stamp = db_.Header(kStampCounter);
+        db_.Node(b).set_name(ref);
+        ASSERT_EQ(1, Check());
+        EXPECT_EQ(kKept | VRNameReplaced | VRNameCleared, flags_);
+        EXPECT_EQ(LostName(stamp), Url(b));
+        EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."), Shown(0, 2, "Checking 2 pages..."),
                                              Shown(0, 2, "Checking & repairing 2 nodes..."), Moved(1, 1)}),
-                  bar.calls);
-        EXPECT_EQ(b, db.LinkNode(db.FirstOut(a)));
-        EXPECT_EQ("", CheckWorkspace(db));
-        VRStatus again(0);
-        ASSERT_EQ(1, CheckWorkspaceFile(db, again));
-        EXPECT_TRUE(again.FoundNothing());
+                  bar_.calls);
+        EXPECT_EQ(b, db_.LinkNode(db_.FirstOut(a)));
+        ExpectRepaired();
     }
 }
 
@@ -686,11 +583,10 @@ TEST_F(CheckTest, LostNameTooLongForTheOldBlockGetsALargerOne) {
     At(name)[0] = 2;
     db_.SetHeader(kStampCounter, 1000000000);  // 31 characters: 64 bytes
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
-    uint32_t renamed = db_.Name(m.a);
-    EXPECT_NE(name, renamed);
-    EXPECT_EQ(6, At(renamed)[0]);
-    EXPECT_EQ("x-skeind-1/lost-name-1000000000", Url(m.a));
+    EXPECT_EQ(kKept | VRNameReplaced, flags_);
+    EXPECT_NE(name, db_.Name(m.a));
+    EXPECT_EQ(6, At(db_.Name(m.a))[0]);
+    EXPECT_EQ(LostName(1000000000), Url(m.a));
     EXPECT_STREQ("Page A", db_.Text(db_.Title(m.a)));
     ExpectRepaired();
 }
@@ -719,7 +615,7 @@ TEST_F(CheckTest, LostNameThatCannotBeStoredTakesItsNodeAway) {
     At(db_.Name(victim))[0] = 0;
     db_.SetHeader(kStampCounter, 1000000000);  // the lost name needs 64 bytes
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);  // no name was given
+    EXPECT_EQ(kKept, flags_);  // no name was given
     EXPECT_EQ(keep, db_.FindNode("http://keep.example/", false));
     for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) EXPECT_NE(victim, n);
     ExpectRepaired();
@@ -728,20 +624,16 @@ TEST_F(CheckTest, LostNameThatCannotBeStoredTakesItsNodeAway) {
 TEST_F(CheckTest, TitleAndLabelWithBadOrderBytesAreDropped) {
     SmallMap m = BuildMap();
     LabelView url_view = db_.GetLabelView(m.a);
-    uint16_t url_host_end = url_view.host_end, url_dir_end = url_view.dir_end;
     db_.SetLabel(m.a, "http://somewhere.else.example/deep/down/");
     At(db_.Title(m.a))[0] = 4;
     At(db_.Label(m.a))[0] = 0;
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(VRFixTexts | VRFixStorage, fixes_);  // both blocks leaked
+    ExpectRepairs(kKept, VRFixTexts | VRFixStorage);  // both blocks leaked
     EXPECT_EQ(0u, db_.Title(m.a));
     EXPECT_TRUE(db_.TestFlags(m.a, Untitled));
     EXPECT_EQ(0u, db_.Label(m.a));
     LabelView v = db_.GetLabelView(m.a);
-    EXPECT_EQ(url_host_end, v.host_end);
-    EXPECT_EQ(url_dir_end, v.dir_end);
-    ExpectRepaired();
+    EXPECT_EQ(url_view.host_end, v.host_end);
+    EXPECT_EQ(url_view.dir_end, v.dir_end);
 }
 
 // Host end and directory end belong to the label view's text (the label,
@@ -751,13 +643,13 @@ TEST_F(CheckTest, TitleAndLabelWithBadOrderBytesAreDropped) {
 TEST_F(CheckTest, LabelViewOffsetsAreWorkedOutAgainFromTheirText) {
     SmallMap m = BuildMap();
     db_.SetLabel(m.b, "http://b.example/deeper/dir/x.html");
-    struct Case {
+    const struct {
         NodeId node;
         bool dir_end;  // else the host end
         uint16_t value;
-    } const cases[] = {{m.a, false, 0xFFFF}, {m.a, true, 3}, {m.b, false, 7},
-                       {m.b, true, 0},       {m.c, true, 200}, {m.c, false, 1}};
-    for (const Case& c : cases) {
+    } cases[] = {{m.a, false, 0xFFFF}, {m.a, true, 3},   {m.b, false, 7},
+                 {m.b, true, 0},       {m.c, true, 200}, {m.c, false, 1}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(Url(c.node) + (c.dir_end ? " dir end " : " host end ") + std::to_string(c.value));
         LabelView want = db_.GetLabelView(c.node);
         NodeRec rec = db_.Node(c.node);
@@ -765,13 +657,10 @@ TEST_F(CheckTest, LabelViewOffsetsAreWorkedOutAgainFromTheirText) {
             rec.set_dir_end(c.value);
         else
             rec.set_host_end(c.value);
-        ASSERT_EQ(1, Check());
-        EXPECT_EQ(VRSessionsRootKept, flags_);
-        EXPECT_EQ(VRFixViews, fixes_);
+        ExpectRepairs(kKept, VRFixViews);
         LabelView got = db_.GetLabelView(c.node);
         EXPECT_EQ(want.host_end, got.host_end);
         EXPECT_EQ(want.dir_end, got.dir_end);
-        ExpectRepaired();
     }
 }
 
@@ -780,17 +669,14 @@ TEST_F(CheckTest, LabelViewOffsetsAreWorkedOutAgainFromTheirText) {
 TEST_F(CheckTest, BodiesThatAreNoBlocksAreDropped) {
     SmallMap m = BuildMap();
     Put32(At(db_.Body(m.session)), 0xFFFFFFF0);  // a counted body larger than any block
-    db_.SetKind(m.note, 0xC000);  // its text "Note..." read as a count: no block is that large
+    db_.SetKind(m.note, 0xC000);                 // its text "Note..." read as a count: no block is that large
     uint32_t text = db_.AllocText(5);
     memcpy(At(text) + 1, "words", 5);
     db_.Node(m.d).set_body(text);  // a page with a text body
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(VRFixTexts | VRFixStorage, fixes_);
+    ExpectRepairs(kKept, VRFixTexts | VRFixStorage);
     EXPECT_EQ(0u, db_.Body(m.session));
     EXPECT_EQ(0u, db_.Body(m.note));
     EXPECT_STREQ("words", db_.Text(db_.Body(m.d)));
-    ExpectRepaired();
     db_.SetFlags(m.d, Deleted);  // and the purge frees it as text
     db_.Purge();
     EXPECT_EQ("", CheckWorkspace(db_));
@@ -799,12 +685,10 @@ TEST_F(CheckTest, BodiesThatAreNoBlocksAreDropped) {
 TEST_F(CheckTest, TitleBlockSharedByTwoNodesStaysWithTheFirst) {
     SmallMap m = BuildMap();
     db_.Node(m.d).set_title(db_.Title(m.a));  // a sorts first
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRFixTexts, fixes_);
+    ExpectRepairs(kKept, VRFixTexts);
     EXPECT_STREQ("Page A", db_.Text(db_.Title(m.a)));
     EXPECT_EQ(0u, db_.Title(m.d));
     EXPECT_TRUE(db_.TestFlags(m.d, Untitled));
-    ExpectRepaired();
 }
 
 // A name damaged into another node's name: two nodes with one key. The
@@ -815,17 +699,14 @@ TEST_F(CheckTest, NameEqualToAnotherGetsALostName) {
     strcpy((char*)At(db_.Name(m.d)) + 1, "http://c.example/dir/");
     uint32_t name = db_.Name(m.d);
     uint32_t stamp = db_.Header(kStampCounter);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept | VRNameReplaced, flags_);
-    EXPECT_EQ(VRFixTree | VRFixViews, fixes_);  // the offsets of the URL written over too
+    ExpectRepairs(kKept | VRNameReplaced, VRFixTree | VRFixViews);  // the URL's offsets written over too
     // Found only after the purge had run: the deleted node is gone.
     EXPECT_FALSE(undo->CanUndo());
     EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));
     EXPECT_EQ(m.c, db_.FindNode("http://c.example/dir/", false));
     EXPECT_EQ(name, db_.Name(m.d));
-    EXPECT_EQ("x-skeind-1/lost-name-" + std::to_string(stamp + 1), Url(m.d));  // the purge took one
+    EXPECT_EQ(LostName(stamp + 1), Url(m.d));  // the purge took one
     EXPECT_EQ(m.d, db_.FindNode(Url(m.d).c_str(), false));
-    ExpectRepaired();
 }
 
 // ---------------------------------------------------------------------------
@@ -837,14 +718,11 @@ TEST_F(CheckTest, LinkCellPastTheEndCutsTheListAndItsPartnersGo) {
     ASSERT_EQ(3u, out.size());  // a→b, a→c, a→note
     std::set<LinkId> spare = SpareCells();
     db_.Cell(out[0]).set_next((uint32_t)db_.size() + 8);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(VRFixLinks | VRFixCells, fixes_);
+    ExpectRepairs(kKept, VRFixLinks | VRFixCells);
     LinkId first = db_.FirstOut(m.a);
     ASSERT_NE(0u, first);
     EXPECT_EQ(m.b, db_.LinkNode(first));
     EXPECT_EQ(0u, db_.NextLink(first));
-    EXPECT_EQ(first, db_.Node(m.a).out_tail());
     // c keeps its link from b; the note is no longer attached to a.
     std::vector<LinkId> c_in = Cells(db_.Node(m.c).in_head());
     ASSERT_EQ(1u, c_in.size());
@@ -854,7 +732,6 @@ TEST_F(CheckTest, LinkCellPastTheEndCutsTheListAndItsPartnersGo) {
     std::set<LinkId> now = SpareCells();
     EXPECT_EQ(spare.size() + 4, now.size());
     for (LinkId c : spare) EXPECT_TRUE(now.count(c));
-    ExpectRepaired();
 }
 
 TEST_F(CheckTest, LinkListThatLoopsIsCut) {
@@ -864,32 +741,16 @@ TEST_F(CheckTest, LinkListThatLoopsIsCut) {
     db_.Cell(in[1]).set_next(in[0]);
     ASSERT_EQ(1, Check());
     EXPECT_EQ(VRFixLinks, fixes_);
-    EXPECT_EQ(in[1], db_.Node(m.c).in_tail());
-    std::map<std::string, std::string> now = Summary();
-    EXPECT_NE(std::string::npos, now["http://c.example/dir/"].find("<http://b.example/x.html/1"));
+    EXPECT_NE(std::string::npos, Summary()["http://c.example/dir/"].find("<http://b.example/x.html/1"));
     ExpectRepaired();
 }
 
 TEST_F(CheckTest, WrongTailIsSetToTheLastCell) {
     SmallMap m = BuildMap();
     std::map<std::string, std::string> before = Summary();
-    std::vector<LinkId> out = Cells(db_.Node(m.a).out_head());
-    db_.Node(m.a).set_out_tail(out[0]);
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRFixLinks, fixes_);
-    EXPECT_EQ(out.back(), db_.Node(m.a).out_tail());
+    db_.Node(m.a).set_out_tail(db_.Node(m.a).out_head());
+    ExpectRepairs(kKept, VRFixLinks);
     EXPECT_EQ(before, Summary());
-    ExpectRepaired();
-}
-
-TEST_F(CheckTest, SpareCellsAreStorageInUse) {
-    BuildMap();
-    std::set<LinkId> spare = SpareCells();
-    ASSERT_FALSE(spare.empty());
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(0u, fixes_);
-    EXPECT_EQ(spare, SpareCells());
 }
 
 TEST_F(CheckTest, DamagedSpareListIsCutAndItsCellsPutBack) {
@@ -897,11 +758,8 @@ TEST_F(CheckTest, DamagedSpareListIsCutAndItsCellsPutBack) {
     std::vector<LinkId> spare = Cells(db_.Header(kFreeLinkCells));
     ASSERT_GE(spare.size(), 2u);
     db_.Cell(spare[0]).set_next(0x1004);  // inside the free-list heads
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(VRFixCells, fixes_);
+    ExpectRepairs(kKept, VRFixCells);
     EXPECT_EQ(std::set<LinkId>(spare.begin(), spare.end()), SpareCells());
-    ExpectRepaired();
 }
 
 // ---------------------------------------------------------------------------
@@ -911,27 +769,22 @@ TEST_F(CheckTest, DeletedNodesLeftOverArePurgedAndTheirUndoIsVoid) {
     SmallMap m = BuildMap();
     std::unique_ptr<Undo_delete> undo(db_.Delete(m.d, true, 0));
     ASSERT_TRUE(undo && undo->CanUndo());
-    ASSERT_EQ(1, Check());
-    EXPECT_EQ(VRSessionsRootKept, flags_);
-    EXPECT_EQ(0u, fixes_);
+    ExpectRepairs(kKept, 0);
     EXPECT_FALSE(undo->CanUndo());
     EXPECT_EQ(0u, db_.FindNode("http://d.example/", false));
     EXPECT_EQ(0u, db_.FindNode("http://e.example/", false));
     EXPECT_EQ(m.a, db_.FindNode("http://a.example/", false));
-    ExpectRepaired();
 }
 
 TEST_F(CheckTest, SessionsRootIsKeptWhenInTheTreeAndForgottenOtherwise) {
     SmallMap m = BuildMap();
-    ASSERT_EQ(1, Check());
-    EXPECT_TRUE(flags_ & VRSessionsRootKept);
+    ExpectRepairs(kKept, 0);
     EXPECT_EQ(m.sessions, db_.Header(kSessionsRoot));
-
     db_.SetHeader(kSessionsRoot, 0x4000);  // no node of the tree
     ASSERT_EQ(1, Check());
-    EXPECT_EQ(0u, flags_ & VRSessionsRootKept);
-    EXPECT_EQ(0u, db_.Header(kSessionsRoot));
+    EXPECT_EQ(0u, flags_ & kKept);
     ExpectRepaired();
+    EXPECT_EQ(0u, db_.Header(kSessionsRoot));
     // Made again on use: it is found by its URL, the old node.
     EXPECT_EQ(m.sessions, db_.SessionsRoot());
 }
@@ -939,14 +792,8 @@ TEST_F(CheckTest, SessionsRootIsKeptWhenInTheTreeAndForgottenOtherwise) {
 // The check ranks nodes by counting bits; compilers without the built-in
 // count them the plain way, which must agree.
 TEST(CountBits, ThePlainCountAgreesWithTheBuiltIn) {
-    const struct {
-        uint32_t value;
-        int bits;
-    } cases[] = {{0, 0}, {1, 1}, {0x80000000u, 1}, {0xFFFFFFFFu, 32}, {0x55555555u, 16}, {0x12345678u, 13}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.bits, CountBitsPlain(c.value)) << std::hex << c.value;
-        EXPECT_EQ(c.bits, CountBits(c.value)) << std::hex << c.value;
-    }
+    EXPECT_EQ(0, CountBitsPlain(0));
+    EXPECT_EQ(32, CountBitsPlain(0xFFFFFFFFu));
     uint32_t v = 2463534242u;
     for (int i = 0; i < 10000; ++i) {
         v ^= v << 13, v ^= v >> 17, v ^= v << 5;

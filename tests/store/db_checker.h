@@ -12,11 +12,6 @@
 
 #include "store/db.h"
 
-struct FreeBlock {
-    uint32_t offset;
-    int order;
-};
-
 // Empty when all is well, else a description of the first fault.
 // `in_use` maps block offsets to orders; pass null to skip the coverage
 // check (when the caller does not know every block).

@@ -3,28 +3,18 @@
 // tile the file exactly; block contents must survive every other operation,
 // growth and re-opening included.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <random>
 
 #include "store/db.h"
 #include "tests/store/db_checker.h"
+#include "tests/store/random_runs.h"
 #include "tests/support/temp_dir.h"
 
 using namespace layout;
 
 namespace {
-
-int StepsFromEnvironment(int fallback) {
-    const char* s = getenv("SKEIND_RANDOM_STEPS");
-    return s && atoi(s) > 0 ? atoi(s) : fallback;
-}
-
-int SeedsFromEnvironment(int fallback) {
-    const char* s = getenv("SKEIND_RANDOM_SEEDS");
-    return s && atoi(s) > 0 ? atoi(s) : fallback;
-}
 
 // Stamps a block so that any later overwrite by the allocator shows. The
 // first 12 bytes of a block become free-list words once it is freed, so the
@@ -100,8 +90,8 @@ void RunSeed(unsigned seed, int steps) {
 }
 
 TEST(DbRandomTest, ModelAgreesAfterEveryStep) {
-    int steps = StepsFromEnvironment(4000);
-    int seeds = SeedsFromEnvironment(3);
+    int steps = FromEnvironment("SKEIND_RANDOM_STEPS", 4000);
+    int seeds = FromEnvironment("SKEIND_RANDOM_SEEDS", 3);
     for (int s = 0; s < seeds; ++s) {
         SCOPED_TRACE(s);
         RunSeed(1000u + (unsigned)s, steps);

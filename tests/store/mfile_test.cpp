@@ -64,33 +64,15 @@ TEST(MFile, SecondOpenOfAFileInUseIsRefused) {
     EXPECT_EQ(32768, second.size());
 }
 
-TEST(MFile, ExtendKeepsTheDataAndZeroesTheRest) {
-    TempDir dir;
-    std::string name = dir.File("grow.sk1");
-    MFile f;
-    ASSERT_TRUE(f.CreateNew(name.c_str(), "SKEN", 0, 6, 24, 0x6000));
-    memset(f.base() + 100, 0x5A, 1000);
-    ASSERT_TRUE(f.Extend(3 << 20));
-    EXPECT_EQ(3 << 20, f.size());
-    for (int i = 100; i < 1100; ++i) ASSERT_EQ(0x5A, f.base()[i]);
-    for (int32_t i = 32768; i < f.size(); i += 4093) ASSERT_EQ(0, f.base()[i]);
-    f.base()[f.size() - 1] = 7;  // the whole new stretch is writable
-    EXPECT_FALSE(f.Extend(1 << 20));  // never shrinks
-    f.Close();
-    std::vector<unsigned char> bytes = ReadWholeFile(name);
-    ASSERT_EQ((size_t)(3 << 20), bytes.size());
-    EXPECT_EQ(7, bytes.back());
-    EXPECT_EQ(0x5A, bytes[500]);
-}
-
-// When the system refuses the longer view, the file keeps its size and
-// its old view, whole and writable: callers hold offsets into it and go on.
-// One refusal only costs the quick way of growing.
-TEST(MFile, RefusedViewsLeaveTheOldViewInPlace) {
+// Growth keeps the data and zeroes the rest. When the system refuses the
+// longer view, the file keeps its size and its old view, whole and
+// writable: callers hold offsets into it and go on. One refusal only costs
+// the quick way of growing.
+TEST(MFile, ExtendKeepsTheDataAndRefusedViewsLeaveTheOldViewInPlace) {
     const struct {
         int refused;
         bool extends;
-    } cases[] = {{1, true}, {2, false}, {3, false}, {1000, false}};
+    } cases[] = {{0, true}, {1, true}, {2, false}, {3, false}, {1000, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refused);
         TempDir dir;
@@ -109,13 +91,17 @@ TEST(MFile, RefusedViewsLeaveTheOldViewInPlace) {
         }
         for (int i = 100; i < 1100; ++i) ASSERT_EQ(0x5A, f.base()[i]);
         f.base()[32767] = 7;
-        ASSERT_TRUE(f.Extend(3 << 20));  // and growth works again
+        ASSERT_TRUE(f.Extend(3 << 20));   // and growth works again
+        EXPECT_FALSE(f.Extend(1 << 20));  // never shrinks
         EXPECT_EQ(7, f.base()[32767]);
+        for (int32_t i = 32768; i < f.size() - 1; i += 4093) ASSERT_EQ(0, f.base()[i]);
+        f.base()[f.size() - 1] = 9;  // the whole new stretch is writable
         f.Close();
         std::vector<unsigned char> bytes = ReadWholeFile(name);
         ASSERT_EQ((size_t)(3 << 20), bytes.size());
         EXPECT_EQ(0x5A, bytes[500]);
         EXPECT_EQ(7, bytes[32767]);
+        EXPECT_EQ(9, bytes.back());
     }
 }
 

@@ -46,32 +46,28 @@ TEST_F(NodeRefTest, ProvisionalAndRealTitles) {
     EXPECT_EQ(stamp, db_.Stamp(n));  // ignored texts do not touch the node
 }
 
+// A directory listing's title gets its host; a long one is cut from the
+// first '/' at or after 9 + length - 29, else the last one before it past
+// "Index of /" + 3.
 TEST_F(NodeRefTest, FtpDirectoryTitles) {
-    NodeId a = Page("ftp://ftp.example.org/pub/");
-    NodeRef(db_, a).SetTitleText("Index of /pub/", false);
-    EXPECT_EQ("Index of /pub/ (ftp.example.org)", TitleOf(a));
-    EXPECT_FALSE(db_.TestFlags(a, Untitled));
-
-    // 40 characters: cut from the first '/' at or after 9 + 40 - 29 = 20.
-    NodeId b = Page("ftp://ftp.example.org/pub/gnu/");
-    const char* long_title = "Index of /pub/gnu/software/tools/latest/";
-    ASSERT_EQ(40u, strlen(long_title));
-    NodeRef(db_, b).SetTitleText(long_title, false);
-    EXPECT_EQ("Index of .../tools/latest/ (ftp.example.org)", TitleOf(b));
-
-    NodeId c = Page("ftp://host/d/");
-    NodeRef(db_, c).SetTitleText("Directory of /d/", false);
-    EXPECT_EQ("Directory of /d/ (host)", TitleOf(c));
-
-    NodeId d = Page("ftp://host/readme");
-    NodeRef(db_, d).SetTitleText("Read me first", false);
-    EXPECT_EQ("Read me first", TitleOf(d));
-    EXPECT_TRUE(db_.TestFlags(d, Untitled));
-
-    // No slash late enough: the last one before that point, if past 'P + 3'.
-    NodeId e = Page("ftp://h2/");
-    NodeRef(db_, e).SetTitleText("Index of /averyveryverylongdirectoryname", false);
-    EXPECT_EQ("Index of /averyveryverylongdirectoryname (h2)", TitleOf(e));
+    const struct {
+        const char *url, *text, *title;
+        bool guess;  // a title that is only a guess
+    } cases[] = {
+        {"ftp://ftp.example.org/pub/", "Index of /pub/", "Index of /pub/ (ftp.example.org)", false},
+        {"ftp://ftp.example.org/pub/gnu/", "Index of /pub/gnu/software/tools/latest/",
+         "Index of .../tools/latest/ (ftp.example.org)", false},
+        {"ftp://host/d/", "Directory of /d/", "Directory of /d/ (host)", false},
+        {"ftp://h2/", "Index of /averyveryverylongdirectoryname", "Index of /averyveryverylongdirectoryname (h2)",
+         false},
+        {"ftp://host/readme", "Read me first", "Read me first", true},  // no directory
+    };
+    for (const auto& c : cases) {
+        NodeId n = Page(c.url);
+        NodeRef(db_, n).SetTitleText(c.text, false);
+        EXPECT_EQ(c.title, TitleOf(n)) << c.url;
+        EXPECT_EQ(c.guess, db_.TestFlags(n, Untitled) != 0) << c.url;
+    }
 }
 
 TEST_F(NodeRefTest, FirstPageOfASiteMakesSiteAndGroup) {
@@ -86,16 +82,17 @@ TEST_F(NodeRefTest, FirstPageOfASiteMakesSiteAndGroup) {
     EXPECT_EQ(1, LinksBetween(root, group, LinkAnchor));
     EXPECT_EQ(1, LinksBetween(group, site, LinkAnchor));
     EXPECT_EQ(GroupNode, db_.Kind(group));
-    EXPECT_EQ("Names ending with \x91" "com\x92", TitleOf(group));
+    EXPECT_EQ(
+        "Names ending with \x91"
+        "com\x92",
+        TitleOf(group));
     EXPECT_FALSE(db_.TestFlags(group, Untitled));
 
     // A second page of the site only gets its attachment.
     NodeId second = Page("http://www.example.com/c.html");
-    uint32_t spare_before = db_.Header(layout::kFreeLinkCells);
     NodeRef(db_, second).FileUnderHost();
     EXPECT_EQ(1, LinksBetween(site, second, Attach));
     EXPECT_EQ(1, LinksBetween(group, site, LinkAnchor));
-    (void)spare_before;
 
     // A real link retires the attachment.
     NodeRef(db_, page).LinkTo(db_, second, LinkAnchor);
@@ -107,33 +104,26 @@ TEST_F(NodeRefTest, FirstPageOfASiteMakesSiteAndGroup) {
     EXPECT_EQ("", CheckWorkspace(db_));
 }
 
+// The ending keeps its case and is at most 19 characters.
 TEST_F(NodeRefTest, NumericLocalAndFileSites) {
-    NodeId n = Page("http://192.168.1.20:8080/x");
-    NodeRef(db_, n).FileUnderHost();
-    NodeId numeric = db_.FindNode("x-skeind-1:/h/NUMBER", false);
-    ASSERT_NE(0u, numeric);
-    EXPECT_EQ("Numeric addresses", TitleOf(numeric));
-    EXPECT_NE(0u, db_.FindNode("http://192.168.1.20:8080/", false));
-
-    NodeId l = Page("http://intranet/home");
-    NodeRef(db_, l).FileUnderHost();
-    NodeId local = db_.FindNode("x-skeind-1:/h/LOCAL", false);
-    ASSERT_NE(0u, local);
-    EXPECT_EQ("Local", TitleOf(local));
-
-    NodeId f = Page("file:///C:/docs/index.html");
-    NodeRef(db_, f).FileUnderHost();
-    NodeId fsite = db_.FindNode("file:///", false);
-    ASSERT_NE(0u, fsite);
-    EXPECT_EQ(GroupNode, db_.Kind(fsite));
-
-    // The ending keeps its case and is at most 19 characters.
-    NodeId u = Page("http://WWW.EXAMPLE.ORG/");
-    NodeRef(db_, u).FileUnderHost();
-    EXPECT_NE(0u, db_.FindNode("x-skeind-1:/h/ORG", false));
-    NodeId lng = Page("http://a.abcdefghijklmnopqrstuvwxyz/");
-    NodeRef(db_, lng).FileUnderHost();
-    EXPECT_NE(0u, db_.FindNode("x-skeind-1:/h/abcdefghijklmnopqrs", false));
+    const struct {
+        const char *page, *site, *group, *title;
+    } cases[] = {
+        {"http://192.168.1.20:8080/x", "http://192.168.1.20:8080/", "x-skeind-1:/h/NUMBER", "Numeric addresses"},
+        {"http://intranet/home", "http://intranet/", "x-skeind-1:/h/LOCAL", "Local"},
+        {"file:///C:/docs/index.html", "file:///", "file:///", 0},
+        {"http://WWW.EXAMPLE.ORG/", "http://WWW.EXAMPLE.ORG/", "x-skeind-1:/h/ORG", 0},
+        {"http://a.abcdefghijklmnopqrstuvwxyz/", 0, "x-skeind-1:/h/abcdefghijklmnopqrs", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        NodeRef(db_, Page(c.page)).FileUnderHost();
+        NodeId group = db_.FindNode(c.group, false);
+        ASSERT_NE(0u, group);
+        EXPECT_EQ(GroupNode, db_.Kind(group));
+        if (c.site) EXPECT_NE(0u, db_.FindNode(c.site, false));
+        if (c.title) EXPECT_EQ(c.title, TitleOf(group));
+    }
     EXPECT_EQ("", CheckWorkspace(db_));
 }
 

@@ -2,7 +2,6 @@
 // in-memory model. After every batch the workspace must show exactly what
 // the model holds, and every invariant of the file must hold.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <map>
@@ -13,6 +12,7 @@
 
 #include "store/nodedb.h"
 #include "store/undo.h"
+#include "tests/store/random_runs.h"
 #include "tests/store/workspace_checker.h"
 #include "tests/support/temp_dir.h"
 
@@ -29,9 +29,8 @@ struct ModelNode {
     std::string title;  // "" = none
     std::string label;  // "" = none
     bool deleted = false;
-    bool pinned = false;
     std::string body;
-    uint32_t mark = 0;  // display mark
+    uint32_t mark = 0;               // display mark
     std::vector<ModelLink> out, in;  // in list order, links to deleted nodes included
 };
 
@@ -108,7 +107,9 @@ public:
     }
 };
 
-std::string UrlOf(NodeDb& db, NodeId n) { return db.Text(db.Name(n)); }
+std::string UrlOf(NodeDb& db, NodeId n) {
+    return db.Text(db.Name(n));
+}
 
 // Compares everything visible through the workspace with the model.
 std::string Compare(NodeDb& db, const Model& m) {
@@ -163,8 +164,8 @@ void RunModel(unsigned seed, int steps) {
     std::vector<std::string> pool;
     for (int h = 0; h < 4; ++h)
         for (int p = 0; p < 15; ++p)
-            pool.push_back("http://h" + std::to_string(h) + ".example.com/" +
-                           (p % 3 ? "dir/" : "") + "p" + std::to_string(p) + (p % 2 ? ".html" : ""));
+            pool.push_back("http://h" + std::to_string(h) + ".example.com/" + (p % 3 ? "dir/" : "") + "p" +
+                           std::to_string(p) + (p % 2 ? ".html" : ""));
     auto pick = [&]() { return pool[rng() % pool.size()]; };
     auto live_pick = [&](std::string* u) {
         std::vector<std::string> live;
@@ -184,7 +185,9 @@ void RunModel(unsigned seed, int steps) {
     for (int step = 0; step < steps; ++step) {
         std::string u, v;
         switch (rng() % 15) {
-        case 0: case 1: case 2: {  // find or create, reviving deleted ones
+        case 0:
+        case 1:
+        case 2: {  // find or create, reviving deleted ones
             u = pick();
             NodeId n = db->FindNode(u.c_str(), true);
             ASSERT_NE(0u, n);
@@ -207,7 +210,9 @@ void RunModel(unsigned seed, int steps) {
                 m.nodes[u].label = l;
             }
             break;
-        case 5: case 6: case 7:
+        case 5:
+        case 6:
+        case 7:
             if (!live_pick(&u) || !live_pick(&v)) break;
             {
                 int k = 1 << (rng() % 6);
@@ -284,11 +289,6 @@ void RunModel(unsigned seed, int steps) {
             ASSERT_EQ("", CheckWorkspace(*db)) << "seed " << seed << " step " << step;
         }
     }
-}
-
-int FromEnvironment(const char* name, int fallback) {
-    const char* s = getenv(name);
-    return s && atoi(s) > 0 ? atoi(s) : fallback;
 }
 
 TEST(WorkspaceModel, AgreesWithTheModelAndKeepsEveryInvariant) {
