@@ -546,6 +546,7 @@ uint32_t Checker::Step() const {
 // so this pass reads the file nearly front to back.
 void Checker::CheckNodes() {
     RankNodes();
+    db_.StartInLinkMirror();
     uint32_t step = Step();
     uint32_t done = 0;
     for (size_t i = 0; i < by_place_.size(); ++i) {
@@ -556,6 +557,7 @@ void Checker::CheckNodes() {
         CheckLabelView(n);
         CheckTitle(n);
         CheckBody(n);
+        db_.MirrorNode(n, st_.mark, db_.TestFlags(n, Deleted) != 0);
         CheckCells(n, false);
         CheckCells(n, true);
         db_.ClearFlags(n, Busy);
@@ -605,10 +607,12 @@ void Checker::CollectHalf(NodeId n, bool out_list, LinkCell cell, LinkId c) {
         return;
     }
     if (!collecting_) {
-        if (out_list)
+        if (out_list) {
             out_tally_.Add(n, other | cell.kind());
-        else
+        } else {
             in_tally_.Add(other, n | cell.kind());
+            db_.MirrorInLink(n, other | cell.kind());
+        }
         return;
     }
     if (out_list) {
@@ -654,7 +658,11 @@ void Checker::GiveCell(LinkId c) {
 // they come from (a counting sort, stable, so each keeps the order it was
 // met in) and each node's out cells are paired with the in cells naming it.
 void Checker::PairLinks() {
-    if (!(out_tally_ == in_tally_)) PairHalves();
+    if (!(out_tally_ == in_tally_)) {
+        PairHalves();
+        // The mirror was filled before the pairing: made again on first use.
+        db_.DropNameIndex();
+    }
     if (drop_.empty()) return;
     for (NodeId n : order_) {
         RemoveCells(n, true, drop_);
@@ -966,7 +974,10 @@ void Checker::SortTree() {
         InOrder(&seq);
     else
         seq = order_;
-    if (TreeSound(seq)) return;
+    if (TreeSound(seq)) {
+        db_.IndexNames(seq);
+        return;
+    }
     NodeDb& db = db_;
     auto by_name = [&db](NodeId a, NodeId b) {
         int c = strcmp(db.Text(db.Name(a)), db.Text(db.Name(b)));
@@ -989,6 +1000,7 @@ void Checker::SortTree() {
     if (renamed) std::stable_sort(seq.begin(), seq.end(), by_name);
     db_.SetHeader(kTreeRoot, seq.empty() ? 0 : db_.BuildBalanced(&seq[0], seq.size(), 0));
     st_.fixes |= VRFixTree;
+    db_.IndexNames(seq);
 }
 
 // ---------------------------------------------------------------------------
@@ -1051,8 +1063,8 @@ int Checker::Run() {
 }  // namespace
 
 int CheckWorkspaceFile(NodeDb& db, VRStatus& status) {
-    // The check renames and re-sorts nodes in place; lookups afterwards
-    // index the file as the check leaves it.
+    // The check renames and re-sorts nodes in place; it leaves the name
+    // index and the in-link mirror made afresh from the file as it leaves it.
     db.DropNameIndex();
     // Every node record gets its display mark, so nearly every page is
     // written.

@@ -9,7 +9,8 @@ void InLinkMirror::Start(uint32_t file_size) {
     slots_.assign(slots, Slot{0, 0, 0});
     deleted_.assign(slots / 64 + 1, 0);
     present_.assign(slots / 64 + 1, 0);
-    chunks_.assign(1, Chunk());
+    pages_.clear();
+    chunk_count_ = 1;
     free_chunk_ = 0;
 }
 
@@ -17,13 +18,14 @@ void InLinkMirror::Drop() {
     std::vector<Slot>().swap(slots_);
     std::vector<uint64_t>().swap(deleted_);
     std::vector<uint64_t>().swap(present_);
-    std::vector<Chunk>().swap(chunks_);
+    pages_.clear();
+    chunk_count_ = 0;
     free_chunk_ = 0;
 }
 
 size_t InLinkMirror::Bytes() const {
     return slots_.capacity() * sizeof(Slot) + (deleted_.capacity() + present_.capacity()) * 8 +
-           chunks_.capacity() * sizeof(Chunk);
+           pages_.size() * (sizeof(Chunk) << kPageShift);
 }
 
 void InLinkMirror::AddNode(NodeId node, uint32_t mark, bool deleted) {
@@ -43,20 +45,20 @@ void InLinkMirror::AddNode(NodeId node, uint32_t mark, bool deleted) {
 uint32_t InLinkMirror::NewChunk() {
     uint32_t c = free_chunk_;
     if (c != 0) {
-        free_chunk_ = chunks_[c].next;
+        free_chunk_ = At(c).next;
     } else {
-        c = (uint32_t)chunks_.size();
-        chunks_.push_back(Chunk());
+        c = chunk_count_++;
+        if ((c >> kPageShift) == pages_.size()) pages_.emplace_back(new Chunk[1u << kPageShift]);
     }
-    chunks_[c].next = 0;
-    chunks_[c].count = 0;
+    At(c).next = 0;
+    At(c).count = 0;
     return c;
 }
 
 void InLinkMirror::FreeChunks(uint32_t first) {
     while (first != 0) {
-        uint32_t next = chunks_[first].next;
-        chunks_[first].next = free_chunk_;
+        uint32_t next = At(first).next;
+        At(first).next = free_chunk_;
         free_chunk_ = first;
         first = next;
     }
@@ -64,15 +66,15 @@ void InLinkMirror::FreeChunks(uint32_t first) {
 
 void InLinkMirror::Append(NodeId node, uint32_t source_kind) {
     Slot& s = slots_[node >> 6];
-    if (s.tail == 0 || chunks_[s.tail].count == kChunkItems) {
-        uint32_t c = NewChunk();  // may move chunks_, not slots_
+    if (s.tail == 0 || At(s.tail).count == kChunkItems) {
+        uint32_t c = NewChunk();
         if (s.tail == 0)
             s.head = c;
         else
-            chunks_[s.tail].next = c;
+            At(s.tail).next = c;
         s.tail = c;
     }
-    Chunk& t = chunks_[s.tail];
+    Chunk& t = At(s.tail);
     t.items[t.count++] = source_kind;
 }
 
@@ -82,16 +84,16 @@ void InLinkMirror::Remove(NodeId node, NodeId source, unsigned mask) {
     Slot& s = slots_[node >> 6];
     uint32_t write_chunk = s.head;
     uint32_t write_at = 0;
-    for (uint32_t c = s.head; c != 0; c = chunks_[c].next) {
-        for (uint32_t i = 0; i < chunks_[c].count; ++i) {
-            uint32_t item = chunks_[c].items[i];
+    for (uint32_t c = s.head; c != 0; c = At(c).next) {
+        for (uint32_t i = 0; i < At(c).count; ++i) {
+            uint32_t item = At(c).items[i];
             if ((item & ~kLinkKindMask) == source && (item & kLinkKindMask & mask)) continue;
             if (write_at == kChunkItems) {
-                chunks_[write_chunk].count = kChunkItems;
-                write_chunk = chunks_[write_chunk].next;
+                At(write_chunk).count = kChunkItems;
+                write_chunk = At(write_chunk).next;
                 write_at = 0;
             }
-            chunks_[write_chunk].items[write_at++] = item;
+            At(write_chunk).items[write_at++] = item;
         }
     }
     if (write_chunk == 0) return;  // no links at all
@@ -100,9 +102,9 @@ void InLinkMirror::Remove(NodeId node, NodeId source, unsigned mask) {
         s.head = s.tail = 0;
         return;
     }
-    chunks_[write_chunk].count = write_at;
-    FreeChunks(chunks_[write_chunk].next);
-    chunks_[write_chunk].next = 0;
+    At(write_chunk).count = write_at;
+    FreeChunks(At(write_chunk).next);
+    At(write_chunk).next = 0;
     s.tail = write_chunk;
 }
 
@@ -115,9 +117,9 @@ void InLinkMirror::SetDeleted(NodeId node, bool deleted) {
 }
 
 void InLinkMirror::LiveIn(NodeId node, std::vector<uint32_t>* out) const {
-    for (uint32_t c = slots_[node >> 6].head; c != 0; c = chunks_[c].next)
-        for (uint32_t i = 0; i < chunks_[c].count; ++i) {
-            uint32_t item = chunks_[c].items[i];
+    for (uint32_t c = slots_[node >> 6].head; c != 0; c = At(c).next)
+        for (uint32_t i = 0; i < At(c).count; ++i) {
+            uint32_t item = At(c).items[i];
             if (IsDeleted(item & ~kLinkKindMask)) continue;
             // The search reads each source's slot next: asking for them all
             // now lets their misses overlap.

@@ -13,13 +13,14 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <memory>
 #include <vector>
 
 #include "store/layout.h"
 
 class InLinkMirror {
 public:
-    InLinkMirror() : free_chunk_(0) {}
+    InLinkMirror() : chunk_count_(0), free_chunk_(0) {}
 
     bool built() const { return !slots_.empty(); }
     // Starts an empty mirror for a file of `file_size` bytes.
@@ -50,7 +51,7 @@ public:
 private:
     static const uint32_t kChunkItems = 6;
     struct Chunk {
-        uint32_t next;  // index in chunks_, 0 for none
+        uint32_t next;  // the next chunk, 0 for none
         uint32_t count;
         uint32_t items[kChunkItems];
     };
@@ -59,6 +60,11 @@ private:
         uint32_t head;  // first and last chunk, 0 for none
         uint32_t tail;
     };
+    // Chunks live in pages that never move, so that filling the mirror for
+    // millions of links never copies what it filled.
+    static const uint32_t kPageShift = 14;
+    Chunk& At(uint32_t c) { return pages_[c >> kPageShift][c & ((1u << kPageShift) - 1)]; }
+    const Chunk& At(uint32_t c) const { return pages_[c >> kPageShift][c & ((1u << kPageShift) - 1)]; }
     bool IsDeleted(NodeId node) const { return (deleted_[node >> 12] >> ((node >> 6) & 63)) & 1; }
     uint32_t NewChunk();
     void FreeChunks(uint32_t first);
@@ -66,7 +72,8 @@ private:
     std::vector<Slot> slots_;
     std::vector<uint64_t> deleted_;  // one bit per possible node
     std::vector<uint64_t> present_;  // one bit per node held
-    std::vector<Chunk> chunks_;      // chunks_[0] is never used
+    std::vector<std::unique_ptr<Chunk[]>> pages_;
+    uint32_t chunk_count_;  // chunk 0 is never used
     uint32_t free_chunk_;
 };
 

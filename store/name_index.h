@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "store/bits.h"
 #include "store/layout.h"
 
 class NameIndex {
@@ -25,6 +26,10 @@ public:
     // Starts an empty, built index with room for about `expected` names.
     void Start(size_t expected);
     void Insert(uint32_t hash, NodeId node);
+    // A hint that `hash` is about to be filed or looked up.
+    void Prefetch(uint32_t hash) const {
+        if (!slots_.empty()) PrefetchForRead(&slots_[hash & (slots_.size() - 1)]);
+    }
 
     // Candidates for a hash, in probe order: call First, then Next while
     // it gives non-zero.

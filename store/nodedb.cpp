@@ -23,7 +23,9 @@ namespace {
 // Offsets are kept in 16 bits beside each URL, so longer texts are refused.
 const size_t kMaxNameLength = 0xFFFF;
 
-uint16_t Max16(int a, int b) { return (uint16_t)(a > b ? a : b); }
+uint16_t Max16(int a, int b) {
+    return (uint16_t)(a > b ? a : b);
+}
 
 }  // namespace
 
@@ -31,7 +33,9 @@ static uint32_t g_workspace_serial = 0;
 
 AWorkspace::AWorkspace() : serial_(g_workspace_serial++), generation_(0) {}
 
-std::ostream& AWorkspace::Print(std::ostream& out) { return out << "<workspace " << serial_ << ">"; }
+std::ostream& AWorkspace::Print(std::ostream& out) {
+    return out << "<workspace " << serial_ << ">";
+}
 
 // ---------------------------------------------------------------------------
 // Opening
@@ -46,8 +50,8 @@ bool NodeDb::Create(const char* name) {
     return Db::Create(name);
 }
 
-bool NodeDb::CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major,
-                        uint32_t header_size, uint32_t room) {
+bool NodeDb::CreateWith(const char* name, const char magic[4], uint8_t minor, uint8_t major, uint32_t header_size,
+                        uint32_t room) {
     DropNameIndex();
     return Db::CreateWith(name, magic, minor, major, header_size, room);
 }
@@ -214,6 +218,30 @@ void NodeDb::BuildNameIndex() {
     for (NodeId x = FirstInTree(); x != 0; x = NextInTree(x)) index_.Insert(NameIndex::Hash(Text(Name(x))), x);
 }
 
+// Names are hashed a step of look-ahead before they are filed, and their
+// slots asked for then: filing a million names is a million misses, and
+// this lets them overlap.
+void NodeDb::IndexNames(const std::vector<NodeId>& in_url_order) {
+    const size_t kAhead = 8;
+    size_t n = in_url_order.size();
+    index_.Start(n);
+    uint32_t hashes[kAhead];
+    for (size_t i = 0; i < n + kAhead; ++i) {
+        if (i + 2 * kAhead < n) PrefetchNode(in_url_order[i + 2 * kAhead]);
+        if (i + kAhead < n) {
+            uint32_t name = Node(in_url_order[i + kAhead]).name();
+            if (name != 0 && name < (uint32_t)size()) PrefetchForRead(Ptr(name));
+        }
+        // The slot of hashes[] is filed before it is used again.
+        if (i >= kAhead) index_.Insert(hashes[i % kAhead], in_url_order[i - kAhead]);
+        if (i < n) {
+            uint32_t hash = NameIndex::Hash(Text(Name(in_url_order[i])));
+            index_.Prefetch(hash);
+            hashes[i % kAhead] = hash;
+        }
+    }
+}
+
 NodeId NodeDb::MakeNode(const char* url, NodeId parent) {
     size_t length = strlen(url);
     if (length > kMaxNameLength) return 0;
@@ -240,7 +268,9 @@ NodeId NodeDb::MakeNode(const char* url, NodeId parent) {
     return node;
 }
 
-int NodeDb::HeightOf(NodeId node) const { return node ? Node(node).height() + 1 : 0; }
+int NodeDb::HeightOf(NodeId node) const {
+    return node ? Node(node).height() + 1 : 0;
+}
 
 void NodeDb::FixHeight(NodeId node) {
     NodeRec rec = Node(node);
@@ -384,9 +414,13 @@ NodeId NodeDb::Touch(NodeId node) {
     return node;
 }
 
-uint32_t NodeDb::Stamp(NodeId node) { return Node(node).stamp(); }
+uint32_t NodeDb::Stamp(NodeId node) {
+    return Node(node).stamp();
+}
 
-NodeFlags NodeDb::TestFlags(NodeId node, NodeFlags mask) { return Node(node).flags() & mask; }
+NodeFlags NodeDb::TestFlags(NodeId node, NodeFlags mask) {
+    return Node(node).flags() & mask;
+}
 
 NodeId NodeDb::SetFlagsMasked(NodeId node, NodeFlags value, NodeFlags mask) {
     NodeRec rec = Node(node);
@@ -416,16 +450,24 @@ NodeFlags NodeDb::ToggleFlags(NodeId node, NodeFlags bits) {
     return rec.flags();
 }
 
-NodeFlags NodeDb::Kind(NodeId node) { return TestFlags(node, KindMask); }
+NodeFlags NodeDb::Kind(NodeId node) {
+    return TestFlags(node, KindMask);
+}
 
 int NodeDb::SetKind(NodeId node, NodeFlags kind) {
     SetFlagsMasked(node, kind, KindMask);
     return 1;
 }
 
-uint32_t NodeDb::Name(NodeId node) { return Node(node).name(); }
-uint32_t NodeDb::Title(NodeId node) { return Node(node).title(); }
-uint32_t NodeDb::Label(NodeId node) { return Node(node).label(); }
+uint32_t NodeDb::Name(NodeId node) {
+    return Node(node).name();
+}
+uint32_t NodeDb::Title(NodeId node) {
+    return Node(node).title();
+}
+uint32_t NodeDb::Label(NodeId node) {
+    return Node(node).label();
+}
 
 uint32_t NodeDb::SetTitle(NodeId node, const char* text) {
     std::string stable;
@@ -493,7 +535,9 @@ bool NodeDb::MeasureLabelView(NodeId node) {
     return true;
 }
 
-uint32_t NodeDb::ContentType(NodeId node) { return Get32(Ptr(node) + kNodeContentType); }
+uint32_t NodeDb::ContentType(NodeId node) {
+    return Get32(Ptr(node) + kNodeContentType);
+}
 
 NodeId NodeDb::SetContentType(NodeId node, uint32_t type) {
     Node(node).set_content_type(type);
@@ -516,7 +560,9 @@ void NodeDb::SetDisplayMark(NodeId node, uint32_t mark) {
 // ---------------------------------------------------------------------------
 // Bodies
 
-uint32_t NodeDb::Body(NodeId node) { return Node(node).body(); }
+uint32_t NodeDb::Body(NodeId node) {
+    return Node(node).body();
+}
 
 void NodeDb::FreeTextBody(NodeId node) {
     FreeText(Node(node).body());
@@ -590,7 +636,9 @@ LinkId NodeDb::SkipDeleted(LinkId cell) const {
     return cell;
 }
 
-LinkId NodeDb::FirstOut(NodeId node) { return SkipDeleted(Node(node).out_head()); }
+LinkId NodeDb::FirstOut(NodeId node) {
+    return SkipDeleted(Node(node).out_head());
+}
 // A walk of incoming links goes on to each source's own incoming links (the
 // map's backward search), and each source record is a cache miss of its own.
 // Asking for the first few sources' records at once lets those misses
@@ -607,8 +655,12 @@ LinkId NodeDb::NextLink(LinkId link) {
     if (next != 0) PrefetchForRead(Ptr(Node(Cell(next).node()).in_head()));
     return next;
 }
-NodeId NodeDb::LinkNode(LinkId link) { return Cell(link).node(); }
-LinkKind NodeDb::LinkKindOf(LinkId link) { return Cell(link).kind(); }
+NodeId NodeDb::LinkNode(LinkId link) {
+    return Cell(link).node();
+}
+LinkKind NodeDb::LinkKindOf(LinkId link) {
+    return Cell(link).kind();
+}
 
 // A spare cell, carving a new 32-byte block into four when none is left:
 // the first is used and the other three join the spare list in order.

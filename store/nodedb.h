@@ -111,6 +111,17 @@ public:
     // The first node in URL order and its successor, Deleted ones included.
     NodeId FirstInTree() const;
     NodeId NextInTree(NodeId node) const;
+    // The check reads every node and every in-list once: it fills the
+    // in-link mirror as it goes and the name index from the tree it leaves,
+    // so that the first search and lookup after start-up need not walk the
+    // tree again. A repair of the lists drops the mirror (DropNameIndex).
+    void StartInLinkMirror() {
+        DropInLinkMirror();
+        in_mirror_.Start((uint32_t)size());
+    }
+    void MirrorNode(NodeId node, uint32_t mark, bool deleted) { in_mirror_.AddNode(node, mark, deleted); }
+    void MirrorInLink(NodeId node, uint32_t source_kind) { in_mirror_.Append(node, source_kind); }
+    void IndexNames(const std::vector<NodeId>& in_url_order);
     // Hangs nodes[0..count) (in URL order) from `parent` as a perfectly
     // balanced tree with true heights; gives its top. The purge and the
     // check rebuild the name tree with it.

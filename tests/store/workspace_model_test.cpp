@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "store/check.h"
 #include "store/nodedb.h"
 #include "store/undo.h"
 #include "tests/store/random_runs.h"
@@ -270,10 +271,20 @@ void RunModel(unsigned seed, int steps) {
             break;
         case 13:
             if (rng() % 8) break;
-            // Close and open again: the file is all there is.
+            // Close and open again: the file is all there is. Half the time
+            // the start-up check follows, as in the program: it purges the
+            // deleted pages, marks every page, and leaves the name index and
+            // the in-link mirror made from what it read.
             undos.clear();
             db.reset(new NodeDb);
             ASSERT_TRUE(db->Open(file.c_str())) << db->error();
+            if (rng() % 2) {
+                VRStatus status(0);
+                status.mark = (uint32_t)rng();
+                ASSERT_EQ(1, CheckWorkspaceFile(*db, status));
+                m.Purge();
+                for (auto& kv : m.nodes) kv.second.mark = status.mark;
+            }
             break;
         case 14:
             if (!live_pick(&u)) break;
