@@ -18,14 +18,8 @@ class GraphDeleteTest : public GraphTest {
 protected:
     void SetUp() override {
         GraphTest::SetUp();
-        p_ = Page("P");
-        a_ = Page("A");
-        b_ = Page("B");
-        c_ = Page("C");
-        Pin(p_);
-        Link(p_, a_);
-        Link(p_, b_);
-        Link(a_, c_);
+        p_ = Page("P"), a_ = Page("A"), b_ = Page("B"), c_ = Page("C");
+        Map("P* P>A P>B A>C");
         Reattach();
         model_.ShowLinks(0);
         model_.ShowLinks(1);
@@ -143,28 +137,27 @@ TEST_F(GraphDeleteTest, DeletePagesOnTheCurrentPageWithoutLinksDeletesIt) {
     EXPECT_EQ("", Check());
 }
 
+// A selected row inside another selected subtree goes with that one.
 TEST_F(GraphDeleteTest, DeletePagesTakesTheSelectedRowsIntoOneRecord) {
-    model_.SetSelected(1, true);
-    model_.SetSelected(3, true);
-    std::unique_ptr<Undo_delete> undo(model_.DeletePages());
-    EXPECT_EQ("P0", Layout());
-    ASSERT_TRUE(undo);
-    EXPECT_EQ(3u, undo->count());  // B, A and C with it
-    EXPECT_EQ("", Check());
-}
-
-TEST_F(GraphDeleteTest, ASelectedRowInsideAnotherSelectedSubtreeIsDeletedFirst) {
-    model_.SetSelected(1, true);
-    model_.SetSelected(2, true);
-    std::unique_ptr<Undo_delete> undo(model_.DeletePages());
-    EXPECT_EQ("P0 B1", Layout());
-    ASSERT_TRUE(undo);
-    EXPECT_EQ(2u, undo->count());
-}
-
-TEST_F(GraphDeleteTest, NothingToDeleteGivesNoRecord) {
-    EXPECT_EQ(0, model_.DeletePages());
-    EXPECT_EQ("P0 A1 C2 B1", Layout());
+    const struct {
+        int first, second;
+        const char* left;
+        size_t count;
+    } cases[] = {{1, 3, "P0", 3u}, {1, 2, "P0 B1", 2u}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.left);
+        model_.SetSelected(c.first, true);
+        model_.SetSelected(c.second, true);
+        std::unique_ptr<Undo_delete> undo(model_.DeletePages());
+        EXPECT_EQ(c.left, Layout());
+        ASSERT_TRUE(undo);
+        EXPECT_EQ(c.count, undo->count());
+        EXPECT_EQ("", Check());
+        undo->Undo();
+        Reattach();
+        model_.ShowLinks(0);
+        model_.ShowLinks(1);
+    }
 }
 
 TEST_F(GraphDeleteTest, UndoThenRefreshKeepsTheLayoutSound) {
@@ -186,6 +179,8 @@ TEST_F(GraphDeleteTest, TheDeleteMenuItemSaysWhatWillGo) {
     bool enabled = true;
     EXPECT_EQ(AppString(IDS_DELETE_NOTHING), MenuText(&enabled));
     EXPECT_FALSE(enabled);
+    EXPECT_EQ(0, model_.DeletePages());
+    EXPECT_EQ("P0 A1 C2 B1", Layout());
 
     model_.MakeCurrent(p_);
     EXPECT_EQ(AppString(IDS_DELETE_LINKED_PAGES), MenuText(&enabled));

@@ -10,8 +10,7 @@ std::vector<NodeId> ShownTargets(Graph_model& model, NodeId page) {
     AWorkspace& w = *model.workspace();
     std::vector<NodeId> targets;
     for (LinkId l = w.FirstOut(page); l != 0; l = w.NextLink(l))
-        if (model.IsShownKind(w.LinkKindOf(l)) && !w.TestFlags(w.LinkNode(l), Pinned))
-            targets.push_back(w.LinkNode(l));
+        if (model.IsShownKind(w.LinkKindOf(l)) && !w.TestFlags(w.LinkNode(l), Pinned)) targets.push_back(w.LinkNode(l));
     return targets;
 }
 
@@ -54,11 +53,12 @@ std::string CheckLayout(Graph_model& model) {
     for (int i = 0; i < model.RowCount(); ++i) {
         const Graph_row& r = model.Row(i);
         int above = i == 0 ? -1 : model.Row(i - 1).depth;
-        if (r.depth < 0 || r.depth > above + 1) return At(i, "depth " + std::to_string(r.depth) + " after " +
-                                                                 std::to_string(above));
+        if (r.depth < 0 || r.depth > above + 1)
+            return At(i, "depth " + std::to_string(r.depth) + " after " + std::to_string(above));
         if (!seen.insert(r.node()).second) return At(i, "page shown twice");
         if (model.ScanRowOf(r.node()) != i) return At(i, "scan finds the page elsewhere");
-        if (model.RowOf(r.node()) != i) return At(i, "index finds the page at " + std::to_string(model.RowOf(r.node())));
+        if (model.RowOf(r.node()) != i)
+            return At(i, "index finds the page at " + std::to_string(model.RowOf(r.node())));
         if (r.depth == 0 && r.kind() != LinkAnchor) return At(i, "top-level row with kind " + std::to_string(r.kind()));
         if (w->TestFlags(r.node(), Pinned) && r.depth != 0) return At(i, "pinned page below top level");
         if (r.expanded() && !FollowsLinks(model, i)) return At(i, "expanded, children out of link order");
@@ -82,6 +82,24 @@ NodeId GraphTest::Page(const std::string& name) {
     NodeId n = db_.FindNode(("http://h/" + name).c_str(), true);
     names_[n] = name;
     return n;
+}
+
+void GraphTest::Map(const std::string& spec) {
+    std::istringstream in(spec);
+    for (std::string t; in >> t;) {
+        size_t arrow = t.find('>'), colon = t.find(':');
+        if (arrow == std::string::npos) {
+            Pin(Page(t.substr(0, t.size() - 1)));
+            continue;
+        }
+        LinkKind kind = LinkAnchor;
+        if (colon != std::string::npos) {
+            const char kinds[] = "qifor";
+            const LinkKind values[] = {LinkQuery, LinkInclude, LinkFrame, LinkOther, LinkRedirect};
+            kind = values[strchr(kinds, t[colon + 1]) - kinds];
+        }
+        Link(Page(t.substr(0, arrow)), Page(t.substr(arrow + 1, colon - arrow - 1)), kind);
+    }
 }
 
 std::string GraphTest::NameOf(NodeId node) {

@@ -67,6 +67,9 @@ protected:
     NodeId Page(const std::string& name);
     void Link(NodeId from, NodeId to, LinkKind kind = LinkAnchor) { ASSERT_NE(0u, db_.AddLink(from, to, kind)); }
     void Pin(NodeId page) { db_.SetFlags(page, Pinned); }
+    // Links and pins by page name, in order: "A>B" an anchor, "A>B:q" a
+    // search (i include, f frame, o other, r redirect), "P*" pins P.
+    void Map(const std::string& spec);
     // The display rebuilt from the pinned pages.
     void Reattach() { model_.SetWorkspace(&db_); }
     int RowOf(NodeId page) { return model_.RowOf(page); }

@@ -14,10 +14,8 @@ typedef GraphTest GraphModelTest;
 
 // Pinned pages (in URL order) are the display after SetWorkspace.
 TEST_F(GraphModelTest, SetWorkspaceShowsThePinnedPagesAndForgetsTheRest) {
-    NodeId b = Page("B"), a = Page("A"), c = Page("C");
-    Pin(b);
-    Pin(a);
-    Link(a, b);
+    NodeId c = Page("C");
+    Map("B* A* A>B");
     model_.EnsureShown(c);
     model_.MakeCurrent(c);
     model_.SetOpenPage(c);
@@ -41,17 +39,13 @@ TEST_F(GraphModelTest, SetWorkspaceShowsThePinnedPagesAndForgetsTheRest) {
     EXPECT_EQ(0, model_.RowCount());
 }
 
+// A: only to a pinned page; B: a kind not shown by default.
 TEST_F(GraphModelTest, NewRowsAreMeasuredAndExpandedWhenNothingIsLeftToShow) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B"), c = Page("C"), d = Page("D"), e = Page("E");
-    Pin(p);
-    Link(a, p);               // only to a pinned page
-    Link(b, c, LinkInclude);  // a kind not shown by default
-    Link(d, e);
+    NodeId a = Page("A"), d = Page("D");
+    Map("P* A>P B>C:i D>E");
     NodeRef(db_, a).SetTitleText("Alpha", false);
     Reattach();
-    model_.EnsureShown(a);
-    model_.EnsureShown(b);
-    model_.EnsureShown(d);
+    for (const char* name : {"A", "B", "D"}) model_.EnsureShown(Page(name));
     EXPECT_EQ("P0 A0 B0 D0+", Layout());
     EXPECT_EQ(35, model_.Row(RowOf(a)).text_width);
     EXPECT_EQ(7 * (int)strlen(NodeRef(db_, d).DisplayTitle()), model_.Row(RowOf(d)).text_width);
@@ -59,14 +53,11 @@ TEST_F(GraphModelTest, NewRowsAreMeasuredAndExpandedWhenNothingIsLeftToShow) {
 }
 
 TEST_F(GraphModelTest, SubtreeEndAndParentRow) {
-    NodeId a = Page("A"), b = Page("B"), c = Page("C"), d = Page("D"), e = Page("E");
-    Link(a, b);
-    Link(a, d);
-    Link(b, c);
-    model_.EnsureShown(a);
+    Map("A>B A>D B>C");
+    model_.EnsureShown(Page("A"));
     model_.ShowLinks(0);
     model_.ShowLinks(1);
-    model_.EnsureShown(e);
+    model_.EnsureShown(Page("E"));
     ASSERT_EQ("A0 B1 C2 D1 E0", Layout());
     EXPECT_EQ(4, model_.SubtreeEnd(1, 0));
     EXPECT_EQ(3, model_.SubtreeEnd(2, 1));
@@ -82,10 +73,8 @@ TEST_F(GraphModelTest, SubtreeEndAndParentRow) {
 // Show links
 
 TEST_F(GraphModelTest, ShowLinksLeavesASelfLinkAndNeverMovesAnAncestor) {
-    NodeId a = Page("A"), b = Page("B");
-    Link(a, a);
-    Link(a, b);
-    Link(b, a);
+    NodeId a = Page("A");
+    Map("A>A A>B B>A");
     model_.EnsureShown(a);
     EXPECT_EQ("A0+", Layout());
     model_.ShowLinks(0);
@@ -101,11 +90,9 @@ TEST_F(GraphModelTest, ShowLinksLeavesASelfLinkAndNeverMovesAnAncestor) {
 }
 
 TEST_F(GraphModelTest, ShowLinksMovesATargetShownElsewhereWithItsSubtree) {
-    NodeId x = Page("X"), y = Page("Y"), z = Page("Z"), w = Page("W");
-    Link(x, y);
-    Link(y, z);
-    Link(w, y, LinkQuery);
-    model_.EnsureShown(x);
+    NodeId y = Page("Y"), w = Page("W");
+    Map("X>Y Y>Z W>Y:q");
+    model_.EnsureShown(Page("X"));
     model_.ShowLinks(0);
     model_.ShowLinks(1);
     model_.EnsureShown(w);
@@ -120,28 +107,11 @@ TEST_F(GraphModelTest, ShowLinksMovesATargetShownElsewhereWithItsSubtree) {
     EXPECT_EQ("", Check());
 }
 
-TEST_F(GraphModelTest, ShowLinksOnYMovesZUnderIt) {
-    NodeId x = Page("X"), y = Page("Y"), z = Page("Z");
-    Link(x, y);
-    Link(x, z);
-    Link(y, z);
-    model_.EnsureShown(x);
-    model_.ShowLinks(0);
-    ASSERT_EQ("X0 Y1+ Z1", Layout());
-    model_.ShowLinks(1);
-    EXPECT_EQ("X0+ Y1 Z2", Layout());
-    EXPECT_EQ("", Check());
-}
-
 TEST_F(GraphModelTest, ShowLinksTakesATargetFromAboveAndItsOwnGrandchildren) {
-    NodeId t = Page("T"), u = Page("U"), r = Page("R"), c = Page("C");
-    Link(t, u);
-    Link(r, c);
-    Link(c, t);
-    Link(r, t);
-    model_.EnsureShown(t);
+    Map("T>U R>C C>T R>T");
+    model_.EnsureShown(Page("T"));
     model_.ShowLinks(0);
-    model_.EnsureShown(r);
+    model_.EnsureShown(Page("R"));
     ASSERT_EQ("T0 U1 R0+", Layout());
     // T is above R, not its ancestor: it comes down under R with U.
     model_.ShowLinks(2);
@@ -156,11 +126,10 @@ TEST_F(GraphModelTest, ShowLinksTakesATargetFromAboveAndItsOwnGrandchildren) {
     EXPECT_EQ("", Check());
 }
 
+// The second link to A is one to a child already placed.
 TEST_F(GraphModelTest, ShowLinksPutsChildrenInLinkOrderAndStaysExpanded) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B");
-    Link(p, a);
-    Link(p, b);
-    Link(p, a, LinkQuery);  // a second link to a child already placed
+    NodeId p = Page("P"), a = Page("A");
+    Map("P>A P>B P>A:q");
     model_.EnsureShown(p);
     model_.ShowLinks(0);
     EXPECT_EQ("P0 A1 B1", Layout());
@@ -178,20 +147,14 @@ TEST_F(GraphModelTest, ShowLinksPutsChildrenInLinkOrderAndStaysExpanded) {
     EXPECT_EQ("", Check());
 }
 
+// N is pinned: never a child.
 TEST_F(GraphModelTest, ShowLinksFollowsTheLinkKindsShown) {
-    NodeId p = Page("P"), a = Page("A"), i = Page("I"), f = Page("F"), q = Page("Q"), n = Page("N");
-    Pin(p);
-    Pin(n);
-    Link(p, a);
-    Link(p, i, LinkInclude);
-    Link(p, f, LinkFrame);
-    Link(p, q, LinkQuery);
-    Link(p, n);  // pinned: never a child
+    Map("P* N* P>A P>I:i P>F:f P>Q:q P>N");
     Reattach();
     ASSERT_EQ("N0 P0+", Layout());
     model_.ShowLinks(1);
     EXPECT_EQ("N0 P0 A1 F1 Q1", Layout());
-    EXPECT_EQ(LinkFrame, model_.Row(RowOf(f)).kind());
+    EXPECT_EQ(LinkFrame, model_.Row(RowOf(Page("F"))).kind());
 
     // Anchors and inline images: a frame link shares the image bit.
     EXPECT_TRUE(model_.ApplyViewFlags(LinkAnchor | LinkInclude));
@@ -202,13 +165,10 @@ TEST_F(GraphModelTest, ShowLinksFollowsTheLinkKindsShown) {
 }
 
 TEST_F(GraphModelTest, ChangingTheLinkKindsTidiesAndApplyingTwiceChangesNothing) {
-    NodeId p = Page("P"), a = Page("A"), i = Page("I"), q = Page("Q");
-    Pin(p);
-    Link(p, a);
-    Link(p, i, LinkInclude);
+    Map("P* P>A P>I:i");
     Reattach();
     model_.ShowLinks(0);
-    model_.EnsureShown(q);
+    model_.EnsureShown(Page("Q"));
     ASSERT_EQ("P0 A1 Q0", Layout());
 
     uint32_t flags = DefaultViewFlags | LinkInclude;
@@ -229,20 +189,13 @@ TEST_F(GraphModelTest, ChangingTheLinkKindsTidiesAndApplyingTwiceChangesNothing)
     EXPECT_EQ("P0 A1 I1", Layout());
 }
 
-// ---------------------------------------------------------------------------
-// View flag 0x0400: a linked page shown elsewhere stays where it is
-
+// View flag 0x0400: a linked page shown elsewhere stays where it is.
 TEST_F(GraphModelTest, KeepLinkedPlaceLeavesPagesShownElsewhere) {
-    NodeId x = Page("X"), y = Page("Y"), z = Page("Z"), w = Page("W"), n = Page("N");
-    Link(x, y);
-    Link(y, z);
-    Link(w, y);
-    Link(w, n);
-    Link(w, w);
-    model_.EnsureShown(x);
+    Map("X>Y Y>Z W>Y W>N W>W");
+    model_.EnsureShown(Page("X"));
     model_.ShowLinks(0);
     model_.ShowLinks(1);
-    model_.EnsureShown(w);
+    model_.EnsureShown(Page("W"));
     ASSERT_EQ("X0 Y1 Z2 W0+", Layout());
 
     model_.set_view_flags(DefaultViewFlags | ViewKeepLinkedPlace);
@@ -262,11 +215,9 @@ TEST_F(GraphModelTest, KeepLinkedPlaceLeavesPagesShownElsewhere) {
 // Hide links and the open page's children
 
 TEST_F(GraphModelTest, HideLinksRemovesTheSubtreeOnly) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B"), c = Page("C");
-    Link(p, a);
-    Link(p, c);
-    Link(a, b);
-    model_.EnsureShown(p);
+    NodeId a = Page("A"), c = Page("C");
+    Map("P>A P>C A>B");
+    model_.EnsureShown(Page("P"));
     model_.ShowLinks(0);
     model_.ShowLinks(1);
     ASSERT_EQ("P0 A1 B2 C1", Layout());
@@ -290,15 +241,11 @@ TEST_F(GraphModelTest, HideLinksRemovesTheSubtreeOnly) {
 }
 
 TEST_F(GraphModelTest, ReattachOpenChildrenAddsTheMissingOnesWithoutTidying) {
-    NodeId o = Page("O"), a = Page("A"), b = Page("B"), c = Page("C"), e = Page("E");
-    Link(o, a);
-    Link(o, b);
-    Link(o, c);
-    Link(e, b);
-    model_.SetOpenPage(o);
+    Map("O>A O>B O>C E>B");
+    model_.SetOpenPage(Page("O"));
     ASSERT_EQ("O0 A1 B1 C1", Layout());
     model_.HideLinks(0);
-    model_.EnsureShown(e);
+    model_.EnsureShown(Page("E"));
     model_.ShowLinks(1);
     ASSERT_EQ("O0+ E0 B1", Layout());
 
@@ -313,17 +260,14 @@ TEST_F(GraphModelTest, ReattachOpenChildrenAddsTheMissingOnesWithoutTidying) {
 // Placing a page that comes into view
 
 TEST_F(GraphModelTest, EnsureShownAttachesUnderTheNearestShownAncestor) {
-    NodeId p = Page("P"), q = Page("Q"), r = Page("R");
-    Pin(p);
-    Link(p, q);
-    Link(q, r);
+    Map("P* P>Q Q>R");
     Reattach();
     host_.Forget();
-    model_.EnsureShown(r);
+    model_.EnsureShown(Page("R"));
     EXPECT_EQ("P0 Q1 R2", Layout());
-    EXPECT_EQ(1u, model_.Mark(q));
-    EXPECT_EQ(2u, model_.Mark(r));
-    EXPECT_EQ(0u, model_.Mark(p));
+    EXPECT_EQ(1u, model_.Mark(Page("Q")));
+    EXPECT_EQ(2u, model_.Mark(Page("R")));
+    EXPECT_EQ(0u, model_.Mark(Page("P")));
     EXPECT_EQ(1, host_.busy_sections);
     EXPECT_EQ(0, host_.busy_depth);
     EXPECT_EQ("", Check());
@@ -332,11 +276,8 @@ TEST_F(GraphModelTest, EnsureShownAttachesUnderTheNearestShownAncestor) {
 // Marks left in the nodes by anything else (the start-up check fills them
 // with its own numbers) must not pass for distances of a search.
 TEST_F(GraphModelTest, OnlyTheMarksOfTheLastSearchCount) {
-    NodeId p = Page("P"), q = Page("Q"), r = Page("R");
-    Pin(p);
-    Link(p, q);
-    Link(q, r);
-    Link(r, q);
+    NodeId q = Page("Q"), r = Page("R");
+    Map("P* P>Q Q>R R>Q");
     db_.SetDisplayMark(q, 0x00010000);  // would read as search 1, distance 0
     Reattach();
     model_.EnsureShown(r);
@@ -351,23 +292,17 @@ TEST_F(GraphModelTest, OnlyTheMarksOfTheLastSearchCount) {
     EXPECT_EQ(1u, model_.Mark(q));
 }
 
+// T is two links from P through A and B, one through C, whose link to T
+// comes later in T's incoming links.
 TEST_F(GraphModelTest, ThePageNearestTheShownRowsWinsAndTiesGoToTheFirstLink) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B"), c = Page("C"), t = Page("T");
-    Pin(p);
-    Link(p, a);
-    Link(a, b);
-    Link(b, t);  // two links from P
-    Link(p, c);
-    Link(c, t);  // one link from P, but later in T's incoming links
+    Map("P* P>A A>B B>T P>C C>T");
     Reattach();
-    model_.EnsureShown(t);
+    model_.EnsureShown(Page("T"));
     EXPECT_EQ("P0+ C1 T2", Layout());
 
-    NodeId s = Page("S"), u = Page("U");
-    Link(p, s);
-    Link(s, u);
-    Link(c, u);  // the same distance through S and C: S's link came first
-    model_.EnsureShown(u);
+    // The same distance through S and C: S's link came first.
+    Map("P>S S>U C>U");
+    model_.EnsureShown(Page("U"));
     EXPECT_EQ("P0+ C1 T2 S1 U2", Layout());
     EXPECT_EQ("", Check());
 }
@@ -398,11 +333,8 @@ TEST_F(GraphModelTest, SearchGivesUpTwentyLinksBack) {
 }
 
 TEST_F(GraphModelTest, APathThroughTheOwnChildrenCountsOnlyWhenAllowed) {
-    NodeId p = Page("P"), c = Page("C"), x = Page("X");
-    Pin(p);
-    Link(p, c);
-    Link(c, x);
-    Link(x, c);
+    NodeId x = Page("X");
+    Map("P* P>C C>X X>C");
     Reattach();
     model_.ShowLinks(0);
     ASSERT_EQ("P0 C1+", Layout());
@@ -420,39 +352,30 @@ TEST_F(GraphModelTest, APathThroughTheOwnChildrenCountsOnlyWhenAllowed) {
 }
 
 TEST_F(GraphModelTest, EnsureShownPrefersTheOpenPage) {
-    NodeId p = Page("P"), o = Page("O"), q = Page("Q"), t = Page("T");
-    Pin(p);
-    Pin(q);
-    Link(p, t);
-    Link(q, o);
+    Map("P* Q* P>T Q>O");
     Reattach();
-    model_.SetOpenPage(o);
+    model_.SetOpenPage(Page("O"));
     ASSERT_EQ("P0+ Q0 O1", Layout());
-    Link(o, t);
     // P would win the tie; the open page links to T, so T goes there.
-    model_.EnsureShown(t);
+    Map("O>T");
+    model_.EnsureShown(Page("T"));
     EXPECT_EQ("P0+ Q0 O1 T2", Layout());
 
     // The open page hidden with its parent comes back first.
-    NodeId u = Page("U");
-    Link(o, u);
+    Map("O>U");
     model_.HideLinks(1);
     ASSERT_EQ("P0+ Q0+", Layout());
-    model_.EnsureShown(u);
+    model_.EnsureShown(Page("U"));
     EXPECT_EQ("P0+ Q0 O1+ U2", Layout());
     EXPECT_EQ("", Check());
 }
 
 // The open page, shown first, may come into view under the page itself.
 TEST_F(GraphModelTest, AnOpenPageReachedThroughThePageLeavesItOneRow) {
-    NodeId p = Page("P"), c = Page("C"), o = Page("O");
-    Pin(p);
-    Link(p, c);
-    Link(c, o);
-    Link(o, c);
+    Map("P* P>C C>O O>C");
     Reattach();
-    model_.SetOpenPage(o);
-    model_.MakeCurrent(c);
+    model_.SetOpenPage(Page("O"));
+    model_.MakeCurrent(Page("C"));
     ASSERT_EQ("P0 C1 O2", Layout());
     model_.Tidy();
     EXPECT_EQ("P0 C1 O2", Layout());
@@ -460,52 +383,39 @@ TEST_F(GraphModelTest, AnOpenPageReachedThroughThePageLeavesItOneRow) {
 }
 
 TEST_F(GraphModelTest, InsertChildKeepsLinkOrderAndMovesTheCurrentRow) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B"), c = Page("C");
-    Pin(p);
-    Link(p, a);
-    Link(p, b);
-    Link(p, c);
+    NodeId c = Page("C");
+    Map("P* P>A P>B P>C");
     Reattach();
-    model_.EnsureShown(a);
+    model_.EnsureShown(Page("A"));
     EXPECT_EQ("P0+ A1", Layout());
     model_.EnsureShown(c);
     EXPECT_EQ("P0+ A1 C1", Layout());
     model_.MakeCurrent(c);
-    model_.InsertChild(0, b);
+    model_.InsertChild(0, Page("B"));
     EXPECT_EQ("P0 A1 B1 C1", Layout());
     EXPECT_EQ(3, model_.current_row());
     EXPECT_EQ("", Check());
 }
 
-TEST_F(GraphModelTest, TwoLinksToOnePageLeaveTheParentFullyShown) {
-    NodeId p = Page("P"), a = Page("A");
-    Pin(p);
-    Link(p, a);
-    Link(p, a, LinkQuery);
+// Two links to A leave P fully shown; a page linked from nothing shown
+// goes to the bottom.
+TEST_F(GraphModelTest, EnsureShownUnderTheOnlyParentOrAtTheBottom) {
+    Map("P* P>A P>A:q X>B");
     Reattach();
-    model_.EnsureShown(a);
+    model_.EnsureShown(Page("A"));
     EXPECT_EQ("P0 A1", Layout());
-}
-
-TEST_F(GraphModelTest, APageLinkedByNothingShownGoesToTheBottom) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B");
-    Pin(p);
-    Link(a, b);
-    Reattach();
-    model_.EnsureShown(b);
-    EXPECT_EQ("P0 B0", Layout());
+    model_.EnsureShown(Page("B"));
+    EXPECT_EQ("P0 A1 B0", Layout());
     model_.EnsureShown(0);
-    model_.EnsureShown(b);  // shown already: nothing
-    EXPECT_EQ("P0 B0", Layout());
+    model_.EnsureShown(Page("B"));  // shown already: nothing
+    EXPECT_EQ("P0 A1 B0", Layout());
 }
 
 TEST_F(GraphModelTest, APinnedPageComingIntoViewGoesBeforeTheUnpinnedOnes) {
-    NodeId o = Page("O"), n = Page("N");
-    Link(o, n);
-    Pin(n);  // behind the model's back, as a new sessions root is
-    model_.SetOpenPage(o);
+    Map("O>N N*");  // pinned behind the model's back, as a new sessions root is
+    model_.SetOpenPage(Page("O"));
     ASSERT_EQ("O0", Layout());
-    model_.EnsureShown(n);
+    model_.EnsureShown(Page("N"));
     EXPECT_EQ("N0 O0", Layout());
     EXPECT_EQ("", Check());
 }
@@ -514,9 +424,8 @@ TEST_F(GraphModelTest, APinnedPageComingIntoViewGoesBeforeTheUnpinnedOnes) {
 // Open page, current page, status bar
 
 TEST_F(GraphModelTest, SetOpenPageShowsThePageWithItsLinks) {
-    NodeId o = Page("O"), a = Page("A"), b = Page("B");
-    Link(o, a);
-    Link(a, b);
+    NodeId o = Page("O");
+    Map("O>A A>B");
     model_.SetOpenPage(o);
     EXPECT_EQ("O0 A1+", Layout());
     EXPECT_EQ(o, model_.open_page());
@@ -524,10 +433,10 @@ TEST_F(GraphModelTest, SetOpenPageShowsThePageWithItsLinks) {
     EXPECT_EQ(std::make_pair(-1, 0), host_.scrolls.back());
 
     // A page linked from a shown one hangs under it.
-    model_.SetOpenPage(b);
+    model_.SetOpenPage(Page("B"));
     EXPECT_EQ("O0 A1 B2", Layout());
 
-    model_.MakeCurrent(a);
+    model_.MakeCurrent(Page("A"));
     model_.SetOpenPage(0);
     EXPECT_EQ(0u, model_.open_page());
     EXPECT_EQ(std::make_pair(-1, 1), host_.scrolls.back());
@@ -535,8 +444,8 @@ TEST_F(GraphModelTest, SetOpenPageShowsThePageWithItsLinks) {
 }
 
 TEST_F(GraphModelTest, MakeCurrentMovesTheFocusMarkAndShowsTheAddress) {
-    NodeId a = Page("A"), b = Page("B"), c = Page("C");
-    model_.EnsureShown(a);
+    NodeId b = Page("B");
+    model_.EnsureShown(Page("A"));
     model_.EnsureShown(b);
     host_.Forget();
     model_.MakeCurrent(b);
@@ -549,7 +458,7 @@ TEST_F(GraphModelTest, MakeCurrentMovesTheFocusMarkAndShowsTheAddress) {
     EXPECT_TRUE(host_.focus_rows.empty());
     EXPECT_EQ(1u, host_.status.size());
 
-    model_.MakeCurrent(c);
+    model_.MakeCurrent(Page("C"));
     EXPECT_EQ("A0 B0 C0", Layout());
     EXPECT_EQ(2, model_.current_row());
 
@@ -560,8 +469,8 @@ TEST_F(GraphModelTest, MakeCurrentMovesTheFocusMarkAndShowsTheAddress) {
 }
 
 TEST_F(GraphModelTest, SetCurrentRowTakesTheRowsPage) {
-    NodeId a = Page("A"), b = Page("B");
-    model_.EnsureShown(a);
+    NodeId b = Page("B");
+    model_.EnsureShown(Page("A"));
     model_.EnsureShown(b);
     host_.Forget();
     model_.SetCurrentRow(1);
@@ -581,9 +490,8 @@ TEST_F(GraphModelTest, SetCurrentRowTakesTheRowsPage) {
 // Tidy and pin
 
 TEST_F(GraphModelTest, TidyWithNothingPinnedAndNoCurrentPageEmptiesTheDisplay) {
-    NodeId a = Page("A"), b = Page("B");
-    Link(a, b);
-    model_.EnsureShown(a);
+    Map("A>B");
+    model_.EnsureShown(Page("A"));
     model_.ShowLinks(0);
     host_.Forget();
     model_.Tidy();
@@ -593,13 +501,8 @@ TEST_F(GraphModelTest, TidyWithNothingPinnedAndNoCurrentPageEmptiesTheDisplay) {
 }
 
 TEST_F(GraphModelTest, TidyKeepsPinnedPagesTheCurrentAndTheOpenPage) {
-    NodeId p = Page("P"), n = Page("N"), a = Page("A"), b = Page("B"), c = Page("C"), o = Page("O"), k = Page("K");
-    Pin(p);
-    Pin(n);
-    Link(n, c);
-    Link(p, a);
-    Link(a, b);
-    Link(o, k);
+    NodeId b = Page("B"), o = Page("O");
+    Map("P* N* N>C P>A A>B O>K");
     Reattach();
     ASSERT_EQ("N0+ P0+", Layout());
     model_.ShowLinks(0);
@@ -622,16 +525,13 @@ TEST_F(GraphModelTest, TidyKeepsPinnedPagesTheCurrentAndTheOpenPage) {
 }
 
 TEST_F(GraphModelTest, PinningMovesTheSubtreeToTopLevel) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B"), c = Page("C"), q = Page("Q"), n = Page("N");
-    Pin(p);
-    Link(p, a);
-    Link(p, c);
-    Link(a, b);
+    NodeId a = Page("A");
+    Map("P* P>A P>C A>B");
     Reattach();
     model_.ShowLinks(0);
     model_.ShowLinks(1);
-    model_.EnsureShown(q);
-    model_.MakeCurrent(b);
+    model_.EnsureShown(Page("Q"));
+    model_.MakeCurrent(Page("B"));
     ASSERT_EQ("P0 A1 B2 C1 Q0", Layout());
 
     host_.Forget();
@@ -642,7 +542,7 @@ TEST_F(GraphModelTest, PinningMovesTheSubtreeToTopLevel) {
     EXPECT_EQ("", Check());
 
     // A page without a row: after the pinned pages that lead the display.
-    model_.TogglePin(n);
+    model_.TogglePin(Page("N"));
     EXPECT_EQ("P0 C1 A0 B1 N0 Q0", Layout());
     EXPECT_EQ("", Check());
 
@@ -657,9 +557,8 @@ TEST_F(GraphModelTest, PinningMovesTheSubtreeToTopLevel) {
 // Following the workspace
 
 TEST_F(GraphModelTest, RefreshChangedMeasuresChangedLabelsAndShowsNewLinks) {
-    NodeId p = Page("P"), a = Page("A"), b = Page("B"), c = Page("C"), e = Page("E");
-    Pin(p);
-    Link(p, a);
+    NodeId p = Page("P"), a = Page("A"), e = Page("E");
+    Map("P* P>A");
     Reattach();
     model_.ShowLinks(0);
     model_.EnsureShown(e);
@@ -672,8 +571,7 @@ TEST_F(GraphModelTest, RefreshChangedMeasuresChangedLabelsAndShowsNewLinks) {
     int e_width = model_.Row(RowOf(e)).text_width;
     db_.SetTitle(e, "A title nobody stamped");
     NodeRef(db_, a).SetTitleText("Alpha", false);
-    Link(p, b);
-    Link(p, c);
+    Map("P>B P>C");
     db_.Touch(p);
     model_.RefreshChanged();
     EXPECT_EQ("P0 A1 B1 C1 E0", Layout());
@@ -681,18 +579,14 @@ TEST_F(GraphModelTest, RefreshChangedMeasuresChangedLabelsAndShowsNewLinks) {
     EXPECT_EQ(e_width, model_.Row(RowOf(e)).text_width);
     EXPECT_EQ(1u, host_.scrolls.size());
 
-    // A new link to a page shown elsewhere: it stays, P is not fully shown.
-    Link(p, e);
-    db_.Touch(p);
-    model_.RefreshChanged();
-    EXPECT_EQ("P0+ A1 B1 C1 E0", Layout());
-
-    // Collapsed rows take no new children.
-    NodeId d = Page("D");
-    Link(p, d);
-    db_.Touch(p);
-    model_.RefreshChanged();
-    EXPECT_EQ("P0+ A1 B1 C1 E0", Layout());
+    // A new link to a page shown elsewhere: it stays, P is not fully shown;
+    // and then collapsed rows take no new children.
+    for (const char* link : {"P>E", "P>D"}) {
+        Map(link);
+        db_.Touch(p);
+        model_.RefreshChanged();
+        EXPECT_EQ("P0+ A1 B1 C1 E0", Layout()) << link;
+    }
     EXPECT_EQ("", Check());
 }
 
