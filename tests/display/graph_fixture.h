@@ -5,6 +5,7 @@
 #define SKEIND_TESTS_DISPLAY_GRAPH_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <map>
@@ -15,6 +16,12 @@
 #include "display/graph_model.h"
 #include "store/nodedb.h"
 #include "tests/support/temp_dir.h"
+
+// A positive number from the environment, else `fallback`: runs scale up.
+inline int FromEnvironment(const char* name, int fallback) {
+    const char* s = getenv(name);
+    return s && atoi(s) > 0 ? atoi(s) : fallback;
+}
 
 // Labels are 7 pixels a character; the focus mark remembers the current row
 // at each toggle, so that a remove-then-draw pair can be checked.
