@@ -5,6 +5,9 @@
 
 namespace {
 
+const char kKindLetters[] = "qifor";
+const LinkKind kKindValues[] = {LinkQuery, LinkInclude, LinkFrame, LinkOther, LinkRedirect};
+
 // The targets of the row's links that it shows beneath it, in link order.
 std::vector<NodeId> ShownTargets(Graph_model& model, NodeId page) {
     AWorkspace& w = *model.workspace();
@@ -93,11 +96,7 @@ void GraphTest::Map(const std::string& spec) {
             continue;
         }
         LinkKind kind = LinkAnchor;
-        if (colon != std::string::npos) {
-            const char kinds[] = "qifor";
-            const LinkKind values[] = {LinkQuery, LinkInclude, LinkFrame, LinkOther, LinkRedirect};
-            kind = values[strchr(kinds, t[colon + 1]) - kinds];
-        }
+        if (colon != std::string::npos) kind = kKindValues[strchr(kKindLetters, t[colon + 1]) - kKindLetters];
         Link(Page(t.substr(0, arrow)), Page(t.substr(arrow + 1, colon - arrow - 1)), kind);
     }
 }
@@ -113,7 +112,54 @@ std::string GraphTest::Layout() {
         const Graph_row& r = model_.Row(i);
         if (i) out += " ";
         out += NameOf(r.node()) + std::to_string(r.depth);
+        for (int k = 0; k < 5; ++k)
+            if (r.kind() == kKindValues[k]) out += kKindLetters[k];
         if (!r.expanded()) out += "+";
     }
     return out;
+}
+
+void GraphTest::Run(const std::string& steps) {
+    std::istringstream in(steps);
+    for (std::string step; std::getline(in, step, ';');) {
+        std::istringstream words(step);
+        std::string op, arg, more;
+        words >> op >> arg >> more;
+        SCOPED_TRACE(step);
+        if (op[0] == '=') {
+            std::istringstream rows(step.substr(step.find('=') + 1));
+            std::string want;
+            for (std::string row; rows >> row;) want += (want.empty() ? "" : " ") + row;
+            EXPECT_EQ(want, Layout());
+        } else if (op[0] == '@') {
+            EXPECT_EQ(atoi(op.c_str() + 1), model_.current_row());
+        } else if (op == "show") {
+            model_.EnsureShown(arg == "-" ? 0 : Page(arg));
+        } else if (op == "links" || op == "hide") {
+            op == "links" ? model_.ShowLinks(atoi(arg.c_str())) : model_.HideLinks(atoi(arg.c_str()));
+        } else if (op == "current") {
+            model_.MakeCurrent(Page(arg));
+        } else if (op == "open") {
+            model_.SetOpenPage(arg == "-" ? 0 : Page(arg));
+        } else if (op == "pin") {
+            model_.TogglePin(Page(arg));
+        } else if (op == "tidy") {
+            model_.Tidy();
+        } else if (op == "refresh") {
+            model_.RefreshChanged();
+        } else if (op == "touch") {
+            db_.Touch(Page(arg));
+        } else if (op == "reattach") {
+            Reattach();
+        } else if (op == "keep" || op == "nokeep") {
+            model_.set_view_flags(DefaultViewFlags | (op == "keep" ? ViewKeepLinkedPlace : 0));
+        } else if (op == "link") {
+            Map(arg);
+        } else if (op == "unlink") {
+            db_.RemoveLinks(Page(arg), Page(more), 63);
+        } else {
+            ADD_FAILURE() << "no such step";
+        }
+        ASSERT_EQ(0, host_.busy_depth);
+    }
 }

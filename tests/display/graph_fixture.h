@@ -82,9 +82,17 @@ protected:
     int RowOf(NodeId page) { return model_.RowOf(page); }
     int Depth(NodeId page) { return model_.Row(model_.RowOf(page)).depth; }
     bool Expanded(NodeId page) { return model_.Row(model_.RowOf(page)).expanded(); }
-    // Rows as name and depth, space separated, with a "+" after a collapsed
-    // row as its icon has: "A0 B1+ C1".
+    // Rows as name and depth, space separated, with the letter of a link
+    // kind other than an anchor (as Map spells it) and a "+" after a
+    // collapsed row as its icon has: "A0 B1q+ C1".
     std::string Layout();
+    // Steps on the model, ";" between them: "show A" (EnsureShown; "show -"
+    // none), "links 2" and "hide 2" (a row's links), "current A", "open A"
+    // ("open -" none), "pin A", "tidy", "refresh", "touch A", "reattach",
+    // "keep" and "nokeep" (view flag 0x0400), "link A>B", "unlink A B";
+    // "= A0 B1" expects that layout and "@2" that current row. No busy
+    // section may stay open.
+    void Run(const std::string& steps);
     std::string Check() { return CheckLayout(model_); }
     std::string NameOf(NodeId node);
 
