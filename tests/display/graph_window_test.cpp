@@ -99,6 +99,12 @@ protected:
 };
 
 TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
+    Render();  // no rows: only the background
+    RECT client;
+    GetClientRect(graph_.window(), &client);
+    for (int y = 0; y < client.bottom; y += 7)
+        for (int x = 0; x < client.right; x += 7) ASSERT_EQ(GetSysColor(COLOR_WINDOW), At(x, y)) << x << "," << y;
+
     NodeId a = Root("http://h/a.html");
     NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
     Link(a, b, LinkAnchor);
@@ -178,15 +184,6 @@ TEST_F(GraphWindowTest, TheOpenPageIsHighlightedToItsLabelsEnd) {
     EXPECT_NE(highlight, At(left + 2, 0 * rh_ + 1)) << "other rows are not";
 }
 
-TEST_F(GraphWindowTest, NoRowsPaintsOnlyTheBackground) {
-    Render();
-    RECT client;
-    GetClientRect(graph_.window(), &client);
-    COLORREF back = GetSysColor(COLOR_WINDOW);
-    for (int y = 0; y < client.bottom; y += 7)
-        for (int x = 0; x < client.right; x += 7) ASSERT_EQ(back, At(x, y)) << x << "," << y;
-}
-
 TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
     // Links first: a row whose page has links to show starts collapsed.
     NodeId a = Page("http://h/a.html");
@@ -227,21 +224,15 @@ TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
 }
 
 TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
-    NodeId a = Root("http://h/a.html");
-    for (int i = 0; i < 60; ++i) {
-        std::string url = "http://h/p" + std::to_string(100 + i) + ".html";
-        Link(a, Page(url.c_str()), LinkAnchor);
-    }
-    model().ShowLinks(0);
-    graph_.ScrollToRow(-1, 0);  // as the Show links command does: the bars follow the rows
+    RootWithChildren(60);
     ASSERT_EQ(61, model().RowCount());
     RECT client;
     GetClientRect(graph_.window(), &client);
-    int page = client.bottom / rh_;
+    int page = PageRows();
     Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(40, rh_ + 2));
     EXPECT_EQ(DragSelect, graph_.drag_mode());
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, client.bottom + 20));
-    EXPECT_EQ(1, GetScrollPos(graph_.window(), SB_VERT)) << "one step at once";
+    EXPECT_EQ(1, Position(SB_VERT)) << "one step at once";
     // Let the 50 ms timer run for a while.
     DWORD start = GetTickCount();
     MSG msg;
@@ -249,7 +240,7 @@ TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
         while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(5);
     }
-    int position = GetScrollPos(graph_.window(), SB_VERT);
+    int position = Position(SB_VERT);
     EXPECT_GE(position, 5);
     EXPECT_LE(position, 61 - page);
     EXPECT_EQ(position + page - 1, model().current_row()) << "the row just inside the bottom edge";
@@ -260,40 +251,35 @@ TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
     EXPECT_FALSE(model().Row(current + 1).selected());
     // Scroll bar to the bottom and back to the top.
     Send(WM_VSCROLL, SB_BOTTOM, 0);
-    EXPECT_EQ(61 - page, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(61 - page, Position(SB_VERT));
     Send(WM_VSCROLL, SB_TOP, 0);
-    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(0, Position(SB_VERT));
     Send(WM_VSCROLL, SB_PAGEDOWN, 0);
-    EXPECT_EQ(page, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(page, Position(SB_VERT));
 }
 
 TEST_F(GraphWindowTest, ScrollToRowKeepsTheAnchorsPlaceOrCentresTheTarget) {
-    NodeId a = Root("http://h/a.html");
-    for (int i = 0; i < 80; ++i) Link(a, Page(("http://h/q" + std::to_string(100 + i) + ".html").c_str()), LinkAnchor);
-    model().ShowLinks(0);
-    RECT client;
-    GetClientRect(graph_.window(), &client);
-    int page = client.bottom / rh_;
+    RootWithChildren(80);
+    int page = PageRows();
     // The anchor is not on the screen: the target comes to the middle.
     graph_.ScrollToRow(70, 50);
-    EXPECT_EQ(50 - page / 2, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(50 - page / 2, Position(SB_VERT));
     // The anchor is on the screen: the target takes its place.
-    int before = GetScrollPos(graph_.window(), SB_VERT);
+    int before = Position(SB_VERT);
     graph_.ScrollToRow(before + 2, before + 7);
-    EXPECT_EQ(before + 5, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(before + 5, Position(SB_VERT));
     // Never past the last page, never above the top.
     graph_.ScrollToRow(-1, 80);
-    EXPECT_EQ(81 - page, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(81 - page, Position(SB_VERT));
     graph_.ScrollToRow(-1, 0);
-    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(0, Position(SB_VERT));
     graph_.ScrollToRow(-1, -1);  // nothing
-    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(0, Position(SB_VERT));
 
     // A taller window brings a position beyond the new last page back.
     graph_.ScrollToRow(-1, 80);
     MoveWindow(graph_.window(), 0, 0, 400, rh_ * 70, TRUE);
-    GetClientRect(graph_.window(), &client);
-    EXPECT_EQ(81 - client.bottom / rh_, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(81 - PageRows(), Position(SB_VERT));
     MoveWindow(graph_.window(), 0, 0, 400, 20 * 16 + 4, TRUE);
 }
 
@@ -334,9 +320,9 @@ TEST_F(GraphWindowTest, KeysMoveTheCurrentRowAndShowOrHideLinks) {
     struct KeyCase {
         const char* name;
         WPARAM key;
-        int from;          // current row before
-        bool collapsed;    // the top row's links hidden first
-        int current;       // current row after
+        int from;        // current row before
+        bool collapsed;  // the top row's links hidden first
+        int current;     // current row after
         int rows;
     };
     const int page = 20;  // the window's height in rows, checked below
@@ -404,9 +390,15 @@ TEST_F(GraphWindowTest, HorizontalScrollingMovesByUnitsAndPagesWithinTheExtent) 
         int code, position, want;
     };
     const ScrollCase cases[] = {
-        {SB_LINERIGHT, 0, 1},       {SB_PAGERIGHT, 0, 1 + page}, {SB_LINELEFT, 0, page},
-        {SB_PAGELEFT, 0, 0},        {SB_LINELEFT, 0, 0},         {SB_THUMBPOSITION, 7, 7},
-        {SB_RIGHT, 0, extent - page}, {SB_LINERIGHT, 0, extent - page}, {SB_LEFT, 0, 0},
+        {SB_LINERIGHT, 0, 1},
+        {SB_PAGERIGHT, 0, 1 + page},
+        {SB_LINELEFT, 0, page},
+        {SB_PAGELEFT, 0, 0},
+        {SB_LINELEFT, 0, 0},
+        {SB_THUMBPOSITION, 7, 7},
+        {SB_RIGHT, 0, extent - page},
+        {SB_LINERIGHT, 0, extent - page},
+        {SB_LEFT, 0, 0},
     };
     for (const ScrollCase& c : cases) {
         Send(WM_HSCROLL, MAKEWPARAM(c.code, c.position), 0);
