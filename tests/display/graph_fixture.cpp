@@ -5,9 +5,6 @@
 
 namespace {
 
-const char kKindLetters[] = "qifor";
-const LinkKind kKindValues[] = {LinkQuery, LinkInclude, LinkFrame, LinkOther, LinkRedirect};
-
 // The targets of the row's links that it shows beneath it, in link order.
 std::vector<NodeId> ShownTargets(Graph_model& model, NodeId page) {
     AWorkspace& w = *model.workspace();
@@ -95,8 +92,7 @@ void GraphTest::Map(const std::string& spec) {
             Pin(Page(t.substr(0, t.size() - 1)));
             continue;
         }
-        LinkKind kind = LinkAnchor;
-        if (colon != std::string::npos) kind = kKindValues[strchr(kKindLetters, t[colon + 1]) - kKindLetters];
+        LinkKind kind = KindOfLetter(colon != std::string::npos ? t[colon + 1] : 0);
         Link(Page(t.substr(0, arrow)), Page(t.substr(arrow + 1, colon - arrow - 1)), kind);
     }
 }
@@ -112,8 +108,8 @@ std::string GraphTest::Layout() {
         const Graph_row& r = model_.Row(i);
         if (i) out += " ";
         out += NameOf(r.node()) + std::to_string(r.depth);
-        for (int k = 0; k < 5; ++k)
-            if (r.kind() == kKindValues[k]) out += kKindLetters[k];
+        for (char letter : std::string("qifor"))
+            if (r.kind() == KindOfLetter(letter)) out += letter;
         if (!r.expanded()) out += "+";
     }
     return out;

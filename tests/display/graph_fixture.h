@@ -23,6 +23,15 @@ inline int FromEnvironment(const char* name, int fallback) {
     return s && atoi(s) > 0 ? atoi(s) : fallback;
 }
 
+// The link kind a letter after a link stands for in a map's spelling: q
+// search, i include, f frame, o other, r redirect; an anchor otherwise.
+inline LinkKind KindOfLetter(char letter) {
+    const char letters[] = "qifor";
+    const LinkKind kinds[] = {LinkQuery, LinkInclude, LinkFrame, LinkOther, LinkRedirect};
+    const char* at = letter ? strchr(letters, letter) : 0;
+    return at ? kinds[at - letters] : LinkAnchor;
+}
+
 // Labels are 7 pixels a character; the focus mark remembers the current row
 // at each toggle, so that a remove-then-draw pair can be checked.
 class RecordingHost final : public AGraphHost {

@@ -26,11 +26,9 @@ protected:
         rh_ = graph_.row_height();
     }
 
-    NodeId Page(const char* url) { return db_.FindNode(url, true); }
-    void Link(NodeId a, NodeId b, LinkKind k) { db_.AddLink(a, b, k); }
     // A pinned top-level page with its links shown.
-    NodeId Root(const char* url) {
-        NodeId n = Page(url);
+    NodeId Root(const std::string& name) {
+        NodeId n = Page(name);
         model().TogglePin(n);
         return n;
     }
@@ -72,9 +70,8 @@ protected:
     static const int kLabelX = 33 + 10, kIconX = 3 + 5;
     // A pinned page with `count` pages linked beneath it, shown.
     NodeId RootWithChildren(int count) {
-        NodeId a = Root("http://h/a.html");
-        for (int i = 0; i < count; ++i)
-            Link(a, Page(("http://h/p" + std::to_string(100 + i) + ".html").c_str()), LinkAnchor);
+        NodeId a = Root("a.html");
+        for (int i = 0; i < count; ++i) Links("a.html>p" + std::to_string(100 + i) + ".html");
         model().ShowLinks(0);
         graph_.ScrollToRow(-1, 0);
         return a;
@@ -105,11 +102,8 @@ TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
     for (int y = 0; y < client.bottom; y += 7)
         for (int x = 0; x < client.right; x += 7) ASSERT_EQ(GetSysColor(COLOR_WINDOW), At(x, y)) << x << "," << y;
 
-    NodeId a = Root("http://h/a.html");
-    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
-    Link(a, b, LinkAnchor);
-    Link(a, c, LinkAnchor);
-    model().ShowLinks(model().RowOf(a));
+    Links("a.html>b.html a.html>c.html");
+    model().ShowLinks(model().RowOf(Root("a.html")));
     ASSERT_EQ(3, model().RowCount());
     Render();
     // Icon of the depth-1 row b (row 1) at 1 x 24 + 3: the page's outline
@@ -132,14 +126,9 @@ TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
 
 TEST_F(GraphWindowTest, ConnectorsTellTheLinkKind) {
     model().ApplyViewFlags(0x3F);  // every kind shown, inline images too
-    NodeId a = Root("http://h/a.html");
-    NodeId other = Page("http://h/o.css"), redirect = Page("http://h/r.html"), image = Page("http://h/i.gif"),
-           query = Page("http://h/q?x=1");
-    Link(a, other, LinkOther);
-    Link(a, redirect, LinkRedirect);
-    Link(a, image, LinkInclude);
-    Link(a, query, LinkQuery);
-    model().ShowLinks(model().RowOf(a));
+    Links("a.html>o.css:o a.html>r.html:r a.html>i.gif:i a.html>q?x=1:q");
+    model().ShowLinks(model().RowOf(Root("a.html")));
+    NodeId other = Page("o.css"), redirect = Page("r.html"), image = Page("i.gif"), query = Page("q?x=1");
     ASSERT_EQ(5, model().RowCount());
     Render();
     int x0 = 27;
@@ -168,11 +157,10 @@ TEST_F(GraphWindowTest, ConnectorsTellTheLinkKind) {
 }
 
 TEST_F(GraphWindowTest, TheOpenPageIsHighlightedToItsLabelsEnd) {
-    NodeId a = Root("http://h/a.html");
-    NodeId b = Page("http://h/b.html");
-    Link(a, b, LinkAnchor);
-    model().SetOpenPage(b);
-    int row = model().RowOf(b);
+    Links("a.html>b.html");
+    Root("a.html");
+    model().SetOpenPage(Page("b.html"));
+    int row = model().RowOf(Page("b.html"));
     ASSERT_EQ(1, row);
     Render();
     COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
@@ -186,11 +174,8 @@ TEST_F(GraphWindowTest, TheOpenPageIsHighlightedToItsLabelsEnd) {
 
 TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
     // Links first: a row whose page has links to show starts collapsed.
-    NodeId a = Page("http://h/a.html");
-    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
-    Link(a, b, LinkAnchor);
-    Link(a, c, LinkAnchor);
-    model().TogglePin(a);
+    Links("a.html>b.html a.html>c.html");
+    model().TogglePin(Page("a.html"));
     ASSERT_EQ(1, model().RowCount());
     ASSERT_FALSE(model().Row(0).expanded());
     Click(3 + 5, rh_ / 2);  // on a's icon: shows its links
@@ -220,7 +205,7 @@ TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
     // Double click on a label opens the page.
     Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(24 + 40, 2 * rh_ + 2));
     ASSERT_EQ(1u, graph_.opened.size());
-    EXPECT_EQ(c, graph_.opened[0]);
+    EXPECT_EQ(Page("c.html"), graph_.opened[0]);
 }
 
 TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
@@ -284,10 +269,8 @@ TEST_F(GraphWindowTest, ScrollToRowKeepsTheAnchorsPlaceOrCentresTheTarget) {
 }
 
 TEST_F(GraphWindowTest, CopiedAddressesPasteBackThroughTheClipboard) {
-    NodeId a = Root("http://h/a.html");
-    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
-    Link(a, b, LinkAnchor);
-    Link(b, c, LinkAnchor);
+    Links("a.html>b.html b.html>c.html");
+    Root("a.html");
     model().ShowLinks(0);
     model().ShowLinks(1);
     ASSERT_EQ(3, model().RowCount());
@@ -417,22 +400,18 @@ TEST_F(GraphWindowTest, HorizontalScrollingMovesByUnitsAndPagesWithinTheExtent) 
 // fully shown (a linked page stays elsewhere); a second click on its icon
 // hides what the first one showed.
 TEST_F(GraphWindowTest, IconClicksHideLinksShownWhenLinkedPagesKeepTheirPlace) {
-    NodeId x = Page("http://h/x.html"), w = Page("http://h/w.html");
-    NodeId y = Page("http://h/y.html"), n = Page("http://h/n.html");
-    Link(x, y, LinkAnchor);
-    Link(w, y, LinkAnchor);
-    Link(w, n, LinkAnchor);
-    model().TogglePin(x);
-    model().TogglePin(w);
+    Links("x.html>y.html w.html>y.html w.html>n.html");
+    model().TogglePin(Page("x.html"));
+    model().TogglePin(Page("w.html"));
     model().set_view_flags(DefaultViewFlags | ViewKeepLinkedPlace);
-    model().ShowLinks(model().RowOf(x));
-    int row = model().RowOf(w);
+    model().ShowLinks(model().RowOf(Page("x.html")));
+    int row = model().RowOf(Page("w.html"));
     ASSERT_EQ(3, model().RowCount());
     Click(kIconX, RowMiddle(row));
     EXPECT_EQ(4, model().RowCount()) << "n shown under w, y left under x";
     Click(kIconX, RowMiddle(row));
     EXPECT_EQ(3, model().RowCount()) << "the second click hides n again";
-    EXPECT_EQ(-1, model().RowOf(n));
+    EXPECT_EQ(-1, model().RowOf(Page("n.html")));
     Click(kIconX, RowMiddle(row));
     EXPECT_EQ(4, model().RowCount());
 }
