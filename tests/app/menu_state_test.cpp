@@ -6,83 +6,60 @@
 
 namespace {
 
-MenuFacts NoCurrentPage() {
-    MenuFacts f = {};
-    f.status_bar_shown = true;
-    f.workspace_open = true;
-    return f;
-}
+const uint32_t kText = MakeContentType(kMajorText, 3), kImage = MakeContentType(kMajorImage, 1);
 
-MenuFacts CurrentPage(NodeFlags flags, uint32_t type) {
-    MenuFacts f = NoCurrentPage();
-    f.has_current_page = true;
-    f.current_flags = flags;
-    f.current_content_type = type;
-    return f;
-}
-
-MenuItemState Rule(int command, const MenuFacts& facts) {
-    MenuItemState s;
-    EXPECT_TRUE(MenuRule(command, facts, &s)) << command;
-    return s;
-}
-
-TEST(MenuStateTest, WithoutACurrentPageThePageCommandsAreOff) {
-    MenuFacts f = NoCurrentPage();
-    const int page_commands[] = {CmdOpen, CmdOpenNewWindow, CmdShowLinks, CmdHideLinks,
-                                 CmdNewAnnotation, CmdCopyAddress, CmdUpdate, CmdPinDown};
-    for (int c : page_commands) {
-        MenuItemState s = Rule(c, f);
-        EXPECT_FALSE(s.enabled) << c;
-        EXPECT_FALSE(s.checked) << c;
-        EXPECT_FALSE(s.is_default) << c;
+TEST(MenuStateTest, EachCommandFollowsItsFacts) {
+    const struct {
+        int command;
+        bool page;
+        NodeFlags flags;  // of the current page
+        uint32_t type;
+        bool clipboard, workspace, bar;
+        bool enabled, checked, is_default;
+    } cases[] = {
+        {CmdOpen, true, 0, 0, false, true, true, true, false, true},
+        {CmdOpen, false, 0, 0, false, true, true, false, false, false},
+        {CmdOpenNewWindow, false, 0, 0, false, true, true, false, false, false},
+        {CmdShowLinks, false, 0, 0, false, true, true, false, false, false},
+        {CmdHideLinks, false, 0, 0, false, true, true, false, false, false},
+        {CmdNewAnnotation, false, 0, 0, false, true, true, false, false, false},
+        {CmdCopyAddress, false, 0, 0, false, true, true, false, false, false},
+        {CmdPinDown, false, 0, 0, false, true, true, false, false, false},
+        {CmdPinDown, true, Pinned, 0, false, true, true, true, true, false},
+        {CmdPinDown, true, 0, 0, false, true, true, true, false, false},
+        {CmdPinDown, true, Pinned | PinFixed, 0, false, true, true, false, true, false},
+        // Update: text or unknown pages not already loading; only the
+        // code in the low byte counts.
+        {CmdUpdate, false, 0, 0, false, true, true, false, false, false},
+        {CmdUpdate, true, 0, 0, false, true, true, true, false, false},
+        {CmdUpdate, true, 0, kText, false, true, true, true, false, false},
+        {CmdUpdate, true, 0, kImage, false, true, true, false, false, false},
+        {CmdUpdate, true, Busy, 0, false, true, true, false, false, false},
+        {CmdUpdate, true, 0, 0x100u | MakeContentType(kMajorText, 0), false, true, true, true, false, false},
+        // Paste needs a workspace and text, no current page.
+        {CmdPasteAddress, false, 0, 0, false, true, true, false, false, false},
+        {CmdPasteAddress, false, 0, 0, true, true, true, true, false, false},
+        {CmdPasteAddress, false, 0, 0, true, false, true, false, false, false},
+        {CmdStatusBar, false, 0, 0, false, true, true, true, true, false},
+        {CmdStatusBar, false, 0, 0, false, true, false, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "command " << c.command << " page " << c.page << " flags " << c.flags
+                                        << " type " << c.type);
+        MenuFacts f = {c.bar, c.workspace, c.clipboard, c.page, c.flags, c.type};
+        MenuItemState s;
+        ASSERT_TRUE(MenuRule(c.command, f, &s));
+        EXPECT_EQ(c.enabled, s.enabled);
+        EXPECT_EQ(c.checked, s.checked);
+        EXPECT_EQ(c.is_default, s.is_default);
     }
 }
 
-TEST(MenuStateTest, OpenIsTheDefaultOnlyWhenThereIsAPage) {
-    EXPECT_TRUE(Rule(CmdOpen, CurrentPage(0, 0)).is_default);
-    EXPECT_TRUE(Rule(CmdOpen, CurrentPage(0, 0)).enabled);
-    EXPECT_FALSE(Rule(CmdOpen, NoCurrentPage()).is_default);
-}
-
-TEST(MenuStateTest, PinDownShowsThePinAndRespectsAFixedPin) {
-    EXPECT_TRUE(Rule(CmdPinDown, CurrentPage(Pinned, 0)).checked);
-    EXPECT_TRUE(Rule(CmdPinDown, CurrentPage(Pinned, 0)).enabled);
-    EXPECT_FALSE(Rule(CmdPinDown, CurrentPage(0, 0)).checked);
-    MenuItemState fixed = Rule(CmdPinDown, CurrentPage(Pinned | PinFixed, 0));
-    EXPECT_TRUE(fixed.checked);
-    EXPECT_FALSE(fixed.enabled);
-}
-
-TEST(MenuStateTest, UpdateOnlyForTextOrUnknownPagesNotAlreadyLoading) {
-    EXPECT_TRUE(Rule(CmdUpdate, CurrentPage(0, 0)).enabled);
-    EXPECT_TRUE(Rule(CmdUpdate, CurrentPage(0, MakeContentType(kMajorText, 3))).enabled);
-    EXPECT_FALSE(Rule(CmdUpdate, CurrentPage(0, MakeContentType(kMajorImage, 1))).enabled);
-    EXPECT_FALSE(Rule(CmdUpdate, CurrentPage(Busy, 0)).enabled);
-    // Only the code in the low byte counts.
-    EXPECT_TRUE(Rule(CmdUpdate, CurrentPage(0, 0x100u | MakeContentType(kMajorText, 0))).enabled);
-}
-
-TEST(MenuStateTest, PasteNeedsAWorkspaceAndTextOnTheClipboard) {
-    MenuFacts f = NoCurrentPage();
-    EXPECT_FALSE(Rule(CmdPasteAddress, f).enabled);
-    f.clipboard_has_text = true;
-    EXPECT_TRUE(Rule(CmdPasteAddress, f).enabled);  // no current page needed
-    f.workspace_open = false;
-    EXPECT_FALSE(Rule(CmdPasteAddress, f).enabled);
-}
-
-TEST(MenuStateTest, StatusBarCheckFollowsTheBar) {
-    MenuFacts f = NoCurrentPage();
-    EXPECT_TRUE(Rule(CmdStatusBar, f).checked);
-    f.status_bar_shown = false;
-    EXPECT_FALSE(Rule(CmdStatusBar, f).checked);
-}
-
 TEST(MenuStateTest, CommandsWithoutARuleAreLeftAlone) {
+    MenuFacts f = {true, true, true, true, 0, 0};
     MenuItemState s;
     const int others[] = {CmdExit, CmdTidy, CmdFont, CmdOptions, CmdAbout, CmdUndo, CmdDelete, 0, 12345};
-    for (int c : others) EXPECT_FALSE(MenuRule(c, CurrentPage(0, 0), &s)) << c;
+    for (int c : others) EXPECT_FALSE(MenuRule(c, f, &s)) << c;
 }
 
 }  // namespace

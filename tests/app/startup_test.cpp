@@ -44,7 +44,9 @@ private:
     bool other_copy_;
 };
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 TEST(Startup, NoNameCreatesTheDefaultWithoutAsking) {
     TempDir dir;
@@ -68,51 +70,50 @@ TEST(Startup, NoNameCreatesTheDefaultWithoutAsking) {
     EXPECT_TRUE(ui.said.empty());
 }
 
-TEST(Startup, MissingNamedFileIsAskedAboutAndNoLeavesNothing) {
+// Start-ups that end after one message, leaving no file of their own.
+TEST(Startup, RefusalsSayOneThingAndLeaveNoFile) {
     TempDir dir;
-    std::string name = dir.File("asked.sk1");
-    ScriptedUi no(false);
-    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", no);
-    EXPECT_FALSE(r.workspace);
-    ASSERT_EQ(1u, no.said.size());
-    EXPECT_TRUE(no.said[0].asked);
-    EXPECT_EQ(IDS_CREATE_WORKSPACE_QUESTION, no.said[0].message);
-    EXPECT_EQ(name, no.said[0].text);
-    EXPECT_EQ(1006u, no.said[0].code);
-    EXPECT_FALSE(FileExists(name));
+    std::string missing = dir.File("asked.sk1"), empty = dir.File("empty.sk1"), a = dir.File("a.sk1"),
+                b = dir.File("b.sk1"), deep = dir.File("no-such-dir") + "/x.sk1", def = dir.File("default.sk1");
+    ASSERT_TRUE(WriteWholeFile(empty, "", 0));
+    const struct {
+        std::string line;
+        bool asked;
+        int message;
+        const char* text;  // null: not checked
+        uint32_t code;
+    } cases[] = {
+        {Quoted(missing), true, IDS_CREATE_WORKSPACE_QUESTION, missing.c_str(), 1006},
+        {Quoted(empty), true, IDS_CREATE_WORKSPACE_QUESTION, empty.c_str(), 1006},  // the user's: kept
+        {Quoted(a) + " " + Quoted(b), false, IDS_TWO_WORKSPACE_NAMES, "", 0},
+        {Quoted(deep), false, IDS_CANNOT_CREATE_WORKSPACE, deep.c_str(), 3},  // path not found
+        {"/Fast", false, IDS_UNKNOWN_KEYWORD, "/fast", 0},
+        {Quoted(dir.File(std::string(1100, 'z'))), false, IDS_CANNOT_CREATE_WORKSPACE, 0, 206},  // not cut
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.substr(0, 80));
+        ScriptedUi no(false);
+        StartupResult r = OpenWorkspace(c.line.c_str(), def.c_str(), no);
+        EXPECT_FALSE(r.workspace);
+        ASSERT_EQ(1u, no.said.size());
+        EXPECT_EQ(c.asked, no.said[0].asked);
+        EXPECT_EQ(c.message, no.said[0].message);
+        if (c.text) EXPECT_EQ(c.text, no.said[0].text);
+        EXPECT_EQ(c.code, no.said[0].code);
+    }
+    EXPECT_FALSE(FileExists(missing) || FileExists(a) || FileExists(b) || FileExists(def));
+    EXPECT_TRUE(FileExists(empty));
 
     ScriptedUi yes(true);
-    StartupResult made = OpenWorkspace(Quoted(name).c_str(), "unused", yes);
+    StartupResult made = OpenWorkspace(Quoted(missing).c_str(), "unused", yes);
     ASSERT_TRUE(made.workspace);
     EXPECT_TRUE(made.created);
     EXPECT_EQ(32768, made.workspace->size());
 }
 
-TEST(Startup, ExistingEmptyNamedFileIsKeptOnNo) {
-    TempDir dir;
-    std::string name = dir.File("empty.sk1");
-    ASSERT_TRUE(WriteWholeFile(name, "", 0));
-    ScriptedUi no(false);
-    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", no);
-    EXPECT_FALSE(r.workspace);
-    ASSERT_EQ(1u, no.said.size());
-    EXPECT_TRUE(FileExists(name));  // it was the user's, not ours
-}
-
-TEST(Startup, TwoNamesAreRefusedAndTouchNothing) {
-    TempDir dir;
-    std::string a = dir.File("a.sk1"), b = dir.File("b.sk1");
-    ScriptedUi ui(true);
-    StartupResult r = OpenWorkspace((Quoted(a) + " " + Quoted(b)).c_str(), dir.File("default.sk1").c_str(), ui);
-    EXPECT_FALSE(r.workspace);
-    ASSERT_EQ(1u, ui.said.size());
-    EXPECT_EQ(IDS_TWO_WORKSPACE_NAMES, ui.said[0].message);
-    EXPECT_FALSE(FileExists(a));
-    EXPECT_FALSE(FileExists(b));
-    EXPECT_FALSE(FileExists(dir.File("default.sk1")));
-}
-
-TEST(Startup, FileInUseIsReportedWithTheNameAsGiven) {
+// The copy holding the file is asked to come forward first; only when it
+// is not found is the file in use reported, with the name as given.
+TEST(Startup, FileInUseGoesToTheCopyHoldingItOrIsReported) {
     TempDir dir;
     std::string name = dir.File("busy.sk1");
     Db holder;
@@ -127,55 +128,14 @@ TEST(Startup, FileInUseIsReportedWithTheNameAsGiven) {
     EXPECT_EQ(name, ui.said[0].text);
     EXPECT_EQ(32u, ui.said[0].code);
     EXPECT_EQ(0, memcmp(&before[0], holder.Ptr(0), before.size()));
-    // The copy holding it was asked first, and was not found.
-    ASSERT_EQ(1u, ui.activated.size());
-    EXPECT_EQ(name, ui.activated[0]);
-}
+    EXPECT_EQ(std::vector<std::string>{name}, ui.activated);
 
-TEST(Startup, FileInUseByACopyThatComesForwardEndsSilently) {
-    TempDir dir;
-    std::string name = dir.File("busy.sk1");
-    Db holder;
-    ASSERT_TRUE(holder.Create(name.c_str()));
-    ScriptedUi ui(true, true);
-    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", ui);
+    ScriptedUi forward(true, true);
+    r = OpenWorkspace(Quoted(name).c_str(), "unused", forward);
     EXPECT_FALSE(r.workspace);
-    EXPECT_TRUE(ui.said.empty());
+    EXPECT_TRUE(forward.said.empty());
     EXPECT_EQ(0, r.exit_code);
-    EXPECT_EQ(1u, ui.activated.size());
-}
-
-TEST(Startup, UncreatableFileIsReportedWithItsCode) {
-    TempDir dir;
-    std::string name = dir.File("no-such-dir") + "/x.sk1";
-    ScriptedUi ui(true);
-    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", ui);
-    EXPECT_FALSE(r.workspace);
-    ASSERT_EQ(1u, ui.said.size());
-    EXPECT_EQ(IDS_CANNOT_CREATE_WORKSPACE, ui.said[0].message);
-    EXPECT_EQ(3u, ui.said[0].code);  // path not found
-}
-
-TEST(Startup, KeywordsAreNotUnderstood) {
-    TempDir dir;
-    ScriptedUi ui(true);
-    StartupResult r = OpenWorkspace("/Fast", dir.File("default.sk1").c_str(), ui);
-    EXPECT_FALSE(r.workspace);
-    ASSERT_EQ(1u, ui.said.size());
-    EXPECT_EQ(IDS_UNKNOWN_KEYWORD, ui.said[0].message);
-    EXPECT_EQ("/fast", ui.said[0].text);
-    EXPECT_FALSE(FileExists(dir.File("default.sk1")));
-}
-
-TEST(Startup, OverlongNameIsRefusedNotCut) {
-    TempDir dir;
-    std::string name = dir.File(std::string(1100, 'z'));
-    ScriptedUi ui(true);
-    StartupResult r = OpenWorkspace(Quoted(name).c_str(), "unused", ui);
-    EXPECT_FALSE(r.workspace);
-    ASSERT_EQ(1u, ui.said.size());
-    EXPECT_EQ(IDS_CANNOT_CREATE_WORKSPACE, ui.said[0].message);
-    EXPECT_EQ(206u, ui.said[0].code);
+    EXPECT_EQ(1u, forward.activated.size());
 }
 
 // The check runs before anything reads the map: a new file is checked
@@ -190,9 +150,9 @@ TEST(StartupCheck, NewWorkspaceIsCheckedBeforeItGetsItsVisitedSitesRoot) {
     EXPECT_TRUE(CheckOpenedWorkspace(r, &bar, ui));
     EXPECT_EQ(0, r.exit_code);
     EXPECT_TRUE(ui.said.empty());
-    EXPECT_EQ((std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."),
-                                         Shown(0, 1, "Checking: Workspace is empty")}),
-              bar.calls);
+    EXPECT_EQ(
+        (std::vector<ProgressCall>{Shown(0, 1, "Checking workspace..."), Shown(0, 1, "Checking: Workspace is empty")}),
+        bar.calls);
     ASSERT_TRUE(r.workspace);
     EXPECT_NE(0u, r.workspace->FindNode("x-skeind-1:/h/", false));
     EXPECT_EQ("", CheckWorkspace(*r.workspace));

@@ -2,6 +2,8 @@
 // and the chunked stack under it.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/chunked_stack.h"
 #include "app/undo_stack.h"
 #include "store/nodedb.h"
@@ -80,27 +82,24 @@ TEST_F(UndoStackTest, RecordsAPurgeOutdatedAreDroppedAsTheMenuOpens) {
     EXPECT_TRUE(stack.Empty());
 }
 
-TEST_F(UndoStackTest, CommitAllLeavesNothingToUndo) {
+// Records left at the end are neither undone nor made final (no purge ran);
+// CommitAll makes them final.
+TEST_F(UndoStackTest, RecordsAreMadeFinalOnlyByCommitAll) {
     NodeId a = Page("http://s/a");
-    UndoStack stack;
-    stack.Push(db_.Delete(a, true, 0));
-    stack.CommitAll();
-    EXPECT_TRUE(stack.Empty());
-    EXPECT_EQ(0, stack.DropStaleTop());
-    EXPECT_EQ(0u, db_.FindNode("http://s/a", false));
-}
-
-TEST_F(UndoStackTest, RecordsLeftAtTheEndAreNeitherUndoneNorMadeFinal) {
-    NodeId a = Page("http://s/a");
-    {
-        UndoStack stack;
-        stack.Push(db_.Delete(a, true, 0));
-    }
-    // Still deleted, and still in the file: no purge ran.
+    std::unique_ptr<UndoStack> stack(new UndoStack);
+    stack->Push(db_.Delete(a, true, 0));
+    stack.reset();
     EXPECT_TRUE(Gone(a));
     bool in_file = false;
     for (NodeId n = db_.FirstInTree(); n; n = db_.NextInTree(n)) in_file |= n == a;
     EXPECT_TRUE(in_file);
+
+    UndoStack committing;
+    committing.Push(db_.Delete(Page("http://s/b"), true, 0));
+    committing.CommitAll();
+    EXPECT_TRUE(committing.Empty());
+    EXPECT_EQ(0, committing.DropStaleTop());
+    EXPECT_EQ(0u, db_.FindNode("http://s/b", false));
 }
 
 }  // namespace

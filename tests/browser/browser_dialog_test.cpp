@@ -33,8 +33,8 @@ const char kAdd[] = "Add Web Browser";
 const char kBox[] = "Skeindle";  // every message box's caption
 
 // The App Paths entries the tests may make: the programs and their copies.
-const char* const kAppPathsNames[] = {"socket_program64.exe", "doctored socket_program64.exe", "netscape.exe",
-                                      "doctored netscape.exe", "doctored testbrowser.exe", "doctored notes.exe"};
+const char* const kAppPathsNames[] = {"socket_program64.exe",  "doctored socket_program64.exe", "netscape.exe",
+                                      "doctored netscape.exe", "doctored testbrowser.exe",      "doctored notes.exe"};
 
 // A message of the string table filled in as the program fills it.
 std::string Message(int id, ...) {
@@ -46,8 +46,12 @@ std::string Message(int id, ...) {
     return text;
 }
 
-std::string AppPath(const std::string& name) { return std::string(kAppPathsKeyPath) + "\\" + name; }
-std::string BrowserKey(const std::string& name) { return std::string(kBrowsersKeyPath) + "\\" + name; }
+std::string AppPath(const std::string& name) {
+    return std::string(kAppPathsKeyPath) + "\\" + name;
+}
+std::string BrowserKey(const std::string& name) {
+    return std::string(kBrowsersKeyPath) + "\\" + name;
+}
 
 // A text value of a key under the local machine; "<none>" when missing.
 std::string Value(const std::string& key_path, const char* name) {
@@ -211,6 +215,22 @@ TEST_F(BrowserDialogTest, AddDoctorsACopyAndRegistersIt) {
     EXPECT_EQ("mosaic", Value(entry, "service"));
     EXPECT_EQ("Test browser", Value(entry, "description"));
     EXPECT_EQ("xyzzy", KeyClass(entry));
+
+    // Added again over an older copy: declined, nothing is copied and the
+    // copy's failure is told; accepted, the copy is overwritten.
+    ForgetRegistry();
+    ASSERT_TRUE(WriteWholeFile(doctored, "an older copy", 13));
+    std::string question, failure;
+    EXPECT_EQ(IDCANCEL, RunAdd({AddProgram(program), Box(&question, IDCANCEL), Box(&failure, IDOK), CancelIn(kAdd)}));
+    EXPECT_EQ(Message(IDS_OVERWRITE_DOCTORED, doctored.c_str()), question);
+    EXPECT_EQ(Message(IDS_CANNOT_COPY_PROGRAM, program.c_str(), doctored.c_str(), ErrorText(ERROR_FILE_EXISTS).c_str()),
+              failure);
+    EXPECT_EQ("an older copy", FileText(doctored));
+    EXPECT_TRUE(Subkeys(kBrowsersKeyPath).empty());
+
+    EXPECT_EQ(IDOK, RunAdd({AddProgram(program), Box(&question, IDOK)}));
+    EXPECT_NE(std::string::npos, FileText(doctored).find("qmrsk32.dll"));
+    EXPECT_EQ("\"" + doctored + "\"", Value(BrowserKey("socket_program64.exe"), "command"));
 }
 
 // Without the "x-factor" only a program with "netscape" in its path that
@@ -265,27 +285,6 @@ TEST_F(BrowserDialogTest, TheRecommendationAndASpecifiedService) {
         }
         ForgetRegistry();
     }
-}
-
-// A doctored copy that is there already: declined, nothing is copied and
-// the copy's failure is told; accepted, it is overwritten.
-TEST_F(BrowserDialogTest, AnExistingCopyIsOverwrittenOnlyWhenTheUserAgrees) {
-    SetXFactor(1);
-    std::string program = Place("socket_program64.exe", "Web", "socket_program64.exe");
-    std::string doctored = Doctored("Web", "socket_program64.exe");
-    ASSERT_TRUE(WriteWholeFile(doctored, "an older copy", 13));
-
-    std::string question, failure;
-    EXPECT_EQ(IDCANCEL, RunAdd({AddProgram(program), Box(&question, IDCANCEL), Box(&failure, IDOK), CancelIn(kAdd)}));
-    EXPECT_EQ(Message(IDS_OVERWRITE_DOCTORED, doctored.c_str()), question);
-    EXPECT_EQ(Message(IDS_CANNOT_COPY_PROGRAM, program.c_str(), doctored.c_str(), ErrorText(ERROR_FILE_EXISTS).c_str()),
-              failure);
-    EXPECT_EQ("an older copy", FileText(doctored));
-    EXPECT_TRUE(Subkeys(kBrowsersKeyPath).empty());
-
-    EXPECT_EQ(IDOK, RunAdd({AddProgram(program), Box(&question, IDOK)}));
-    EXPECT_NE(std::string::npos, FileText(doctored).find("qmrsk32.dll"));
-    EXPECT_EQ("\"" + doctored + "\"", Value(BrowserKey("socket_program64.exe"), "command"));
 }
 
 // A file that is no program: both formats' failures are told in turn, Add
@@ -432,9 +431,7 @@ TEST_F(BrowserDialogTest, RemoveAsksThenDeletesTheEntrysKey) {
                         }};
     };
     // Waits for the list to have `count` items.
-    auto listing = [](size_t count) {
-        return UserStep{kStart, [=](HWND d) { return ListItems(d).size() == count; }};
-    };
+    auto listing = [](size_t count) { return UserStep{kStart, [=](HWND d) { return ListItems(d).size() == count; }}; };
     std::string asked, asked_again, asked_nested, refused;
     EXPECT_EQ(IDCANCEL, RunStart({remove("Gone"), Box(&asked, IDCANCEL), listing(3), remove("Gone"),
                                   Box(&asked_again, IDOK), listing(2), remove("Nested"), Box(&asked_nested, IDOK),

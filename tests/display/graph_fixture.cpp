@@ -10,8 +10,7 @@ std::vector<NodeId> ShownTargets(Graph_model& model, NodeId page) {
     AWorkspace& w = *model.workspace();
     std::vector<NodeId> targets;
     for (LinkId l = w.FirstOut(page); l != 0; l = w.NextLink(l))
-        if (model.IsShownKind(w.LinkKindOf(l)) && !w.TestFlags(w.LinkNode(l), Pinned))
-            targets.push_back(w.LinkNode(l));
+        if (model.IsShownKind(w.LinkKindOf(l)) && !w.TestFlags(w.LinkNode(l), Pinned)) targets.push_back(w.LinkNode(l));
     return targets;
 }
 
@@ -54,11 +53,12 @@ std::string CheckLayout(Graph_model& model) {
     for (int i = 0; i < model.RowCount(); ++i) {
         const Graph_row& r = model.Row(i);
         int above = i == 0 ? -1 : model.Row(i - 1).depth;
-        if (r.depth < 0 || r.depth > above + 1) return At(i, "depth " + std::to_string(r.depth) + " after " +
-                                                                 std::to_string(above));
+        if (r.depth < 0 || r.depth > above + 1)
+            return At(i, "depth " + std::to_string(r.depth) + " after " + std::to_string(above));
         if (!seen.insert(r.node()).second) return At(i, "page shown twice");
         if (model.ScanRowOf(r.node()) != i) return At(i, "scan finds the page elsewhere");
-        if (model.RowOf(r.node()) != i) return At(i, "index finds the page at " + std::to_string(model.RowOf(r.node())));
+        if (model.RowOf(r.node()) != i)
+            return At(i, "index finds the page at " + std::to_string(model.RowOf(r.node())));
         if (r.depth == 0 && r.kind() != LinkAnchor) return At(i, "top-level row with kind " + std::to_string(r.kind()));
         if (w->TestFlags(r.node(), Pinned) && r.depth != 0) return At(i, "pinned page below top level");
         if (r.expanded() && !FollowsLinks(model, i)) return At(i, "expanded, children out of link order");
@@ -84,6 +84,19 @@ NodeId GraphTest::Page(const std::string& name) {
     return n;
 }
 
+void GraphTest::Map(const std::string& spec) {
+    std::istringstream in(spec);
+    for (std::string t; in >> t;) {
+        size_t arrow = t.find('>'), colon = t.find(':');
+        if (arrow == std::string::npos) {
+            Pin(Page(t.substr(0, t.size() - 1)));
+            continue;
+        }
+        LinkKind kind = KindOfLetter(colon != std::string::npos ? t[colon + 1] : 0);
+        Link(Page(t.substr(0, arrow)), Page(t.substr(arrow + 1, colon - arrow - 1)), kind);
+    }
+}
+
 std::string GraphTest::NameOf(NodeId node) {
     std::map<NodeId, std::string>::const_iterator it = names_.find(node);
     return it != names_.end() ? it->second : db_.Text(db_.Name(node));
@@ -95,7 +108,54 @@ std::string GraphTest::Layout() {
         const Graph_row& r = model_.Row(i);
         if (i) out += " ";
         out += NameOf(r.node()) + std::to_string(r.depth);
+        for (char letter : std::string("qifor"))
+            if (r.kind() == KindOfLetter(letter)) out += letter;
         if (!r.expanded()) out += "+";
     }
     return out;
+}
+
+void GraphTest::Run(const std::string& steps) {
+    std::istringstream in(steps);
+    for (std::string step; std::getline(in, step, ';');) {
+        std::istringstream words(step);
+        std::string op, arg, more;
+        words >> op >> arg >> more;
+        SCOPED_TRACE(step);
+        if (op[0] == '=') {
+            std::istringstream rows(step.substr(step.find('=') + 1));
+            std::string want;
+            for (std::string row; rows >> row;) want += (want.empty() ? "" : " ") + row;
+            EXPECT_EQ(want, Layout());
+        } else if (op[0] == '@') {
+            EXPECT_EQ(atoi(op.c_str() + 1), model_.current_row());
+        } else if (op == "show") {
+            model_.EnsureShown(arg == "-" ? 0 : Page(arg));
+        } else if (op == "links" || op == "hide") {
+            op == "links" ? model_.ShowLinks(atoi(arg.c_str())) : model_.HideLinks(atoi(arg.c_str()));
+        } else if (op == "current") {
+            model_.MakeCurrent(Page(arg));
+        } else if (op == "open") {
+            model_.SetOpenPage(arg == "-" ? 0 : Page(arg));
+        } else if (op == "pin") {
+            model_.TogglePin(Page(arg));
+        } else if (op == "tidy") {
+            model_.Tidy();
+        } else if (op == "refresh") {
+            model_.RefreshChanged();
+        } else if (op == "touch") {
+            db_.Touch(Page(arg));
+        } else if (op == "reattach") {
+            Reattach();
+        } else if (op == "keep" || op == "nokeep") {
+            model_.set_view_flags(DefaultViewFlags | (op == "keep" ? ViewKeepLinkedPlace : 0));
+        } else if (op == "link") {
+            Map(arg);
+        } else if (op == "unlink") {
+            db_.RemoveLinks(Page(arg), Page(more), 63);
+        } else {
+            ADD_FAILURE() << "no such step";
+        }
+        ASSERT_EQ(0, host_.busy_depth);
+    }
 }

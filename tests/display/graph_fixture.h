@@ -5,6 +5,7 @@
 #define SKEIND_TESTS_DISPLAY_GRAPH_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <map>
@@ -15,6 +16,21 @@
 #include "display/graph_model.h"
 #include "store/nodedb.h"
 #include "tests/support/temp_dir.h"
+
+// A positive number from the environment, else `fallback`: runs scale up.
+inline int FromEnvironment(const char* name, int fallback) {
+    const char* s = getenv(name);
+    return s && atoi(s) > 0 ? atoi(s) : fallback;
+}
+
+// The link kind a letter after a link stands for in a map's spelling: q
+// search, i include, f frame, o other, r redirect; an anchor otherwise.
+inline LinkKind KindOfLetter(char letter) {
+    const char letters[] = "qifor";
+    const LinkKind kinds[] = {LinkQuery, LinkInclude, LinkFrame, LinkOther, LinkRedirect};
+    const char* at = letter ? strchr(letters, letter) : 0;
+    return at ? kinds[at - letters] : LinkAnchor;
+}
 
 // Labels are 7 pixels a character; the focus mark remembers the current row
 // at each toggle, so that a remove-then-draw pair can be checked.
@@ -67,14 +83,25 @@ protected:
     NodeId Page(const std::string& name);
     void Link(NodeId from, NodeId to, LinkKind kind = LinkAnchor) { ASSERT_NE(0u, db_.AddLink(from, to, kind)); }
     void Pin(NodeId page) { db_.SetFlags(page, Pinned); }
+    // Links and pins by page name, in order: "A>B" an anchor, "A>B:q" a
+    // search (i include, f frame, o other, r redirect), "P*" pins P.
+    void Map(const std::string& spec);
     // The display rebuilt from the pinned pages.
     void Reattach() { model_.SetWorkspace(&db_); }
     int RowOf(NodeId page) { return model_.RowOf(page); }
     int Depth(NodeId page) { return model_.Row(model_.RowOf(page)).depth; }
     bool Expanded(NodeId page) { return model_.Row(model_.RowOf(page)).expanded(); }
-    // Rows as name and depth, space separated, with a "+" after a collapsed
-    // row as its icon has: "A0 B1+ C1".
+    // Rows as name and depth, space separated, with the letter of a link
+    // kind other than an anchor (as Map spells it) and a "+" after a
+    // collapsed row as its icon has: "A0 B1q+ C1".
     std::string Layout();
+    // Steps on the model, ";" between them: "show A" (EnsureShown; "show -"
+    // none), "links 2" and "hide 2" (a row's links), "current A", "open A"
+    // ("open -" none), "pin A", "tidy", "refresh", "touch A", "reattach",
+    // "keep" and "nokeep" (view flag 0x0400), "link A>B", "unlink A B";
+    // "= A0 B1" expects that layout and "@2" that current row. No busy
+    // section may stay open.
+    void Run(const std::string& steps);
     std::string Check() { return CheckLayout(model_); }
     std::string NameOf(NodeId node);
 

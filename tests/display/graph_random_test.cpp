@@ -5,7 +5,6 @@
 // what it promises. SKEIND_GRAPH_SEEDS and SKEIND_GRAPH_STEPS scale it;
 // SKEIND_GRAPH_FIRST_SEED replays from a given seed.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <memory>
 #include <random>
@@ -20,13 +19,8 @@
 
 namespace {
 
-int FromEnvironment(const char* name, int fallback) {
-    const char* s = getenv(name);
-    return s && atoi(s) > 0 ? atoi(s) : fallback;
-}
-
-const LinkKind kKinds[] = {LinkAnchor, LinkAnchor, LinkAnchor, LinkAnchor, LinkAnchor, LinkInclude,
-                           LinkOther,  LinkQuery,  LinkRedirect, LinkFrame, Attach,    Attach};
+const LinkKind kKinds[] = {LinkAnchor, LinkAnchor, LinkAnchor,   LinkAnchor, LinkAnchor, LinkInclude,
+                           LinkOther,  LinkQuery,  LinkRedirect, LinkFrame,  Attach,     Attach};
 
 class RandomRun {
 public:
@@ -143,13 +137,20 @@ std::string RandomRun::Step(std::string* what) {
         unsigned weight;
     };
     static const Op ops[] = {
-        {"ShowLinks", &RandomRun::DoShowLinks, 18},     {"HideLinks", &RandomRun::DoHideLinks, 8},
-        {"EnsureShown", &RandomRun::DoEnsureShown, 10}, {"ShowPage", &RandomRun::DoShowPage, 4},
-        {"MakeCurrent", &RandomRun::DoMakeCurrent, 8},  {"SetCurrentRow", &RandomRun::DoSetCurrentRow, 6},
-        {"SetOpenPage", &RandomRun::DoSetOpenPage, 6},  {"TogglePin", &RandomRun::DoTogglePin, 5},
-        {"Tidy", &RandomRun::DoTidy, 2},                {"DeletePages", &RandomRun::DoDelete, 4},
-        {"Undo", &RandomRun::DoUndo, 3},                {"workspace change", &RandomRun::DoChangeWorkspace, 10},
-        {"view flags", &RandomRun::DoViewFlags, 2},     {"select", &RandomRun::DoSelect, 4},
+        {"ShowLinks", &RandomRun::DoShowLinks, 18},
+        {"HideLinks", &RandomRun::DoHideLinks, 8},
+        {"EnsureShown", &RandomRun::DoEnsureShown, 10},
+        {"ShowPage", &RandomRun::DoShowPage, 4},
+        {"MakeCurrent", &RandomRun::DoMakeCurrent, 8},
+        {"SetCurrentRow", &RandomRun::DoSetCurrentRow, 6},
+        {"SetOpenPage", &RandomRun::DoSetOpenPage, 6},
+        {"TogglePin", &RandomRun::DoTogglePin, 5},
+        {"Tidy", &RandomRun::DoTidy, 2},
+        {"DeletePages", &RandomRun::DoDelete, 4},
+        {"Undo", &RandomRun::DoUndo, 3},
+        {"workspace change", &RandomRun::DoChangeWorkspace, 10},
+        {"view flags", &RandomRun::DoViewFlags, 2},
+        {"select", &RandomRun::DoSelect, 4},
     };
     unsigned total = 0;
     for (const Op& op : ops) total += op.weight;
@@ -205,15 +206,15 @@ std::string RandomRun::DoHideLinks() {
     bool had_children = row + 1 < model_.RowCount() && model_.Row(row + 1).depth > model_.Row(row).depth;
     model_.HideLinks(row);
     if (row + 1 < model_.RowCount() && model_.Row(row + 1).depth > model_.Row(row).depth) return "children left";
-    if (had_children && model_.Row(row).expanded()) return "still expanded";
-    return "";
+    return had_children && model_.Row(row).expanded() ? "still expanded" : "";
 }
 
 std::string RandomRun::DoEnsureShown() {
     NodeId page = AnyPage();
     bool was_shown = model_.HasRow(page);
     NodeId open = model_.open_page();
-    bool under_open = open != 0 && open != page && !IsPinned(page) && !IsDeleted(open) && LinksWithShownKind(open, page);
+    bool under_open =
+        open != 0 && open != page && !IsPinned(page) && !IsDeleted(open) && LinksWithShownKind(open, page);
     model_.EnsureShown(page);
     if (!model_.HasRow(page)) return "page not shown";
     // Deleted pages are shown where they can be; their links do not count.
@@ -237,16 +238,14 @@ std::string RandomRun::DoShowPage() {
 std::string RandomRun::DoMakeCurrent() {
     NodeId page = AnyPage();
     model_.MakeCurrent(page);
-    if (model_.current_page() != page || model_.current_row() < 0) return "page not current";
-    return "";
+    return model_.current_page() != page || model_.current_row() < 0 ? "page not current" : "";
 }
 
 std::string RandomRun::DoSetCurrentRow() {
     int row = (int)Below((unsigned)model_.RowCount() + 1) - 1;
     model_.SetCurrentRow(row);
     NodeId page = row >= 0 ? model_.Row(row).node() : 0;
-    if (model_.current_row() != row || model_.current_page() != page) return "row not current";
-    return "";
+    return model_.current_row() != row || model_.current_page() != page ? "row not current" : "";
 }
 
 std::string RandomRun::DoSetOpenPage() {
@@ -256,16 +255,14 @@ std::string RandomRun::DoSetOpenPage() {
     if (page == 0) return "";
     int row = model_.RowOf(page);
     if (row < 0) return "open page not shown";
-    if (!Keeping() && !model_.Row(row).expanded()) return "open page's links not shown";
-    return "";
+    return !Keeping() && !model_.Row(row).expanded() ? "open page's links not shown" : "";
 }
 
 std::string RandomRun::DoTogglePin() {
     NodeId page = AnyPage();
     model_.TogglePin(page);
-    if (IsPinned(page) && (model_.RowOf(page) < 0 || model_.Row(model_.RowOf(page)).depth != 0))
-        return "pinned page not at top level";
-    return "";
+    bool top = model_.RowOf(page) >= 0 && model_.Row(model_.RowOf(page)).depth == 0;
+    return IsPinned(page) && !top ? "pinned page not at top level" : "";
 }
 
 std::string RandomRun::DoTidy() {
@@ -335,9 +332,7 @@ std::string RandomRun::DoChangeWorkspace() {
             db_.Touch(from);
             break;
         }
-        default:
-            NodeRef(db_, from).SetTitleText(("Retitled " + std::to_string(Below(1000))).c_str(), false);
-            break;
+        default: NodeRef(db_, from).SetTitleText(("Retitled " + std::to_string(Below(1000))).c_str(), false); break;
         }
     }
     uint32_t before = model_.last_stamp();
@@ -356,15 +351,9 @@ std::string RandomRun::DoChangeWorkspace() {
 std::string RandomRun::DoViewFlags() {
     uint32_t working = model_.view_flags() & 0xFF3F;
     switch (Below(4)) {
-    case 0:
-        working ^= 1u << Below(6);
-        break;
-    case 1:
-        working ^= ViewReattachOpen;
-        break;
-    default:
-        working ^= ViewKeepLinkedPlace;
-        break;
+    case 0: working ^= 1u << Below(6); break;
+    case 1: working ^= ViewReattachOpen; break;
+    default: working ^= ViewKeepLinkedPlace; break;
     }
     model_.ApplyViewFlags(working);
     return model_.view_flags() == working ? "" : "flags not applied";

@@ -1,7 +1,6 @@
 // Row_list: its index must find every row exactly where a walk from the top
 // does, through any mixture of inserts, removals, block moves and lookups.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <random>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "display/graph_rows.h"
 #include "store/nodedb.h"
+#include "tests/display/graph_fixture.h"
 
 namespace {
 
@@ -56,11 +56,6 @@ TEST_F(RowListTest, RemoveAndRetainForgetTheRows) {
     EXPECT_EQ(-1, list_.IndexOf(Node('d')));
     list_.Clear();
     EXPECT_EQ(-1, list_.IndexOf(Node('a')));
-}
-
-int FromEnvironment(const char* name, int fallback) {
-    const char* s = getenv(name);
-    return s && atoi(s) > 0 ? atoi(s) : fallback;
 }
 
 TEST_F(RowListTest, IndexAgreesWithAScanThroughRandomEdits) {

@@ -26,11 +26,9 @@ protected:
         rh_ = graph_.row_height();
     }
 
-    NodeId Page(const char* url) { return db_.FindNode(url, true); }
-    void Link(NodeId a, NodeId b, LinkKind k) { db_.AddLink(a, b, k); }
     // A pinned top-level page with its links shown.
-    NodeId Root(const char* url) {
-        NodeId n = Page(url);
+    NodeId Root(const std::string& name) {
+        NodeId n = Page(name);
         model().TogglePin(n);
         return n;
     }
@@ -72,9 +70,8 @@ protected:
     static const int kLabelX = 33 + 10, kIconX = 3 + 5;
     // A pinned page with `count` pages linked beneath it, shown.
     NodeId RootWithChildren(int count) {
-        NodeId a = Root("http://h/a.html");
-        for (int i = 0; i < count; ++i)
-            Link(a, Page(("http://h/p" + std::to_string(100 + i) + ".html").c_str()), LinkAnchor);
+        NodeId a = Root("a.html");
+        for (int i = 0; i < count; ++i) Links("a.html>p" + std::to_string(100 + i) + ".html");
         model().ShowLinks(0);
         graph_.ScrollToRow(-1, 0);
         return a;
@@ -99,11 +96,14 @@ protected:
 };
 
 TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
-    NodeId a = Root("http://h/a.html");
-    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
-    Link(a, b, LinkAnchor);
-    Link(a, c, LinkAnchor);
-    model().ShowLinks(model().RowOf(a));
+    Render();  // no rows: only the background
+    RECT client;
+    GetClientRect(graph_.window(), &client);
+    for (int y = 0; y < client.bottom; y += 7)
+        for (int x = 0; x < client.right; x += 7) ASSERT_EQ(GetSysColor(COLOR_WINDOW), At(x, y)) << x << "," << y;
+
+    Links("a.html>b.html a.html>c.html");
+    model().ShowLinks(model().RowOf(Root("a.html")));
     ASSERT_EQ(3, model().RowCount());
     Render();
     // Icon of the depth-1 row b (row 1) at 1 x 24 + 3: the page's outline
@@ -126,14 +126,9 @@ TEST_F(GraphWindowTest, RowsAreDrawnAtTheirPlaces) {
 
 TEST_F(GraphWindowTest, ConnectorsTellTheLinkKind) {
     model().ApplyViewFlags(0x3F);  // every kind shown, inline images too
-    NodeId a = Root("http://h/a.html");
-    NodeId other = Page("http://h/o.css"), redirect = Page("http://h/r.html"), image = Page("http://h/i.gif"),
-           query = Page("http://h/q?x=1");
-    Link(a, other, LinkOther);
-    Link(a, redirect, LinkRedirect);
-    Link(a, image, LinkInclude);
-    Link(a, query, LinkQuery);
-    model().ShowLinks(model().RowOf(a));
+    Links("a.html>o.css:o a.html>r.html:r a.html>i.gif:i a.html>q?x=1:q");
+    model().ShowLinks(model().RowOf(Root("a.html")));
+    NodeId other = Page("o.css"), redirect = Page("r.html"), image = Page("i.gif"), query = Page("q?x=1");
     ASSERT_EQ(5, model().RowCount());
     Render();
     int x0 = 27;
@@ -162,11 +157,10 @@ TEST_F(GraphWindowTest, ConnectorsTellTheLinkKind) {
 }
 
 TEST_F(GraphWindowTest, TheOpenPageIsHighlightedToItsLabelsEnd) {
-    NodeId a = Root("http://h/a.html");
-    NodeId b = Page("http://h/b.html");
-    Link(a, b, LinkAnchor);
-    model().SetOpenPage(b);
-    int row = model().RowOf(b);
+    Links("a.html>b.html");
+    Root("a.html");
+    model().SetOpenPage(Page("b.html"));
+    int row = model().RowOf(Page("b.html"));
     ASSERT_EQ(1, row);
     Render();
     COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
@@ -178,22 +172,10 @@ TEST_F(GraphWindowTest, TheOpenPageIsHighlightedToItsLabelsEnd) {
     EXPECT_NE(highlight, At(left + 2, 0 * rh_ + 1)) << "other rows are not";
 }
 
-TEST_F(GraphWindowTest, NoRowsPaintsOnlyTheBackground) {
-    Render();
-    RECT client;
-    GetClientRect(graph_.window(), &client);
-    COLORREF back = GetSysColor(COLOR_WINDOW);
-    for (int y = 0; y < client.bottom; y += 7)
-        for (int x = 0; x < client.right; x += 7) ASSERT_EQ(back, At(x, y)) << x << "," << y;
-}
-
 TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
     // Links first: a row whose page has links to show starts collapsed.
-    NodeId a = Page("http://h/a.html");
-    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
-    Link(a, b, LinkAnchor);
-    Link(a, c, LinkAnchor);
-    model().TogglePin(a);
+    Links("a.html>b.html a.html>c.html");
+    model().TogglePin(Page("a.html"));
     ASSERT_EQ(1, model().RowCount());
     ASSERT_FALSE(model().Row(0).expanded());
     Click(3 + 5, rh_ / 2);  // on a's icon: shows its links
@@ -223,25 +205,19 @@ TEST_F(GraphWindowTest, ClicksOnIconsShowAndHideLinksAndSelectionByKeys) {
     // Double click on a label opens the page.
     Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(24 + 40, 2 * rh_ + 2));
     ASSERT_EQ(1u, graph_.opened.size());
-    EXPECT_EQ(c, graph_.opened[0]);
+    EXPECT_EQ(Page("c.html"), graph_.opened[0]);
 }
 
 TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
-    NodeId a = Root("http://h/a.html");
-    for (int i = 0; i < 60; ++i) {
-        std::string url = "http://h/p" + std::to_string(100 + i) + ".html";
-        Link(a, Page(url.c_str()), LinkAnchor);
-    }
-    model().ShowLinks(0);
-    graph_.ScrollToRow(-1, 0);  // as the Show links command does: the bars follow the rows
+    RootWithChildren(60);
     ASSERT_EQ(61, model().RowCount());
     RECT client;
     GetClientRect(graph_.window(), &client);
-    int page = client.bottom / rh_;
+    int page = PageRows();
     Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(40, rh_ + 2));
     EXPECT_EQ(DragSelect, graph_.drag_mode());
     Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, client.bottom + 20));
-    EXPECT_EQ(1, GetScrollPos(graph_.window(), SB_VERT)) << "one step at once";
+    EXPECT_EQ(1, Position(SB_VERT)) << "one step at once";
     // Let the 50 ms timer run for a while.
     DWORD start = GetTickCount();
     MSG msg;
@@ -249,7 +225,7 @@ TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
         while (PeekMessageA(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(5);
     }
-    int position = GetScrollPos(graph_.window(), SB_VERT);
+    int position = Position(SB_VERT);
     EXPECT_GE(position, 5);
     EXPECT_LE(position, 61 - page);
     EXPECT_EQ(position + page - 1, model().current_row()) << "the row just inside the bottom edge";
@@ -260,48 +236,41 @@ TEST_F(GraphWindowTest, DraggingBelowTheWindowScrollsARowAtATime) {
     EXPECT_FALSE(model().Row(current + 1).selected());
     // Scroll bar to the bottom and back to the top.
     Send(WM_VSCROLL, SB_BOTTOM, 0);
-    EXPECT_EQ(61 - page, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(61 - page, Position(SB_VERT));
     Send(WM_VSCROLL, SB_TOP, 0);
-    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(0, Position(SB_VERT));
     Send(WM_VSCROLL, SB_PAGEDOWN, 0);
-    EXPECT_EQ(page, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(page, Position(SB_VERT));
 }
 
 TEST_F(GraphWindowTest, ScrollToRowKeepsTheAnchorsPlaceOrCentresTheTarget) {
-    NodeId a = Root("http://h/a.html");
-    for (int i = 0; i < 80; ++i) Link(a, Page(("http://h/q" + std::to_string(100 + i) + ".html").c_str()), LinkAnchor);
-    model().ShowLinks(0);
-    RECT client;
-    GetClientRect(graph_.window(), &client);
-    int page = client.bottom / rh_;
+    RootWithChildren(80);
+    int page = PageRows();
     // The anchor is not on the screen: the target comes to the middle.
     graph_.ScrollToRow(70, 50);
-    EXPECT_EQ(50 - page / 2, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(50 - page / 2, Position(SB_VERT));
     // The anchor is on the screen: the target takes its place.
-    int before = GetScrollPos(graph_.window(), SB_VERT);
+    int before = Position(SB_VERT);
     graph_.ScrollToRow(before + 2, before + 7);
-    EXPECT_EQ(before + 5, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(before + 5, Position(SB_VERT));
     // Never past the last page, never above the top.
     graph_.ScrollToRow(-1, 80);
-    EXPECT_EQ(81 - page, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(81 - page, Position(SB_VERT));
     graph_.ScrollToRow(-1, 0);
-    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(0, Position(SB_VERT));
     graph_.ScrollToRow(-1, -1);  // nothing
-    EXPECT_EQ(0, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(0, Position(SB_VERT));
 
     // A taller window brings a position beyond the new last page back.
     graph_.ScrollToRow(-1, 80);
     MoveWindow(graph_.window(), 0, 0, 400, rh_ * 70, TRUE);
-    GetClientRect(graph_.window(), &client);
-    EXPECT_EQ(81 - client.bottom / rh_, GetScrollPos(graph_.window(), SB_VERT));
+    EXPECT_EQ(81 - PageRows(), Position(SB_VERT));
     MoveWindow(graph_.window(), 0, 0, 400, 20 * 16 + 4, TRUE);
 }
 
 TEST_F(GraphWindowTest, CopiedAddressesPasteBackThroughTheClipboard) {
-    NodeId a = Root("http://h/a.html");
-    NodeId b = Page("http://h/b.html"), c = Page("http://h/c.html");
-    Link(a, b, LinkAnchor);
-    Link(b, c, LinkAnchor);
+    Links("a.html>b.html b.html>c.html");
+    Root("a.html");
     model().ShowLinks(0);
     model().ShowLinks(1);
     ASSERT_EQ(3, model().RowCount());
@@ -334,9 +303,9 @@ TEST_F(GraphWindowTest, KeysMoveTheCurrentRowAndShowOrHideLinks) {
     struct KeyCase {
         const char* name;
         WPARAM key;
-        int from;          // current row before
-        bool collapsed;    // the top row's links hidden first
-        int current;       // current row after
+        int from;        // current row before
+        bool collapsed;  // the top row's links hidden first
+        int current;     // current row after
         int rows;
     };
     const int page = 20;  // the window's height in rows, checked below
@@ -404,9 +373,15 @@ TEST_F(GraphWindowTest, HorizontalScrollingMovesByUnitsAndPagesWithinTheExtent) 
         int code, position, want;
     };
     const ScrollCase cases[] = {
-        {SB_LINERIGHT, 0, 1},       {SB_PAGERIGHT, 0, 1 + page}, {SB_LINELEFT, 0, page},
-        {SB_PAGELEFT, 0, 0},        {SB_LINELEFT, 0, 0},         {SB_THUMBPOSITION, 7, 7},
-        {SB_RIGHT, 0, extent - page}, {SB_LINERIGHT, 0, extent - page}, {SB_LEFT, 0, 0},
+        {SB_LINERIGHT, 0, 1},
+        {SB_PAGERIGHT, 0, 1 + page},
+        {SB_LINELEFT, 0, page},
+        {SB_PAGELEFT, 0, 0},
+        {SB_LINELEFT, 0, 0},
+        {SB_THUMBPOSITION, 7, 7},
+        {SB_RIGHT, 0, extent - page},
+        {SB_LINERIGHT, 0, extent - page},
+        {SB_LEFT, 0, 0},
     };
     for (const ScrollCase& c : cases) {
         Send(WM_HSCROLL, MAKEWPARAM(c.code, c.position), 0);
@@ -425,22 +400,18 @@ TEST_F(GraphWindowTest, HorizontalScrollingMovesByUnitsAndPagesWithinTheExtent) 
 // fully shown (a linked page stays elsewhere); a second click on its icon
 // hides what the first one showed.
 TEST_F(GraphWindowTest, IconClicksHideLinksShownWhenLinkedPagesKeepTheirPlace) {
-    NodeId x = Page("http://h/x.html"), w = Page("http://h/w.html");
-    NodeId y = Page("http://h/y.html"), n = Page("http://h/n.html");
-    Link(x, y, LinkAnchor);
-    Link(w, y, LinkAnchor);
-    Link(w, n, LinkAnchor);
-    model().TogglePin(x);
-    model().TogglePin(w);
+    Links("x.html>y.html w.html>y.html w.html>n.html");
+    model().TogglePin(Page("x.html"));
+    model().TogglePin(Page("w.html"));
     model().set_view_flags(DefaultViewFlags | ViewKeepLinkedPlace);
-    model().ShowLinks(model().RowOf(x));
-    int row = model().RowOf(w);
+    model().ShowLinks(model().RowOf(Page("x.html")));
+    int row = model().RowOf(Page("w.html"));
     ASSERT_EQ(3, model().RowCount());
     Click(kIconX, RowMiddle(row));
     EXPECT_EQ(4, model().RowCount()) << "n shown under w, y left under x";
     Click(kIconX, RowMiddle(row));
     EXPECT_EQ(3, model().RowCount()) << "the second click hides n again";
-    EXPECT_EQ(-1, model().RowOf(n));
+    EXPECT_EQ(-1, model().RowOf(Page("n.html")));
     Click(kIconX, RowMiddle(row));
     EXPECT_EQ(4, model().RowCount());
 }

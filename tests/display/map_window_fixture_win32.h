@@ -8,11 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "display/graph_window.h"
 #include "shell/topwin.h"
 #include "store/nodedb.h"
+#include "tests/display/graph_fixture.h"
 #include "tests/support/temp_dir.h"
 
 class RecordingGraphWindow : public GraphWindow {
@@ -41,12 +45,35 @@ protected:
     void TearDown() override { model().SetWorkspace(0); }
 
     Graph_model& model() { return graph_.model(); }
+    // Page "http://h/<name>".
+    NodeId Page(const std::string& name) {
+        NodeId n = db_.FindNode(("http://h/" + name).c_str(), true);
+        names_[n] = name;
+        return n;
+    }
+    // Links between pages by name: "a>b a>c:q", the kind as the graph
+    // model tests spell it.
+    void Links(const std::string& spec) {
+        std::istringstream in(spec);
+        for (std::string t; in >> t;) {
+            size_t arrow = t.find('>'), colon = t.find(':');
+            NodeId from = Page(t.substr(0, arrow)), to = Page(t.substr(arrow + 1, colon - arrow - 1));
+            ASSERT_NE(0u, db_.AddLink(from, to, KindOfLetter(colon != std::string::npos ? t[colon + 1] : 0)));
+        }
+    }
+    // The rows as their pages' names: "a b c".
+    std::string Rows() {
+        std::string rows;
+        for (int i = 0; i < model().RowCount(); ++i) rows += (i ? " " : "") + names_[model().Row(i).node()];
+        return rows;
+    }
 
     static inline HWND host_ = 0;
     static inline Topwin* frame_ = 0;
     TempDir dir_;
     NodeDb db_;
     RecordingGraphWindow graph_;
+    std::map<NodeId, std::string> names_;
 };
 
 #endif

@@ -123,21 +123,17 @@ TEST_F(SubwinTest, TheFirstWindowRegistersTheClassForAll) {
     EXPECT_EQ(50, r.bottom - r.top);
 }
 
-TEST_F(SubwinTest, MessagesBeforeBindingGetDefaultProcessing) {
-    // Creating a visible child sends it WM_SIZE and more before the object
-    // is bound; none of it reaches the object, and creation succeeds.
-    RecordingSubwin w((uintptr_t) "w");
-    ASSERT_TRUE(w.Create(0, 0, 80, 40, frame_) != 0);
-    EXPECT_TRUE(w.calls.empty());
-    SetWindowPos(w.window(), 0, 0, 0, 90, 40, SWP_NOMOVE | SWP_NOZORDER);
-    ASSERT_FALSE(w.calls.empty());
-    EXPECT_EQ(0u, w.calls.back().find("Size 0 "));
-}
-
+// Creating a visible child sends it WM_SIZE and more before the object is
+// bound; none of it reaches the object, and creation succeeds. A handler's
+// answer of zero then suppresses default processing.
 TEST_F(SubwinTest, EveryMessageIsDecodedIntoItsCall) {
     RecordingSubwin w((uintptr_t) "w");
     HWND h = w.Create(0, 0, 80, 40, frame_);
     ASSERT_TRUE(h != 0);
+    EXPECT_TRUE(w.calls.empty());
+    SetWindowPos(h, 0, 0, 0, 90, 40, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_FALSE(w.calls.empty());
+    EXPECT_EQ(0u, w.calls.back().find("Size 0 "));
     w.answer = 0;  // handled: no default processing
     struct Case {
         UINT message;
@@ -181,12 +177,8 @@ TEST_F(SubwinTest, EveryMessageIsDecodedIntoItsCall) {
     char expected[64];
     snprintf(expected, sizeof expected, "Paint %ld %ld 0", client.right, client.bottom);
     EXPECT_EQ(expected, w.calls.back()) << "the whole client area was invalid";
-}
 
-TEST_F(SubwinTest, AnAnswerOfZeroSuppressesDefaultProcessing) {
-    RecordingSubwin w((uintptr_t) "w");
-    HWND h = w.Create(0, 0, 80, 40, frame_);
-    w.answer = 0;
+    w.calls.clear();
     SendMessageA(h, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(h)) << "handled: not closed";
     w.answer = 1;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "res/resource.h"
@@ -31,6 +33,11 @@ protected:
         int result = RunAnnotationDialog(GetModuleHandleA(0), 0, NodeRef(db_, note_));
         EXPECT_EQ("", user.Finish());
         return result;
+    }
+    // The note titled as the program titles it, with a body.
+    void Titled(const char* body) {
+        NodeRef(db_, note_).SetTitleText("annotation to Reading list", false);
+        ASSERT_EQ(1, db_.SetBodyBytes(note_, body, (uint32_t)strlen(body)));
     }
     std::string Title() { return db_.Title(note_) ? db_.Text(db_.Title(note_)) : ""; }
     std::string Body() { return db_.Body(note_) ? db_.Text(db_.Body(note_)) : ""; }
@@ -83,9 +90,9 @@ TEST_F(AnnotationDialogTest, AnEmptyTitleIsRefusedThenTheFieldsAreStored) {
     EXPECT_EQ("The first one\r\nand the second", Body());
 }
 
+// Then OK with the content emptied removes the body, the title kept.
 TEST_F(AnnotationDialogTest, TheOwnTitleAndContentAreShownAndCancelStoresNothing) {
-    NodeRef(db_, note_).SetTitleText("annotation to Reading list", false);
-    ASSERT_EQ(1, db_.SetBodyBytes(note_, "kept", 4));
+    Titled("kept");
     uint32_t stamp = db_.Stamp(note_);
     std::string shown_title, shown_content;
     int result = Run({{kDialog,
@@ -110,23 +117,17 @@ TEST_F(AnnotationDialogTest, TheOwnTitleAndContentAreShownAndCancelStoresNothing
                    }}});
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_EQ("annotation to Reading list", Title());
-}
 
-TEST_F(AnnotationDialogTest, AnEmptiedContentRemovesTheBody) {
-    NodeRef(db_, note_).SetTitleText("annotation to Reading list", false);
-    ASSERT_EQ(1, db_.SetBodyBytes(note_, "to be cleared", 13));
-    int result = Run({Edit(0, "", IDOK)});
-    EXPECT_EQ(IDOK, result);
+    EXPECT_EQ(IDOK, Run({Edit(0, "", IDOK)}));
     EXPECT_EQ(0u, db_.Body(note_));
-    EXPECT_EQ("annotation to Reading list", Title()) << "the title as it was shown";
+    EXPECT_EQ("annotation to Reading list", Title());
 }
 
 // When the file can no longer grow, OK says that the edit could not be
 // stored and the dialog stays open with the new texts; the annotation keeps
 // its old title and body.
 TEST_F(AnnotationDialogTest, AnEditThatCannotBeStoredIsReportedAndLosesNothing) {
-    NodeRef(db_, note_).SetTitleText("annotation to Reading list", false);
-    ASSERT_EQ(1, db_.SetBodyBytes(note_, "kept", 4));
+    Titled("kept");
     db_.SetSizeLimit((uint32_t)db_.size());
     while (db_.AllocOrder(5) != 0) {
     }

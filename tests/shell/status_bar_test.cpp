@@ -50,6 +50,9 @@ TEST_F(StatusBarTest, ProgressSplitsTheBarAndEndingItReturnsToAnEmptyText) {
     EXPECT_EQ("Checking 10 pages", PartText(1));
     LRESULT how = SendMessageA(bar_, SB_GETTEXTLENGTHA, 0, 0);
     EXPECT_EQ(SBT_OWNERDRAW, HIWORD(how) & SBT_OWNERDRAW);
+    EXPECT_TRUE(status.Progress(3, 10, 0));
+    char unused[64];
+    EXPECT_EQ(300, SendMessageA(bar_, SB_GETTEXTA, 0, (LPARAM)unused)) << "the owner-drawn part holds thousandths";
 
     // An empty text keeps the one beside the bar.
     EXPECT_TRUE(status.Progress(5, 10, ""));

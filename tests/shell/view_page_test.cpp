@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -48,19 +47,6 @@ protected:
         g_unchanged = g_cancel_to_close = g_changed = 0;
     }
 
-    NodeId Page(const char* name) {
-        NodeId n = db_.FindNode((std::string("http://h/") + name).c_str(), true);
-        names_[n] = name;
-        return n;
-    }
-    void Link(NodeId a, NodeId b, LinkKind kind = LinkAnchor) { ASSERT_NE(0u, db_.AddLink(a, b, kind)); }
-    // The rows as their pages' names: "A B C".
-    std::string Rows() {
-        std::string rows;
-        for (int i = 0; i < model().RowCount(); ++i) rows += (i ? " " : "") + names_[model().Row(i).node()];
-        return rows;
-    }
-
     // Runs the sheet; once it takes input its window is hooked and `work`
     // runs on the test's thread inside the sheet's modal loop, as the map's
     // own commands would (the model belongs to that thread).
@@ -84,7 +70,6 @@ protected:
 
     RecordingViewer viewer_;
     SHelp help_;
-    std::map<NodeId, std::string> names_;
     HWND sheet_ = 0, page_ = 0;
 };
 
@@ -126,13 +111,11 @@ TEST_F(ViewPageTest, TheBoxesShowTheFlagsAndCancelChangesNothing) {
 }
 
 TEST_F(ViewPageTest, InlineImagesOnAndOkTidiesAndShowsImageLinksFromThenOn) {
-    NodeId a = Page("A"), b = Page("B"), c = Page("C"), img = Page("I");
-    Link(a, b);
-    Link(a, img, LinkInclude);
-    Link(b, c);
+    NodeId a = Page("A");
+    Links("A>B A>I:i B>C");
     model().TogglePin(a);
     model().ShowLinks(model().RowOf(a));
-    model().ShowLinks(model().RowOf(b));
+    model().ShowLinks(model().RowOf(Page("B")));
     ASSERT_EQ("A B C", Rows());
     ASSERT_EQ(DefaultViewFlags, model().view_flags());
 
@@ -152,9 +135,8 @@ TEST_F(ViewPageTest, InlineImagesOnAndOkTidiesAndShowsImageLinksFromThenOn) {
 }
 
 TEST_F(ViewPageTest, ApplyTwiceChangesAndNotifiesOnce) {
-    NodeId a = Page("A"), b = Page("B"), q = Page("Q");
-    Link(a, b);
-    Link(a, q, LinkQuery);
+    NodeId a = Page("A");
+    Links("A>B A>Q:q");
     model().TogglePin(a);
     uint32_t before = model().view_flags();
     std::string after_first, after_second;
@@ -179,11 +161,8 @@ TEST_F(ViewPageTest, ApplyTwiceChangesAndNotifiesOnce) {
 }
 
 TEST_F(ViewPageTest, ReattachAloneReinsertsTheOpenPagesChildrenWithoutTidying) {
-    NodeId p = Page("P"), o = Page("O"), x = Page("X"), y = Page("Y"), q = Page("Q");
-    Link(p, o);
-    Link(p, q);
-    Link(o, x);
-    Link(o, y);
+    NodeId p = Page("P"), o = Page("O");
+    Links("P>O P>Q O>X O>Y");
     model().TogglePin(p);
     model().ShowLinks(model().RowOf(p));
     model().SetOpenPage(o);
