@@ -98,7 +98,9 @@ TEST(Startup, RefusalsSayOneThingAndLeaveNoFile) {
         ASSERT_EQ(1u, no.said.size());
         EXPECT_EQ(c.asked, no.said[0].asked);
         EXPECT_EQ(c.message, no.said[0].message);
-        if (c.text) EXPECT_EQ(c.text, no.said[0].text);
+        if (c.text) {
+            EXPECT_EQ(c.text, no.said[0].text);
+        }
         EXPECT_EQ(c.code, no.said[0].code);
     }
     EXPECT_FALSE(FileExists(missing) || FileExists(a) || FileExists(b) || FileExists(def));

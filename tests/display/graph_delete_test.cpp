@@ -70,7 +70,9 @@ TEST_F(GraphDeleteTest, TheCurrentRowFollowsItsPage) {
         host_.Forget();
         EXPECT_EQ("", Delete(c.row));
         Run(c.after);
-        if (*c.current == 'P') EXPECT_TRUE(host_.focus_rows.empty()) << "the mark stays";
+        if (*c.current == 'P') {
+            EXPECT_TRUE(host_.focus_rows.empty()) << "the mark stays";
+        }
         Restore();
     }
     // The only row: unpinned, so that deleting it leaves nothing.
