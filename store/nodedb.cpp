@@ -636,7 +636,10 @@ LinkId NodeDb::SkipDeleted(LinkId cell) const {
     return cell;
 }
 
+// Node 0 (a lookup that found nothing) has no links: its "record" is the
+// file header, whose words are no cells.
 LinkId NodeDb::FirstOut(NodeId node) {
+    if (node == 0) return 0;
     return SkipDeleted(Node(node).out_head());
 }
 // A walk of incoming links goes on to each source's own incoming links (the
@@ -644,6 +647,7 @@ LinkId NodeDb::FirstOut(NodeId node) {
 // Asking for the first few sources' records at once lets those misses
 // overlap instead of following one another.
 LinkId NodeDb::FirstIn(NodeId node) {
+    if (node == 0) return 0;
     LinkId head = Node(node).in_head();
     LinkId c = head;
     for (int i = 0; i < 16 && c != 0; ++i, c = Cell(c).next()) PrefetchNode(Cell(c).node());
@@ -716,6 +720,7 @@ LinkId NodeDb::FindOutCell(NodeId from, uint32_t target_kind) {
 }
 
 LinkId NodeDb::FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) {
+    if (from == 0 || to == 0) return 0;
     if (IsDeleted(to)) return 0;  // the walk skips every link to it
     return FindOutCell(from, to | (kind & kLinkKindMask));
 }
@@ -724,6 +729,7 @@ LinkId NodeDb::FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) {
 // leading cells whose targets are deleted; unless the target itself is
 // deleted, no cell to it is among those, and the whole list may be searched.
 LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
+    if (from == 0 || to == 0) return 0;
     kind &= kLinkKindMask;
     if (IsDeleted(to)) {
         for (LinkId c = FirstOut(from); c != 0; c = Cell(c).next())
@@ -781,6 +787,7 @@ int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask)
 }
 
 int NodeDb::RemoveLinks(NodeId from, NodeId to, unsigned mask) {
+    if (from == 0 || to == 0) return 0;
     if (RemoveCells(from, true, to, mask) == 0) return 0;
     return RemoveCells(to, false, from, mask) != 0;
 }
@@ -809,6 +816,7 @@ void NodeDb::DropInLinkMirror() {
 }
 
 void NodeDb::LiveInLinks(NodeId node, std::vector<uint32_t>* out) {
+    if (node == 0) return;
     if (!in_mirror_.built()) BuildInLinkMirror();
     in_mirror_.LiveIn(node, out);
 }

@@ -121,13 +121,25 @@ TEST_F(NodeDbTest, SmallMapMatchesTheLayoutByteForByte) {
 }
 
 // Looking up without making, or an empty URL (no page has an empty name),
-// changes nothing in the file.
+// changes nothing in the file; nor does using what such a lookup gives.
 TEST_F(NodeDbTest, FailedLookupsWriteNothing) {
     NodeId n = db_.FindNode("http://here/", true);
     std::vector<uint8_t> before(db_.Ptr(0), db_.Ptr(0) + db_.size());
     EXPECT_EQ(0u, db_.FindNode("http://nowhere/", false));
     for (bool create : {true, false}) EXPECT_EQ(0u, db_.FindNode("", create)) << create;
     EXPECT_EQ(n, db_.FindNode("http://here/", false));
+    // The 0 of a failed lookup, handed on to the link operations, is no page.
+    std::vector<uint32_t> in;
+    for (NodeId a : {NodeId(0), n}) {
+        NodeId b = a ? 0 : n;
+        EXPECT_EQ(0u, db_.AddLink(a, b, LinkAnchor));
+        EXPECT_EQ(0, db_.RemoveLinks(a, b, kLinkKindMask));
+        EXPECT_EQ(0u, db_.FindLiveOutLink(a, b, LinkAnchor));
+    }
+    EXPECT_EQ(0u, db_.FirstIn(0));
+    EXPECT_EQ(0u, db_.FirstOut(0));
+    db_.LiveInLinks(0, &in);
+    EXPECT_TRUE(in.empty());
     EXPECT_TRUE(before == std::vector<uint8_t>(db_.Ptr(0), db_.Ptr(0) + db_.size()));
     NodeDb closed;
     EXPECT_EQ(0u, closed.FindNode("", true));
