@@ -755,16 +755,20 @@ LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
 
 // Removes from one list of `node` every cell to `other` whose kind shares
 // a bit with `mask`; gives the number removed.
+// Takes out of one list the cells naming `other` with a kind in `mask`, or,
+// with `other` 0, every cell naming a deleted node (the purge, which drops
+// the link sets and the mirror first), giving the cells back.
 int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask) {
     LinkSet* set = out_list ? out_sets_.Find(node) : 0;
-    if (!out_list && in_mirror_.built()) in_mirror_.Remove(node, other, mask);
+    if (!out_list && other != 0 && in_mirror_.built()) in_mirror_.Remove(node, other, mask);
     NodeRec rec = Node(node);
     LinkId prev = 0;
     LinkId cell = out_list ? rec.out_head() : rec.in_head();
     int removed = 0;
     while (cell != 0) {
         LinkId next = Cell(cell).next();
-        if (Cell(cell).node() == other && (Cell(cell).kind() & mask)) {
+        NodeId to = Cell(cell).node();
+        if (other != 0 ? to == other && (Cell(cell).kind() & mask) : IsDeleted(to)) {
             if (prev)
                 Cell(prev).set_next(next);
             else if (out_list)

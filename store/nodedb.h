@@ -154,7 +154,6 @@ private:
     bool InMapping(const void* p) const;
 
     void DestroyNode(NodeId node);
-    void DropCellsToDeleted(NodeId node, bool out_list);
     void UnhookDoomed(const std::vector<NodeId>& doomed);
     void BuildNameIndex();
     NodeId IndexedNode(const char* url, uint32_t hash);

@@ -54,33 +54,6 @@ NodeId NodeDb::BuildBalanced(const NodeId* nodes, size_t count, NodeId parent) {
     return node;
 }
 
-// Takes out of one list of a surviving node every cell whose other node is
-// about to be destroyed, giving the cells back.
-void NodeDb::DropCellsToDeleted(NodeId node, bool out_list) {
-    NodeRec rec = Node(node);
-    LinkId prev = 0;
-    LinkId cell = out_list ? rec.out_head() : rec.in_head();
-    while (cell != 0) {
-        LinkId next = Cell(cell).next();
-        if (IsDeleted(Cell(cell).node())) {
-            if (prev)
-                Cell(prev).set_next(next);
-            else if (out_list)
-                rec.set_out_head(next);
-            else
-                rec.set_in_head(next);
-            GiveCell(cell);
-        } else {
-            prev = cell;
-        }
-        cell = next;
-    }
-    if (out_list)
-        rec.set_out_tail(prev);
-    else
-        rec.set_in_tail(prev);
-}
-
 // Moves both of a doomed node's lists onto the spare cells and frees its
 // texts, body and record. Its links are already gone from the nodes that
 // stay; links between two doomed nodes go with the lists of both.
@@ -130,8 +103,8 @@ void NodeDb::UnhookDoomed(const std::vector<NodeId>& doomed) {
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     for (NodeId t : touched) {
-        DropCellsToDeleted(t, true);
-        DropCellsToDeleted(t, false);
+        RemoveCells(t, true, 0, 0);
+        RemoveCells(t, false, 0, 0);
     }
 }
 
