@@ -84,8 +84,8 @@ NodeId GraphTest::Page(const std::string& name) {
     return n;
 }
 
-void GraphTest::Map(const std::string& spec) {
-    std::istringstream in(spec);
+void GraphTest::Map(const std::string& line) {
+    std::istringstream in(line);
     for (std::string t; in >> t;) {
         size_t arrow = t.find('>'), colon = t.find(':');
         if (arrow == std::string::npos) {

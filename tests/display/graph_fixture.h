@@ -85,7 +85,7 @@ protected:
     void Pin(NodeId page) { db_.SetFlags(page, Pinned); }
     // Links and pins by page name, in order: "A>B" an anchor, "A>B:q" a
     // search (i include, f frame, o other, r redirect), "P*" pins P.
-    void Map(const std::string& spec);
+    void Map(const std::string& line);
     // The display rebuilt from the pinned pages.
     void Reattach() { model_.SetWorkspace(&db_); }
     int RowOf(NodeId page) { return model_.RowOf(page); }

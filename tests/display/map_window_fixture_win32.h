@@ -53,8 +53,8 @@ protected:
     }
     // Links between pages by name: "a>b a>c:q", the kind as the graph
     // model tests spell it.
-    void Links(const std::string& spec) {
-        std::istringstream in(spec);
+    void Links(const std::string& line) {
+        std::istringstream in(line);
         for (std::string t; in >> t;) {
             size_t arrow = t.find('>'), colon = t.find(':');
             NodeId from = Page(t.substr(0, arrow)), to = Page(t.substr(arrow + 1, colon - arrow - 1));
