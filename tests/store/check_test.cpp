@@ -245,7 +245,9 @@ TEST_F(CheckTest, FileTooShortForItsLastBitmapOrItsHeadersIsRefused) {
         ASSERT_TRUE(WriteWholeFile(name_, &(*file)[0], file->size()));
         ASSERT_TRUE(db_.Open(name_.c_str()));
         EXPECT_EQ(0, Check());
-        if (file == &short_file) EXPECT_EQ(VRHeaderInvalid, flags_);
+        if (file == &short_file) {
+            EXPECT_EQ(VRHeaderInvalid, flags_);
+        }
         db_.Close();
         EXPECT_TRUE(*file == ReadWholeFile(name_));
     }

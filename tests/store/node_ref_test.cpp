@@ -121,8 +121,12 @@ TEST_F(NodeRefTest, NumericLocalAndFileSites) {
         NodeId group = db_.FindNode(c.group, false);
         ASSERT_NE(0u, group);
         EXPECT_EQ(GroupNode, db_.Kind(group));
-        if (c.site) EXPECT_NE(0u, db_.FindNode(c.site, false));
-        if (c.title) EXPECT_EQ(c.title, TitleOf(group));
+        if (c.site) {
+            EXPECT_NE(0u, db_.FindNode(c.site, false));
+        }
+        if (c.title) {
+            EXPECT_EQ(c.title, TitleOf(group));
+        }
     }
     EXPECT_EQ("", CheckWorkspace(db_));
 }
