@@ -8,8 +8,8 @@
 //
 // --discard feeds the scanner as usual but drops its reports instead of
 // storing them: what is left is the cost of the sockets and the scanning.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -36,14 +36,14 @@ struct Options {
 };
 
 struct RoundResult {
-    int fetches = 0;     // fetches that ran to their end
-    int pages = 0;       // of which answered 200
-    int not_started = 0; // URLs the client refused outright
-    int links = 0;       // links reported by the scanner
-    uint64_t bytes = 0;  // response bytes read, heads included
-    double wall = 0;     // seconds
-    double cpu = 0;      // seconds of this process, user and kernel
-    int nodes = 0;       // in the workspace afterwards: pages and link targets
+    int fetches = 0;      // fetches that ran to their end
+    int pages = 0;        // of which answered 200
+    int not_started = 0;  // URLs the client refused outright
+    int links = 0;        // links reported by the scanner
+    uint64_t bytes = 0;   // response bytes read, heads included
+    double wall = 0;      // seconds
+    double cpu = 0;       // seconds of this process, user and kernel
+    int nodes = 0;        // in the workspace afterwards: pages and link targets
 };
 
 // Passes every report on to the DbClient, counting the ends and the pages
@@ -77,20 +77,6 @@ public:
 
 private:
     AClient* inner_;
-};
-
-// Hears every report and keeps none.
-class DiscardClient final : public AClient {
-public:
-    uint32_t Open(uint32_t, const char*) override { return 1; }
-    uint32_t Request(uint32_t, const char*, int) override { return 1; }
-    uint32_t Status(uint32_t, int) override { return 1; }
-    uint32_t Base(uint32_t, const char*) override { return 1; }
-    uint32_t MarkPage(uint32_t, const char*) override { return 1; }
-    uint32_t ContentType(uint32_t, const char*) override { return 1; }
-    uint32_t Link(uint32_t, const char*, int, const char*) override { return 1; }
-    uint32_t Title(uint32_t, const char*, int) override { return 1; }
-    uint32_t Close(uint32_t) override { return 1; }
 };
 
 double WallSeconds() {
@@ -180,7 +166,7 @@ bool RunRound(const std::vector<std::string>& urls, const std::string& workspace
         return false;
     }
     DbClient store(&db);
-    DiscardClient nowhere;
+    QuietClient nowhere;
     CountingClient client(discard ? (AClient*)&nowhere : &store);
     HttpClient http;
     size_t next = 0;
@@ -257,8 +243,7 @@ int main(int argc, char** argv) {
         rounds.push_back(r);
     }
     // The median round by wall time; with an even count, the slower middle.
-    std::sort(rounds.begin(), rounds.end(),
-              [](const RoundResult& a, const RoundResult& b) { return a.wall < b.wall; });
+    std::sort(rounds.begin(), rounds.end(), [](const RoundResult& a, const RoundResult& b) { return a.wall < b.wall; });
     PrintRound("median", rounds[rounds.size() / 2]);
     DestroyWindow(window);
     DeleteFileA(options.workspace.c_str());

@@ -38,20 +38,12 @@ void FindHtmlFiles(const std::string& dir, std::vector<std::string>* out) {
 }
 
 // Keeps the raw references the scanner reports.
-class LinkCollector : public AClient {
+class LinkCollector : public QuietClient {
 public:
-    uint32_t Open(uint32_t, const char*) override { return 1; }
-    uint32_t Request(uint32_t, const char*, int) override { return 1; }
-    uint32_t Status(uint32_t, int) override { return 1; }
-    uint32_t Base(uint32_t, const char*) override { return 1; }
-    uint32_t MarkPage(uint32_t, const char*) override { return 1; }
-    uint32_t ContentType(uint32_t, const char*) override { return 1; }
     uint32_t Link(uint32_t, const char* url, int, const char*) override {
         if (url) refs.push_back(url);
         return 1;
     }
-    uint32_t Title(uint32_t, const char*, int) override { return 1; }
-    uint32_t Close(uint32_t) override { return 1; }
     std::vector<std::string> refs;
 };
 

@@ -39,4 +39,19 @@ protected:
     ~AClient() {}
 };
 
+// Hears every report and does nothing with it: the base of tools and
+// benchmarks that want only some of the reports.
+class QuietClient : public AClient {
+public:
+    uint32_t Open(uint32_t, const char*) override { return 1; }
+    uint32_t Request(uint32_t, const char*, int) override { return 1; }
+    uint32_t Status(uint32_t, int) override { return 1; }
+    uint32_t Base(uint32_t, const char*) override { return 1; }
+    uint32_t MarkPage(uint32_t, const char*) override { return 1; }
+    uint32_t ContentType(uint32_t, const char*) override { return 1; }
+    uint32_t Link(uint32_t, const char*, int, const char*) override { return 1; }
+    uint32_t Title(uint32_t, const char*, int) override { return 1; }
+    uint32_t Close(uint32_t) override { return 1; }
+};
+
 #endif

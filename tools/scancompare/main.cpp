@@ -37,23 +37,15 @@ struct PageLinks {
 };
 
 // Keeps the scanner's anchor and image links, in order.
-class LinkCollector : public AClient {
+class LinkCollector : public QuietClient {
 public:
     explicit LinkCollector(PageLinks* out) : out_(out) {}
     virtual ~LinkCollector() {}
-    uint32_t Open(uint32_t, const char*) override { return 1; }
-    uint32_t Request(uint32_t, const char*, int) override { return 1; }
-    uint32_t Status(uint32_t, int) override { return 1; }
-    uint32_t Base(uint32_t, const char*) override { return 1; }
-    uint32_t MarkPage(uint32_t, const char*) override { return 1; }
-    uint32_t ContentType(uint32_t, const char*) override { return 1; }
     uint32_t Link(uint32_t, const char* url, int type, const char* extra) override {
         if (type == LT_ANCHOR) out_->anchors.push_back(url);
         if (type == LT_INCLUDE && extra && strcmp(extra, "image") == 0) out_->images.push_back(url);
         return 1;
     }
-    uint32_t Title(uint32_t, const char*, int) override { return 1; }
-    uint32_t Close(uint32_t) override { return 1; }
 
 private:
     PageLinks* out_;
