@@ -6,23 +6,13 @@
 // At a rate, the datagrams due are sent every millisecond (a few at a time
 // rather than one every 50 µs, so that the sender does not spin a core that
 // the program needs). Prints the datagrams sent and the time they took.
-#ifdef _WIN32
-#include <winsock2.h>
-#include <windows.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
-typedef int SOCKET;
-const SOCKET INVALID_SOCKET = -1;
-#define closesocket close
-#endif
+// The sender first: on Windows it brings winsock2.h before windows.h.
+#include "tools/common/udp_sender.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include <chrono>
 
@@ -69,19 +59,11 @@ int main(int argc, char** argv) {
     if (site.pages < 1 || site.links < 0 || rate < 0) return Usage();
     std::vector<Datagram> datagrams = BurstDatagrams(site);
 
-#ifdef _WIN32
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return 1;
-#endif
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s == INVALID_SOCKET) {
+    UdpSender sender;
+    if (!sender.Open("127.0.0.1", port)) {
         fprintf(stderr, "burstsend: no socket\n");
         return 1;
     }
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons((unsigned short)port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     size_t failed = 0, sent = 0;
     Clock::time_point start = Clock::now();
     while (sent < datagrams.size()) {
@@ -97,12 +79,10 @@ int main(int argc, char** argv) {
         }
         for (; sent < due; ++sent) {
             const Datagram& d = datagrams[sent];
-            if (sendto(s, (const char*)d.data(), (int)d.size(), 0, (const sockaddr*)&to, sizeof to) != (int)d.size())
-                ++failed;
+            if (!sender.Send(d.data(), d.size())) ++failed;
         }
     }
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    closesocket(s);
     printf("burstsend: %zu datagrams of %d pages in %.3f s (%.0f a second), %zu failed\n", datagrams.size(), site.pages,
            seconds, seconds > 0 ? datagrams.size() / seconds : 0.0, failed);
     return failed ? 1 : 0;

@@ -2,19 +2,8 @@
 // shim in a browser would.
 //
 //   shimsend [--port N] [--host ADDRESS] [SCRIPT | -]
-#ifdef _WIN32
-#include <winsock2.h>
-#include <windows.h>
-typedef int socklen_t;
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-typedef int SOCKET;
-const SOCKET INVALID_SOCKET = -1;
-#define closesocket close
-#endif
+// The sender first: on Windows it brings winsock2.h before windows.h.
+#include "tools/common/udp_sender.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -78,28 +67,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-#ifdef _WIN32
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return 1;
-#endif
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s == INVALID_SOCKET) {
+    UdpSender sender;
+    if (!sender.Open(host, port)) {
         fprintf(stderr, "shimsend: no socket\n");
         return 1;
     }
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons((unsigned short)port);
-    to.sin_addr.s_addr = inet_addr(host);
     int failed = 0;
     for (const ScriptDatagram& d : datagrams) {
-        if (d.bytes.size() > kDatagramHead &&
-            sendto(s, (const char*)d.bytes.data(), (int)d.bytes.size(), 0, (const sockaddr*)&to, sizeof to) !=
-                (int)d.bytes.size())
-            ++failed;
+        if (d.bytes.size() > kDatagramHead && !sender.Send(d.bytes.data(), d.bytes.size())) ++failed;
         if (d.pause_ms > 0) PauseFor(d.pause_ms);
     }
-    closesocket(s);
     printf("shimsend: %u datagrams sent to %s:%d%s\n", (unsigned)(datagrams.size() - failed), host, port,
            failed ? ", some failed" : "");
     return failed ? 1 : 0;
