@@ -547,12 +547,14 @@ uint32_t Checker::Step() const {
 void Checker::CheckNodes() {
     RankNodes();
     db_.StartInLinkMirror();
+    db_.StartIndexing(by_place_.size());
     uint32_t step = Step();
     uint32_t done = 0;
     for (size_t i = 0; i < by_place_.size(); ++i) {
         NodeId n = by_place_[i];
         if (i + kLookAhead < by_place_.size()) Prefetch(by_place_[i + kLookAhead]);
         CheckName(n);
+        if (db_.Node(n).name() != 0) db_.IndexNode(n);
         CheckLabel(n);
         CheckLabelView(n);
         CheckTitle(n);
@@ -564,6 +566,7 @@ void Checker::CheckNodes() {
         if (db_.TestFlags(n, Deleted)) saw_deleted_ = true;
         if (++done % step == 0) st_.Progress(done, st_.node_count, 0);
     }
+    db_.EndIndexing();
 }
 
 // The in-list's cells were made when other pages linked here, so they lie
@@ -923,33 +926,30 @@ void Checker::InOrder(std::vector<NodeId>* seq) const {
     }
 }
 
-// URL order is no order in the file: the records and names met along it
-// are asked for ahead of their turn, a record two steps before its name.
+// URL order is no order in the file: the records, names and children met
+// along it are asked for ahead of their turn, a record two steps before
+// what it names.
 void Checker::PrefetchAlong(const std::vector<NodeId>& seq, size_t i) const {
     if (i + 2 * kLookAhead < seq.size()) PrefetchForRead(db_.Ptr(seq[i + 2 * kLookAhead]));
     if (i + kLookAhead < seq.size()) {
-        uint32_t name = db_.Node(seq[i + kLookAhead]).name();
-        if (name != 0 && name < size_) PrefetchForRead(db_.Ptr(name));
+        NodeRec ahead = db_.Node(seq[i + kLookAhead]);
+        uint32_t refs[3] = {ahead.name(), ahead.left(), ahead.right()};
+        for (uint32_t ref : refs)
+            if (ref != 0 && ref < size_) PrefetchForRead(db_.Ptr(ref));
     }
 }
 
+// One walk along URL order: each name follows the one before, each stored
+// height agrees with the children's and the node is in balance; by
+// induction from the leaves every stored height is then true.
 bool Checker::TreeSound(const std::vector<NodeId>& seq) const {
     NodeDb& db = db_;
-    for (size_t i = 1; i < seq.size(); ++i) {
-        PrefetchAlong(seq, i);
-        if (strcmp(db.Text(db.Name(seq[i - 1])), db.Text(db.Name(seq[i]))) >= 0) return false;
-    }
-    // Each stored height agrees with its children's and the tree is in
-    // balance; by induction from the leaves every stored height is true.
     if (!seq.empty() && db.Node(db.Root()).parent() != 0) return false;
     for (size_t i = 0; i < seq.size(); ++i) {
+        PrefetchAlong(seq, i);
         NodeId n = seq[i];
+        if (i > 0 && strcmp(db.Text(db.Name(seq[i - 1])), db.Text(db.Name(n))) >= 0) return false;
         NodeRec rec = db.Node(n);
-        if (i + kLookAhead < seq.size()) {
-            NodeRec ahead = db.Node(seq[i + kLookAhead]);
-            if (ahead.left() && ahead.left() < size_) PrefetchForRead(db.Ptr(ahead.left()));
-            if (ahead.right() && ahead.right() < size_) PrefetchForRead(db.Ptr(ahead.right()));
-        }
         if ((rec.left() && db.Node(rec.left()).parent() != n) || (rec.right() && db.Node(rec.right()).parent() != n))
             return false;
         int l = rec.left() ? db.Node(rec.left()).height() + 1 : 0;
@@ -975,7 +975,9 @@ void Checker::SortTree() {
     else
         seq = order_;
     if (TreeSound(seq)) {
-        db_.IndexNames(seq);
+        // The node pass filed every name it found sound; a lost name given
+        // since, a purge or a repair of the lists leaves that incomplete.
+        if (!lost_.empty() || !db_.NamesIndexed()) db_.IndexNames(seq);
         return;
     }
     NodeDb& db = db_;

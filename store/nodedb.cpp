@@ -218,28 +218,46 @@ void NodeDb::BuildNameIndex() {
     for (NodeId x = FirstInTree(); x != 0; x = NextInTree(x)) index_.Insert(NameIndex::Hash(Text(Name(x))), x);
 }
 
-// Names are hashed a step of look-ahead before they are filed, and their
-// slots asked for then: filing a million names is a million misses, and
-// this lets them overlap.
+// Names are hashed when met and filed a few nodes later, their slots asked
+// for in between: filing a million names is a million misses, and this
+// lets them overlap.
+void NodeDb::StartIndexing(size_t expected) {
+    index_.Start(expected);
+    pending_count_ = 0;
+}
+
+void NodeDb::IndexNode(NodeId node) {
+    uint32_t hash = NameIndex::Hash(Text(Name(node)));
+    index_.Prefetch(hash);
+    uint64_t& slot = pending_[pending_count_++ % kPendingNames];
+    if (pending_count_ > kPendingNames) index_.Insert((uint32_t)(slot >> 32), (NodeId)slot);
+    slot = (uint64_t)hash << 32 | node;
+}
+
+void NodeDb::EndIndexing() {
+    size_t first = pending_count_ > kPendingNames ? pending_count_ - kPendingNames : 0;
+    for (size_t i = first; i < pending_count_; ++i) {
+        uint64_t slot = pending_[i % kPendingNames];
+        index_.Insert((uint32_t)(slot >> 32), (NodeId)slot);
+    }
+    pending_count_ = 0;
+}
+
+// URL order is no order in the file: records and names are asked for
+// ahead of their turn, a record two steps before its name.
 void NodeDb::IndexNames(const std::vector<NodeId>& in_url_order) {
     const size_t kAhead = 8;
     size_t n = in_url_order.size();
-    index_.Start(n);
-    uint32_t hashes[kAhead];
-    for (size_t i = 0; i < n + kAhead; ++i) {
+    StartIndexing(n);
+    for (size_t i = 0; i < n; ++i) {
         if (i + 2 * kAhead < n) PrefetchNode(in_url_order[i + 2 * kAhead]);
         if (i + kAhead < n) {
             uint32_t name = Node(in_url_order[i + kAhead]).name();
             if (name != 0 && name < (uint32_t)size()) PrefetchForRead(Ptr(name));
         }
-        // The slot of hashes[] is filed before it is used again.
-        if (i >= kAhead) index_.Insert(hashes[i % kAhead], in_url_order[i - kAhead]);
-        if (i < n) {
-            uint32_t hash = NameIndex::Hash(Text(Name(in_url_order[i])));
-            index_.Prefetch(hash);
-            hashes[i % kAhead] = hash;
-        }
+        IndexNode(in_url_order[i]);
     }
+    EndIndexing();
 }
 
 NodeId NodeDb::MakeNode(const char* url, NodeId parent) {

@@ -121,6 +121,13 @@ public:
     }
     void MirrorNode(NodeId node, uint32_t mark, bool deleted) { in_mirror_.AddNode(node, mark, deleted); }
     void MirrorInLink(NodeId node, uint32_t source_kind) { in_mirror_.Append(node, source_kind); }
+    // The name index filled by a pass that reads every name anyway:
+    // StartIndexing, IndexNode for each node whose name is sound, then
+    // EndIndexing. IndexNames fills it from nodes in URL order.
+    void StartIndexing(size_t expected);
+    void IndexNode(NodeId node);
+    void EndIndexing();
+    bool NamesIndexed() const { return index_.built(); }
     void IndexNames(const std::vector<NodeId>& in_url_order);
     // Hangs nodes[0..count) (in URL order) from `parent` as a perfectly
     // balanced tree with true heights; gives its top. The purge and the
@@ -166,6 +173,9 @@ private:
     }
 
     NameIndex index_;
+    static const size_t kPendingNames = 8;
+    uint64_t pending_[kPendingNames];  // hashed, not yet filed: hash << 32 | node
+    size_t pending_count_ = 0;
     OutLinkSets out_sets_;
     InLinkMirror in_mirror_;
 };

@@ -510,6 +510,17 @@ TEST_F(CheckTest, TextBlocksAreKeptWholeWhereverTheirFirstZeroIs) {
     EXPECT_EQ(bytes, std::string(db_.Text(body), bytes.size()));
 }
 
+// A lost name that sorts where the old name stood leaves the tree as it
+// was; the page is still found by its new name.
+TEST_F(CheckTest, LostNameInTheOldNamesPlaceIsFound) {
+    SmallMap m = BuildMap();
+    At(db_.Name(m.e))[1] = 0;  // the last http name: its lost name sorts there too
+    uint32_t stamp = db_.Header(kStampCounter);
+    ASSERT_EQ(1, Check());
+    EXPECT_EQ(0u, fixes_ & VRFixTree);
+    EXPECT_EQ(m.e, db_.FindNode(LostName(stamp).c_str(), false));
+}
+
 // An empty name is a lost name: the node is renamed from the next stamp in
 // its own block, no purge runs in that start (a deleted node stays), and
 // the tree is sorted again so that every URL is still found.
