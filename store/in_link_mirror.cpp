@@ -65,6 +65,7 @@ void InLinkMirror::FreeChunks(uint32_t first) {
 }
 
 void InLinkMirror::Append(NodeId node, uint32_t source_kind) {
+    if (!Holds(node)) return;
     Slot& s = slots_[node >> 6];
     if (s.tail == 0 || At(s.tail).count == kChunkItems) {
         uint32_t c = NewChunk();
@@ -81,6 +82,7 @@ void InLinkMirror::Append(NodeId node, uint32_t source_kind) {
 // Compacts the kept links towards the front; chunks left empty at the end
 // go back to the pool.
 void InLinkMirror::Remove(NodeId node, NodeId source, unsigned mask) {
+    if (!Holds(node)) return;
     Slot& s = slots_[node >> 6];
     uint32_t write_chunk = s.head;
     uint32_t write_at = 0;
@@ -109,6 +111,7 @@ void InLinkMirror::Remove(NodeId node, NodeId source, unsigned mask) {
 }
 
 void InLinkMirror::SetDeleted(NodeId node, bool deleted) {
+    if (!Holds(node)) return;
     uint64_t bit = 1ull << ((node >> 6) & 63);
     if (deleted)
         deleted_[node >> 12] |= bit;
@@ -117,13 +120,14 @@ void InLinkMirror::SetDeleted(NodeId node, bool deleted) {
 }
 
 void InLinkMirror::LiveIn(NodeId node, std::vector<uint32_t>* out) const {
+    if (!Holds(node)) return;
     for (uint32_t c = slots_[node >> 6].head; c != 0; c = At(c).next)
         for (uint32_t i = 0; i < At(c).count; ++i) {
             uint32_t item = At(c).items[i];
             if (IsDeleted(item & ~kLinkKindMask)) continue;
             // The search reads each source's slot next: asking for them all
             // now lets their misses overlap.
-            PrefetchForRead(&slots_[item >> 6]);
+            if (Holds(item)) PrefetchForRead(&slots_[item >> 6]);
             out->push_back(item);
         }
 }

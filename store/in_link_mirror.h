@@ -36,8 +36,12 @@ public:
     // `mask`, keeping the others in order.
     void Remove(NodeId node, NodeId source, unsigned mask);
     void SetDeleted(NodeId node, bool deleted);
-    uint32_t Mark(NodeId node) const { return slots_[node >> 6].mark; }
-    void SetMark(NodeId node, uint32_t mark) { slots_[node >> 6].mark = mark; }
+    // A node beyond the file (named by a damaged one) has no slot: its
+    // mark is 0, and what would change it changes nothing.
+    uint32_t Mark(NodeId node) const { return Holds(node) ? slots_[node >> 6].mark : 0; }
+    void SetMark(NodeId node, uint32_t mark) {
+        if (Holds(node)) slots_[node >> 6].mark = mark;
+    }
     void ClearMarks() {
         for (Slot& s : slots_) s.mark = 0;
     }
@@ -65,7 +69,8 @@ private:
     static const uint32_t kPageShift = 14;
     Chunk& At(uint32_t c) { return pages_[c >> kPageShift][c & ((1u << kPageShift) - 1)]; }
     const Chunk& At(uint32_t c) const { return pages_[c >> kPageShift][c & ((1u << kPageShift) - 1)]; }
-    bool IsDeleted(NodeId node) const { return (deleted_[node >> 12] >> ((node >> 6) & 63)) & 1; }
+    bool Holds(NodeId node) const { return (node >> 6) < slots_.size(); }
+    bool IsDeleted(NodeId node) const { return Holds(node) && ((deleted_[node >> 12] >> ((node >> 6) & 63)) & 1); }
     uint32_t NewChunk();
     void FreeChunks(uint32_t first);
 

@@ -82,10 +82,11 @@ void NodeDb::BuildVisitedList() {
         SetFlags(root, Pinned | PinFixed);
         NodeRef(*this, root).SetTitleText(AppString(IDS_VISITED_SITES_TITLE), false);
     }
-    for (LinkId g = FirstOut(root); g != 0; g = NextLink(g)) {
+    uint32_t steps = MostCells();
+    for (LinkId g = FirstOut(root); g != 0 && steps != 0; g = NextLink(g), --steps) {
         if (!(LinkKindOf(g) & LinkAnchor)) continue;
         NodeId group = LinkNode(g);
-        for (LinkId s = FirstOut(group); s != 0; s = NextLink(s)) {
+        for (LinkId s = FirstOut(group); s != 0 && steps != 0; s = NextLink(s), --steps) {
             if (!(LinkKindOf(s) & LinkAnchor)) continue;
             const char* site = Text(Name(LinkNode(s)));
             char* copy = strdup(site);
@@ -102,13 +103,16 @@ bool NodeDb::InMapping(const void* p) const {
     return IsOpen() && b >= Ptr(0) && b < Ptr(0) + size();
 }
 
+// A text that would run past the end of the file (a damaged one, before
+// the check) reads as empty.
 const char* NodeDb::Text(uint32_t block) {
-    if (block == 0) return "";
-    return (const char*)Ptr(block) + kTextChars;
+    if (!Fits(block, kTextChars + 1)) return "";
+    const char* text = (const char*)Ptr(block) + kTextChars;
+    return memchr(text, 0, (uint32_t)size() - block - kTextChars) ? text : "";
 }
 
 void NodeDb::FreeText(uint32_t block) {
-    if (block != 0) Free(block, Ptr(block)[kTextOrder]);
+    if (Fits(block, kTextChars)) Free(block, Ptr(block)[kTextOrder]);
 }
 
 // A new text block holding `length` characters of `text`. The text may lie
@@ -148,9 +152,20 @@ uint32_t NodeDb::NextStamp() {
 // ---------------------------------------------------------------------------
 // The name tree
 
-int NodeDb::Compare(const char* url, NodeId node) const {
-    const char* name = (const char*)Ptr(Node(node).name()) + kTextChars;
-    return strcmp(url, name);  // byte-wise, as unsigned characters
+// Byte-wise, as unsigned characters. strcmp reads no further into the name
+// than the URL's length and its end; a name nearer than that to the end of
+// a damaged file is compared only up to there.
+int NodeDb::Compare(const char* url, size_t length, NodeId node) const {
+    uint32_t name = Node(node).name();
+    if (!Fits(name, kTextChars + 1)) return url[0] == 0 ? 0 : 1;
+    const char* text = (const char*)Ptr(name) + kTextChars;
+    uint32_t room = (uint32_t)size() - name - kTextChars;
+    return length < room ? strcmp(url, text) : strncmp(url, text, room);
+}
+
+uint8_t* NodeDb::Blank() const {
+    memset(blank_, 0, sizeof blank_);
+    return blank_;
 }
 
 // An empty URL names no page: it is never made, so never found either.
@@ -162,8 +177,9 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         url = stable.c_str();
     }
     if (!index_.built()) BuildNameIndex();
+    size_t length = strlen(url);
     uint32_t hash = NameIndex::Hash(url);
-    NodeId known = IndexedNode(url, hash);
+    NodeId known = IndexedNode(url, length, hash);
     if (known != 0) {
         ClearFlags(known, Deleted);
         return known;
@@ -179,13 +195,14 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         }
         return made;
     }
-    for (;;) {
+    for (int depth = 0;; ++depth) {
+        if (depth == kMostDepth) return 0;  // no tree a file holds is this deep
         // Both children's records are asked for while this node's name is
         // read and compared: the step down then finds its record on hand.
         NodeRec rec = Node(x);
         if (rec.left()) PrefetchForRead(Ptr(rec.left()));
         if (rec.right()) PrefetchForRead(Ptr(rec.right()));
-        int c = Compare(url, x);
+        int c = Compare(url, length, x);
         if (c == 0) {
             ClearFlags(x, Deleted);
             return x;
@@ -206,16 +223,18 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
     }
 }
 
-NodeId NodeDb::IndexedNode(const char* url, uint32_t hash) {
+NodeId NodeDb::IndexedNode(const char* url, size_t length, uint32_t hash) {
     NameIndex::Probe probe;
     for (NodeId n = index_.First(hash, &probe); n != 0; n = index_.Next(&probe))
-        if (Compare(url, n) == 0) return n;
+        if (Compare(url, length, n) == 0) return n;
     return 0;
 }
 
 void NodeDb::BuildNameIndex() {
     index_.Start(0);
-    for (NodeId x = FirstInTree(); x != 0; x = NextInTree(x)) index_.Insert(NameIndex::Hash(Text(Name(x))), x);
+    uint32_t nodes = MostNodes();
+    for (NodeId x = FirstInTree(); x != 0 && nodes != 0; x = NextInTree(x), --nodes)
+        index_.Insert(NameIndex::Hash(Text(Name(x))), x);
 }
 
 // Names are hashed when met and filed a few nodes later, their slots asked
@@ -345,7 +364,7 @@ NodeId NodeDb::RotateRight(NodeId x) {
 // AVL rebalancing on the path from `from` up to the root.
 void NodeDb::Rebalance(NodeId from) {
     NodeId p = from;
-    while (p != 0) {
+    for (int depth = 0; p != 0 && depth < kMostDepth; ++depth) {
         NodeRec rec = Node(p);
         int before = rec.height();
         int l = HeightOf(rec.left());
@@ -365,37 +384,43 @@ void NodeDb::Rebalance(NodeId from) {
     }
 }
 
-NodeId NodeDb::FirstInTree() const {
-    NodeId x = Root();
-    if (x == 0) return 0;
-    while (Node(x).left()) x = Node(x).left();
+// A child or parent that the file cannot hold is no node, and no walk up
+// or down goes deeper than a tree can be.
+NodeId NodeDb::LeftMost(NodeId x) const {
+    for (int depth = 0; depth < kMostDepth; ++depth) {
+        NodeId left = Node(x).left();
+        if (!Fits(left, kNodeSize)) break;
+        x = left;
+    }
     return x;
 }
 
+NodeId NodeDb::FirstInTree() const {
+    NodeId x = Root();
+    return Fits(x, kNodeSize) ? LeftMost(x) : 0;
+}
+
 NodeId NodeDb::NextInTree(NodeId x) const {
-    if (Node(x).right()) {
-        x = Node(x).right();
-        while (Node(x).left()) x = Node(x).left();
-        return x;
-    }
+    NodeId right = Node(x).right();
+    if (Fits(right, kNodeSize)) return LeftMost(right);
     NodeId p = Node(x).parent();
-    while (p != 0 && Node(p).right() == x) {
+    for (int depth = 0; Fits(p, kNodeSize) && Node(p).right() == x; ++depth) {
+        if (depth == kMostDepth) return 0;
         x = p;
         p = Node(p).parent();
     }
-    return p;
+    return Fits(p, kNodeSize) ? p : 0;
 }
 
 NodeId NodeDb::FirstNode() {
     NodeId x = IsOpen() ? FirstInTree() : 0;
-    while (x != 0 && IsDeleted(x)) x = NextInTree(x);
-    return x;
+    return x != 0 && IsDeleted(x) ? NextNode(x) : x;
 }
 
 NodeId NodeDb::NextNode(NodeId node) {
     NodeId x = NextInTree(node);
-    while (x != 0 && IsDeleted(x)) x = NextInTree(x);
-    return x;
+    for (uint32_t steps = MostNodes(); x != 0 && IsDeleted(x) && steps != 0; --steps) x = NextInTree(x);
+    return x != 0 && IsDeleted(x) ? 0 : x;
 }
 
 // ---------------------------------------------------------------------------
@@ -554,7 +579,7 @@ bool NodeDb::MeasureLabelView(NodeId node) {
 }
 
 uint32_t NodeDb::ContentType(NodeId node) {
-    return Get32(Ptr(node) + kNodeContentType);
+    return Fits(node, kNodeSize) ? Get32(Ptr(node) + kNodeContentType) : 0;
 }
 
 NodeId NodeDb::SetContentType(NodeId node, uint32_t type) {
@@ -589,7 +614,7 @@ void NodeDb::FreeTextBody(NodeId node) {
 
 void NodeDb::FreeCountedBody(NodeId node) {
     uint32_t body = Node(node).body();
-    if (body != 0) {
+    if (Fits(body, kCountedData)) {
         int order = CountedOrder(Get32(Ptr(body) + kCountedLength));
         if (order) Free(body, order);
     }
@@ -625,9 +650,12 @@ int NodeDb::SetBodyBytes(NodeId node, const void* bytes, uint32_t n) {
     return 1;
 }
 
+// A length that reaches past the end of the file (damage) is none.
 uint32_t NodeDb::BodyLength(NodeId node) {
     uint32_t body = Node(node).body();
-    return body ? Get32(Ptr(body) + kCountedLength) : 0;
+    if (!Fits(body, kCountedData)) return 0;
+    uint32_t n = Get32(Ptr(body) + kCountedLength);
+    return n <= (uint32_t)size() - body - kCountedData ? n : 0;
 }
 
 int NodeDb::SetBodyLength(NodeId node, uint32_t n) {
@@ -643,14 +671,16 @@ int NodeDb::SetBodyLength(NodeId node, uint32_t n) {
 
 uint8_t* NodeDb::BodyData(NodeId node) {
     uint32_t body = Node(node).body();
-    return body ? Ptr(body) + kCountedData : 0;
+    return Fits(body, kCountedData) ? Ptr(body) + kCountedData : 0;
 }
 
 // ---------------------------------------------------------------------------
 // Links
 
 LinkId NodeDb::SkipDeleted(LinkId cell) const {
-    while (cell != 0 && IsDeleted(Cell(cell).node())) cell = Cell(cell).next();
+    if (cell == 0 || !IsDeleted(Cell(cell).node())) return cell;
+    for (uint32_t steps = MostCells(); cell != 0 && IsDeleted(Cell(cell).node()); --steps)
+        cell = steps != 0 ? Cell(cell).next() : 0;
     return cell;
 }
 
@@ -686,8 +716,16 @@ LinkKind NodeDb::LinkKindOf(LinkId link) {
 
 // A spare cell, carving a new 32-byte block into four when none is left:
 // the first is used and the other three join the spare list in order.
+// A spare cell the file names but that cannot be one (outside the file,
+// in a bitmap page, or in storage the allocator holds free) ends the list:
+// handing it out would give away storage that is not spare.
 LinkId NodeDb::TakeCell() {
     LinkId cell = Header(kFreeLinkCells);
+    if (cell != 0 && (!Fits(cell, kCellSize) || cell % kCellSize != 0 || cell < kFirstBlock || InBitmapPage(cell) ||
+                      FreeBit(cell & ~(kGranule - 1)))) {
+        SetHeader(kFreeLinkCells, 0);
+        cell = 0;
+    }
     if (cell != 0) {
         SetHeader(kFreeLinkCells, Cell(cell).next());
         return cell;
@@ -703,7 +741,7 @@ LinkId NodeDb::TakeCell() {
 }
 
 void NodeDb::GiveCell(LinkId cell) {
-    Put32(Ptr(cell) + kCellTarget, 0);
+    Cell(cell).set_target(0, (LinkKind)0);
     Cell(cell).set_next(Header(kFreeLinkCells));
     SetHeader(kFreeLinkCells, cell);
 }
@@ -728,11 +766,14 @@ void NodeDb::AppendCell(NodeId node, bool out_list, LinkId cell) {
 LinkId NodeDb::FindOutCell(NodeId from, uint32_t target_kind) {
     if (LinkSet* set = out_sets_.Find(from)) return set->Find(target_kind);
     uint32_t walked = 0;
-    for (LinkId c = Node(from).out_head(); c != 0; c = Cell(c).next(), ++walked)
+    uint32_t most = MostCells();
+    for (LinkId c = Node(from).out_head(); c != 0 && walked < most; c = Cell(c).next(), ++walked)
         if (Cell(c).target_kind() == target_kind) return c;
     if (walked >= OutLinkSets::kLeastCells) {
         LinkSet* set = out_sets_.Make(from);
-        for (LinkId c = Node(from).out_head(); c != 0; c = Cell(c).next()) set->Insert(Cell(c).target_kind(), c);
+        uint32_t steps = 0;
+        for (LinkId c = Node(from).out_head(); c != 0 && steps < most; c = Cell(c).next(), ++steps)
+            set->Insert(Cell(c).target_kind(), c);
     }
     return 0;
 }
@@ -747,10 +788,11 @@ LinkId NodeDb::FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) {
 // leading cells whose targets are deleted; unless the target itself is
 // deleted, no cell to it is among those, and the whole list may be searched.
 LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
-    if (from == 0 || to == 0) return 0;
+    if (!Fits(from, kNodeSize) || !Fits(to, kNodeSize)) return 0;
     kind &= kLinkKindMask;
     if (IsDeleted(to)) {
-        for (LinkId c = FirstOut(from); c != 0; c = Cell(c).next())
+        uint32_t steps = MostCells();
+        for (LinkId c = FirstOut(from); c != 0 && steps != 0; c = Cell(c).next(), --steps)
             if (Cell(c).node() == to && Cell(c).kind() == kind) return c;
     } else if (LinkId c = FindOutCell(from, to | kind)) {
         return c;
@@ -783,7 +825,7 @@ int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask)
     LinkId prev = 0;
     LinkId cell = out_list ? rec.out_head() : rec.in_head();
     int removed = 0;
-    while (cell != 0) {
+    for (uint32_t steps = MostCells(); cell != 0 && steps != 0; --steps) {
         LinkId next = Cell(cell).next();
         NodeId to = Cell(cell).node();
         if (other != 0 ? to == other && (Cell(cell).kind() & mask) : IsDeleted(to)) {
@@ -819,10 +861,13 @@ int NodeDb::RemoveLinks(NodeId from, NodeId to, unsigned mask) {
 
 void NodeDb::BuildInLinkMirror() {
     in_mirror_.Start((uint32_t)size());
-    for (NodeId n = FirstInTree(); n != 0; n = NextInTree(n)) {
+    uint32_t nodes = MostNodes();
+    for (NodeId n = FirstInTree(); n != 0 && nodes != 0; n = NextInTree(n), --nodes) {
         NodeRec rec = Node(n);
         in_mirror_.AddNode(n, rec.display_mark(), (rec.flags() & Deleted) != 0);
-        for (LinkId c = rec.in_head(); c != 0; c = Cell(c).next()) in_mirror_.Append(n, Cell(c).target_kind());
+        uint32_t cells = MostCells();
+        for (LinkId c = rec.in_head(); c != 0 && cells != 0; c = Cell(c).next(), --cells)
+            in_mirror_.Append(n, Cell(c).target_kind());
     }
 }
 

@@ -4,6 +4,8 @@
 #ifndef SKEIND_STORE_NODEDB_H
 #define SKEIND_STORE_NODEDB_H
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -99,8 +101,14 @@ public:
     uint32_t Purge();
 
     // Raw access for the check, the tests and the purge.
-    NodeRec Node(NodeId node) const { return NodeRec(Ptr(node)); }
-    LinkCell Cell(LinkId link) const { return LinkCell(Ptr(link)); }
+    // A record or cell that a damaged file names but cannot hold (0, or
+    // reaching past the end; the start-up check has not run yet) reads as
+    // zeros, and what is written to it goes nowhere.
+    NodeRec Node(NodeId node) const { return NodeRec(Fits(node, layout::kNodeSize) ? Ptr(node) : Blank()); }
+    LinkCell Cell(LinkId link) const { return LinkCell(Fits(link, layout::kCellSize) ? Ptr(link) : Blank()); }
+    // Offset 0 wraps round to fail too. (A closed file has size 0: nothing
+    // of it was ever to be read.)
+    bool Fits(uint32_t offset, uint32_t bytes) const { return offset - 1u < (uint32_t)size() - bytes; }
     uint32_t Header(uint32_t field) const { return Get32(Ptr(field)); }
     void SetHeader(uint32_t field, uint32_t v) { Put32(Ptr(field), v); }
     NodeId Root() const { return Header(layout::kTreeRoot); }
@@ -138,7 +146,8 @@ private:
     bool IsDeleted(NodeId node) const { return (Node(node).flags() & Deleted) != 0; }
     // A hint only: never faults, so a damaged reference costs nothing.
     void PrefetchNode(NodeId node) const { PrefetchForRead(Ptr(node)); }
-    int Compare(const char* url, NodeId node) const;
+    int Compare(const char* url, size_t length, NodeId node) const;
+    NodeId LeftMost(NodeId x) const;
     NodeId MakeNode(const char* url, NodeId parent);
     void Rebalance(NodeId from);
     NodeId RotateLeft(NodeId x);
@@ -163,7 +172,7 @@ private:
     void DestroyNode(NodeId node);
     void UnhookDoomed(const std::vector<NodeId>& doomed);
     void BuildNameIndex();
-    NodeId IndexedNode(const char* url, uint32_t hash);
+    NodeId IndexedNode(const char* url, size_t length, uint32_t hash);
 
     void BuildInLinkMirror();
     // Writes the mirror's display marks back into the records, then drops it.
@@ -172,6 +181,15 @@ private:
         if (in_mirror_.built()) in_mirror_.SetDeleted(node, (flags & Deleted) != 0);
     }
 
+    uint8_t* Blank() const;
+    // Steps that walk a list or the tree of a damaged file stop after as
+    // many as the file could hold, so that a cycle cannot hold them for ever.
+    uint32_t MostCells() const { return (uint32_t)size() / layout::kCellSize; }
+    uint32_t MostNodes() const { return (uint32_t)size() / layout::kNodeSize; }
+    // Deeper than any balanced tree a file of 2 GiB can hold.
+    static const int kMostDepth = 64;
+
+    mutable uint8_t blank_[layout::kNodeSize];
     NameIndex index_;
     static const size_t kPendingNames = 8;
     uint64_t pending_[kPendingNames];  // hashed, not yet filed: hash << 32 | node

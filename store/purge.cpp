@@ -18,8 +18,9 @@ Undo_delete* NodeDb::Delete(NodeId node, bool with_self, Undo_delete* undo) {
     // unless it is pinned, in which case it is hung under its site.
     NodeStack work;
     work.Push(node);
+    uint32_t steps = MostCells();
     for (NodeId x = work.Pop(); x != 0; x = work.Pop()) {
-        for (LinkId l = FirstOut(x); l != 0; l = NextLink(l)) {
+        for (LinkId l = FirstOut(x); l != 0 && steps != 0; l = NextLink(l), --steps) {
             NodeId t = LinkNode(l);
             if (FirstIn(t) != 0) continue;
             if (TestFlags(t, Pinned)) {
@@ -62,8 +63,9 @@ void NodeDb::DestroyNode(NodeId node) {
         bool out_list = pass == 0;
         LinkId head = out_list ? Node(node).out_head() : Node(node).in_head();
         LinkId last = 0;
-        for (LinkId c = head; c != 0; c = Cell(c).next()) last = c;
-        if (head != 0) {
+        uint32_t steps = MostCells();
+        for (LinkId c = head; c != 0 && steps != 0; c = Cell(c).next(), --steps) last = c;
+        if (head != 0 && Cell(last).next() == 0) {
             Cell(last).set_next(Header(kFreeLinkCells));
             SetHeader(kFreeLinkCells, head);
         }
@@ -97,9 +99,12 @@ void NodeDb::DestroyNode(NodeId node) {
 void NodeDb::UnhookDoomed(const std::vector<NodeId>& doomed) {
     std::vector<NodeId> touched;
     for (NodeId d : doomed)
-        for (int pass = 0; pass < 2; ++pass)
-            for (LinkId c = pass ? Node(d).in_head() : Node(d).out_head(); c != 0; c = Cell(c).next())
+        for (int pass = 0; pass < 2; ++pass) {
+            uint32_t steps = MostCells();
+            for (LinkId c = pass ? Node(d).in_head() : Node(d).out_head(); c != 0 && steps != 0;
+                 c = Cell(c).next(), --steps)
                 if (!IsDeleted(Cell(c).node())) touched.push_back(Cell(c).node());
+        }
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     for (NodeId t : touched) {
@@ -115,7 +120,8 @@ uint32_t NodeDb::Purge() {
 
     std::vector<NodeId> live;
     std::vector<NodeId> doomed;
-    for (NodeId x = FirstInTree(); x != 0; x = NextInTree(x)) {
+    uint32_t nodes = MostNodes();
+    for (NodeId x = FirstInTree(); x != 0 && nodes != 0; x = NextInTree(x), --nodes) {
         if (IsDeleted(x))
             doomed.push_back(x);
         else

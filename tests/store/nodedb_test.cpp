@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -143,6 +144,50 @@ TEST_F(NodeDbTest, FailedLookupsWriteNothing) {
     EXPECT_TRUE(before == std::vector<uint8_t>(db_.Ptr(0), db_.Ptr(0) + db_.size()));
     NodeDb closed;
     EXPECT_EQ(0u, closed.FindNode("", true));
+}
+
+// Damage the start-up check would repair, met by the operations before it
+// runs: references past the end of the file, a text that runs to the end,
+// a body longer than the file, cycles in a list and in the tree, a spare
+// cell that is the file header. Every operation stays inside the file and
+// ends.
+TEST_F(NodeDbTest, DamageBeforeTheCheckStaysInsideTheFileAndEnds) {
+    NodeId a = db_.FindNode("http://a/", true);
+    NodeId b = db_.FindNode("http://b/", true);
+    LinkId ab = db_.AddLink(a, b, LinkAnchor);
+    db_.SetBodyLength(b, 4);
+    uint32_t end = (uint32_t)db_.size();
+    memset(db_.Ptr(end - 8), 'x', 8);
+    db_.Node(a).set_title(end - 8);                     // a text with no end in the file
+    db_.Node(b).set_in_head(end - 4);                   // a cell reaching past the end
+    Put32(db_.Ptr(db_.Body(b)) + kCountedLength, end);  // a body longer than the file
+    EXPECT_STREQ("", db_.Text(db_.Title(a)));
+    EXPECT_EQ(0u, db_.LinkNode(db_.FirstIn(b)));
+    EXPECT_EQ(0u, db_.NextLink(db_.FirstIn(b)));
+    EXPECT_EQ(0u, db_.BodyLength(b));
+    std::vector<uint8_t> tail(db_.Ptr(end - 64), db_.Ptr(end));
+    db_.SetFlags(end - 32, Deleted | Pinned);  // a record reaching past the end takes no writes
+    EXPECT_EQ(0u, db_.TestFlags(end - 32, Deleted));
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), db_.Ptr(end - 64)));
+
+    db_.SetHeader(kFreeLinkCells, 0x40);  // the spare list starts in the file header
+    std::vector<uint8_t> header(db_.Ptr(0x40), db_.Ptr(0x48));
+    LinkId made = db_.AddLink(db_.FindNode("http://f/", true), db_.FindNode("http://g/", true), LinkAnchor);
+    EXPECT_GE(made, kFirstBlock);
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), db_.Ptr(0x40)));
+
+    db_.Cell(ab).set_next(ab);  // the out-list is a cycle
+    db_.SetFlags(b, Deleted);
+    EXPECT_EQ(0u, db_.FirstOut(a));
+    db_.ClearFlags(b, Deleted);
+    db_.RemoveLinks(a, db_.FindNode("http://c/", true), kLinkKindMask);
+    db_.Node(db_.Root()).set_left(db_.Root());  // the tree is a cycle
+    db_.Node(db_.Root()).set_right(db_.Root());
+    EXPECT_NE(0u, db_.FirstNode());
+    EXPECT_EQ(0u, db_.FindNode("http://d/", false));
+    EXPECT_EQ(0u, db_.FindNode("http://e/", true));  // the walk down never finds the bottom
+    db_.SetFlags(a, Deleted);
+    db_.Purge();
 }
 
 TEST_F(NodeDbTest, LookupRevivesADeletedNode) {
