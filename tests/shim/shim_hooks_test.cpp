@@ -168,7 +168,9 @@ TEST_F(ShimHooksTest, TheBrowsersErrorCodesAreKept) {
     SOCKET s = shim.socket(AF_INET, SOCK_STREAM, 0);
     u_long non_blocking = 1;
     ASSERT_EQ(0, shim.ioctl(s, FIONBIO, &non_blocking));
-    if (ConnectToServer(s) != 0) EXPECT_EQ(WSAEWOULDBLOCK, shim.last_error());
+    if (ConnectToServer(s) != 0) {
+        EXPECT_EQ(WSAEWOULDBLOCK, shim.last_error());
+    }
     fd_set writable;
     FD_ZERO(&writable);
     FD_SET(s, &writable);

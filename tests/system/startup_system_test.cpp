@@ -69,8 +69,12 @@ TEST_F(StartupSystem, FreshStartCreatesTheDefaultWorkspace) {
     const char* const names[] = {"default.sk1", "chosen.sk1", "42"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
-        if (name == names[1]) ASSERT_EQ(0, key.WriteText("workspace", name));
-        if (name == names[2]) ASSERT_EQ(0, key.WriteNumber("workspace", 42));
+        if (name == names[1]) {
+            ASSERT_EQ(0, key.WriteText("workspace", name));
+        }
+        if (name == names[2]) {
+            ASSERT_EQ(0, key.WriteNumber("workspace", 42));
+        }
         SkeindRun run;
         ASSERT_TRUE(run.Start("", dir_.path()));
         // The main window shows, with the offer to start a browser (none
