@@ -182,7 +182,7 @@ ImportName Coff_iter::Current() {
 
 // --- NE
 
-Nef::Nef(const ExeView& view) : AExe(view), dos_(0), ne_(0), module_refs_(0), imported_names_(0) {}
+Nef::Nef(const ExeView& view) : AExe(view), ne_(0), module_refs_(0), imported_names_(0) {}
 
 Nef* Nef::Open(const char* name, bool write) {
     ExeView view;

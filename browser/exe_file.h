@@ -159,7 +159,6 @@ private:
     explicit Nef(const ExeView& view);
     void Validate();
 
-    uint64_t dos_;
     uint64_t ne_;
     uint64_t module_refs_;
     uint64_t imported_names_;
