@@ -84,6 +84,8 @@ namespace {
 
 // How many nodes ahead the node pass asks for the memory it will read.
 const size_t kLookAhead = 8;
+// The tree walk does less for each node, so it asks further ahead.
+const size_t kWalkAhead = 24;
 
 struct FreeListed {
     uint32_t offset;
@@ -100,6 +102,18 @@ struct LostName {
     NodeId node;
     uint32_t block;
     int order;
+};
+
+// A node the tree walk has queued, with what its turn checks: its parent
+// (0 for the root), the names that bound its place, the parent's stored
+// height, and which child it is.
+enum ChildRole : uint8_t { kRoot, kLeftAlone, kLeftOfTwo, kRight, kRightOfTwo };
+struct Queued {
+    NodeId node;
+    NodeId parent;
+    uint32_t low, high;
+    uint16_t parent_height;
+    ChildRole role;
 };
 
 // A link cell met in the node pass: the word it holds of its link (the far
@@ -141,7 +155,7 @@ struct LinkTally {
 class Checker {
 public:
     Checker(NodeDb& db, VRStatus& status)
-        : db_(db), st_(status), size_(0), collecting_(false), saw_deleted_(false), purged_(false) {}
+        : db_(db), st_(status), size_(0), in_order_(true), collecting_(false), saw_deleted_(false), purged_(false) {}
     int Run();
 
 private:
@@ -158,8 +172,8 @@ private:
     bool AcceptFree(uint32_t b, int order, uint32_t prev) const;
     // Steps 3-4
     void WalkTree();
-    NodeId UsableRoot();
-    NodeId UsableChild(NodeId parent, bool left);
+    void CutChild(NodeId parent, bool left);
+    bool InPlace(uint32_t name, uint32_t low, uint32_t high);
     bool NodePlace(NodeId n) const;
     void Reach(NodeId n);
     void SettleSessionsRoot();
@@ -213,7 +227,7 @@ private:
     OffsetMap cells_;                  // link cells accounted for, by 8 bytes
     OffsetMap cell_blocks_;            // granules holding link cells
     std::vector<FreeListed> listed_;   // blocks accepted on the free lists, by offset
-    std::vector<NodeId> order_;        // the tree in URL order, as first reached
+    bool in_order_;                    // the walk found every name in place and every height true
     std::vector<NodeId> by_place_;     // the same nodes by offset: the node pass's order
     std::vector<uint32_t> rank_base_;  // nodes before each word of nodes_
     std::vector<HalfLink> outs_;       // out cells, node by node in by_place_ order
@@ -311,32 +325,13 @@ bool Checker::NodePlace(NodeId n) const {
     return BlockPlace(n, kNodeOrder) && Unclaimed(n, kNodeOrder);
 }
 
-NodeId Checker::UsableRoot() {
-    NodeId root = db_.Root();
-    if (root == 0) return 0;
-    if (!NodePlace(root)) {
-        db_.SetHeader(kTreeRoot, 0);
-        st_.flags |= VRTreeCut;
-        return 0;
-    }
-    if (db_.Node(root).parent() != 0) {
-        db_.Node(root).set_parent(0);
-        st_.fixes |= VRFixTree;
-    }
-    return root;
-}
-
-NodeId Checker::UsableChild(NodeId parent, bool left) {
-    NodeRec rec = db_.Node(parent);
-    NodeId child = left ? rec.left() : rec.right();
-    if (child == 0) return 0;
-    if (NodePlace(child) && db_.Node(child).parent() == parent) return child;
+// Cuts a child link to a node that cannot be the child there.
+void Checker::CutChild(NodeId parent, bool left) {
     if (left)
-        rec.set_left(0);
+        db_.Node(parent).set_left(0);
     else
-        rec.set_right(0);
+        db_.Node(parent).set_right(0);
     st_.flags |= VRTreeCut;
-    return 0;
 }
 
 void Checker::Reach(NodeId n) {
@@ -347,24 +342,70 @@ void Checker::Reach(NodeId n) {
     if (n == db_.Header(kSessionsRoot)) st_.flags |= VRSessionsRootKept;
 }
 
-// In URL order, with an explicit stack: a damaged tree may be one long
-// chain. Each child is validated before it is followed.
+// Whether a node's name lies between the names that bound its place (the
+// nearest ancestors it hangs left and right of; 0 for none). A tree whose
+// every node does is in strict URL order. Names are read as they stand:
+// one the node pass finds unsound sends the tree to be sorted anyway.
+bool Checker::InPlace(uint32_t name, uint32_t low, uint32_t high) {
+    const char* text = db_.Text(name);
+    return (low == 0 || strcmp(db_.Text(low), text) < 0) && (high == 0 || strcmp(text, db_.Text(high)) < 0);
+}
+
+// Breadth first, so that the records and names of the nodes queued can be
+// asked for well before their turn: URL order is no order in the file, and
+// a walk in it is one cache miss after another. A child is taken at its
+// own turn, when its record has come: it must lie in storage nobody has
+// claimed and name its parent as parent, else the link to it is cut. Each
+// node is checked against the names that bound its place, and its parent's
+// height against its children's when the last child is met; a tree that
+// passes every test is in URL order with true heights and in balance.
 void Checker::WalkTree() {
-    std::vector<NodeId> stack;
-    NodeId x = UsableRoot();
-    if (x) Reach(x);
-    for (;;) {
-        while (x) {
-            stack.push_back(x);
-            x = UsableChild(x, true);
-            if (x) Reach(x);
+    NodeId root = db_.Root();
+    if (root == 0) return;
+    if (!NodePlace(root)) {
+        db_.SetHeader(kTreeRoot, 0);
+        st_.flags |= VRTreeCut;
+        return;
+    }
+    if (db_.Node(root).parent() != 0) {
+        db_.Node(root).set_parent(0);
+        st_.fixes |= VRFixTree;
+    }
+    std::vector<Queued> queue;
+    queue.reserve(size_ / 256);  // room for a plain file's nodes, no copies
+    queue.push_back(Queued{root, 0, 0, 0, 0, kRoot});
+    int left_height = 0;  // the height + 1 of the last left child met whose parent has a right one too
+    for (size_t i = 0; i < queue.size(); ++i) {
+        if (i + 2 * kWalkAhead < queue.size()) PrefetchForRead(db_.Ptr(queue[i + 2 * kWalkAhead].node));
+        if (i + kWalkAhead < queue.size()) {
+            const Queued& ahead = queue[i + kWalkAhead];
+            uint32_t refs[3] = {db_.Node(ahead.node).name(), ahead.low, ahead.high};
+            for (uint32_t ref : refs)
+                if (ref != 0 && ref < size_) PrefetchForRead(db_.Ptr(ref));
         }
-        if (stack.empty()) break;
-        x = stack.back();
-        stack.pop_back();
-        order_.push_back(x);
-        x = UsableChild(x, false);
-        if (x) Reach(x);
+        Queued q = queue[i];
+        if (q.parent != 0 && (!NodePlace(q.node) || db_.Node(q.node).parent() != q.parent)) {
+            CutChild(q.parent, q.role == kLeftOfTwo || q.role == kLeftAlone);
+            in_order_ = false;
+            continue;
+        }
+        Reach(q.node);
+        NodeRec rec = db_.Node(q.node);
+        if (in_order_ && !InPlace(rec.name(), q.low, q.high)) in_order_ = false;
+        int height = rec.height() + 1;
+        if (q.role == kLeftOfTwo) {
+            left_height = height;
+        } else if (q.role != kRoot) {
+            int l = q.role == kRight ? 0 : q.role == kLeftAlone ? height : left_height;
+            int r = q.role == kLeftAlone ? 0 : height;
+            if (q.parent_height != (l > r ? l : r) || l > r + 1 || r > l + 1) in_order_ = false;
+        }
+        NodeId left = rec.left(), right = rec.right();
+        if (left == 0 && right == 0 && rec.height() != 0) in_order_ = false;
+        uint16_t h = rec.height();
+        if (left != 0)
+            queue.push_back(Queued{left, q.node, q.low, rec.name(), h, right != 0 ? kLeftOfTwo : kLeftAlone});
+        if (right != 0) queue.push_back(Queued{right, q.node, rec.name(), q.high, h, left != 0 ? kRightOfTwo : kRight});
     }
 }
 
@@ -581,7 +622,7 @@ void Checker::Prefetch(NodeId n) const {
 }
 
 void Checker::RankNodes() {
-    by_place_.reserve(order_.size());
+    by_place_.reserve(st_.node_count);
     rank_base_.resize(nodes_.words.size());
     uint32_t count = 0;
     for (size_t w = 0; w < nodes_.words.size(); ++w) {
@@ -667,7 +708,7 @@ void Checker::PairLinks() {
         db_.DropNameIndex();
     }
     if (drop_.empty()) return;
-    for (NodeId n : order_) {
+    for (NodeId n : by_place_) {
         RemoveCells(n, true, drop_);
         RemoveCells(n, false, drop_);
     }
@@ -850,7 +891,7 @@ void Checker::ReclaimStorage() {
 // Lost names and the tree
 
 void Checker::CollectNames() {
-    for (NodeId n : order_)
+    for (NodeId n : by_place_)
         if (db_.Name(n) != 0) names_.insert(NameOf(n));
 }
 
@@ -912,7 +953,7 @@ void Checker::PurgeIfDue() {
 void Checker::InOrder(std::vector<NodeId>* seq) const {
     std::vector<NodeId> stack;
     NodeId x = db_.Root();
-    size_t limit = order_.size();
+    size_t limit = st_.node_count;
     for (;;) {
         while (x && stack.size() <= limit) {
             stack.push_back(x);
@@ -968,12 +1009,16 @@ bool Checker::TreeSound(const std::vector<NodeId>& seq) const {
 // live one is kept first) gets a lost name. This is no purge: nothing is
 // destroyed and undo records stay valid.
 void Checker::SortTree() {
-    // The walk's order is the tree's unless the purge built it again.
+    // The walk vouched for the tree as it found it. Names given or ended
+    // since, or a purge that built the tree again, call for a look of its
+    // own, in URL order.
+    bool names_changed = !lost_.empty() || (st_.flags & VRTextTerminated);
+    if (in_order_ && !names_changed && !purged_) {
+        if (!db_.NamesIndexed()) db_.IndexNames(by_place_);
+        return;
+    }
     std::vector<NodeId> seq;
-    if (purged_)
-        InOrder(&seq);
-    else
-        seq = order_;
+    InOrder(&seq);
     if (TreeSound(seq)) {
         // The node pass filed every name it found sound; a lost name given
         // since, a purge or a repair of the lists leaves that incomplete.

@@ -475,6 +475,17 @@ TEST_F(CheckTreeTest, WrongHeightsAreWorkedOutAgain) {
     EXPECT_EQ(before_, Summary());
 }
 
+// Two names changed places: the tree is out of URL order, and is sorted
+// again with every page found by its name.
+TEST_F(CheckTreeTest, NamesOutOfOrderAreSortedAgain) {
+    NodeId l = db_.Node(inner_).left(), r = db_.Node(inner_).right();
+    uint32_t name = db_.Node(l).name();
+    db_.Node(l).set_name(db_.Node(r).name());
+    db_.Node(r).set_name(name);
+    ExpectRepairs(kKept, VRFixTree | VRFixViews);  // host and directory ends follow the names
+    for (auto& entry : names_) EXPECT_NE(0u, db_.FindNode(entry.second.c_str(), false)) << entry.second;
+}
+
 // ---------------------------------------------------------------------------
 // Texts and names
 
