@@ -160,6 +160,7 @@ private:
     void GiveCell(LinkId cell);
     void AppendCell(NodeId node, bool out_list, LinkId cell);
     int RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask);
+    bool NamesDeleted(LinkId cell) const;
     LinkId SkipDeleted(LinkId cell) const;
     LinkId FindOutCell(NodeId from, uint32_t target_kind);
 
