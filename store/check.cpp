@@ -376,7 +376,8 @@ void Checker::WalkTree() {
     queue.push_back(Queued{root, 0, 0, 0, 0, kRoot});
     int left_height = 0;  // the height + 1 of the last left child met whose parent has a right one too
     for (size_t i = 0; i < queue.size(); ++i) {
-        if (i + 2 * kWalkAhead < queue.size()) PrefetchForRead(db_.Ptr(queue[i + 2 * kWalkAhead].node));
+        if (i + 2 * kWalkAhead < queue.size() && queue[i + 2 * kWalkAhead].node < size_)
+            PrefetchForRead(db_.Ptr(queue[i + 2 * kWalkAhead].node));
         if (i + kWalkAhead < queue.size()) {
             const Queued& ahead = queue[i + kWalkAhead];
             uint32_t refs[3] = {db_.Node(ahead.node).name(), ahead.low, ahead.high};
