@@ -231,10 +231,10 @@ NodeId NodeDb::IndexedNode(const char* url, size_t length, uint32_t hash) {
 }
 
 void NodeDb::BuildNameIndex() {
-    index_.Start(0);
+    StartIndexing(0);
     uint32_t nodes = MostNodes();
-    for (NodeId x = FirstInTree(); x != 0 && nodes != 0; x = NextInTree(x), --nodes)
-        index_.Insert(NameIndex::Hash(Text(Name(x))), x);
+    for (NodeId x = FirstInTree(); x != 0 && nodes != 0; x = NextInTree(x), --nodes) IndexNode(x);
+    EndIndexing();
 }
 
 // Names are hashed when met and filed a few nodes later, their slots asked
@@ -682,10 +682,9 @@ uint8_t* NodeDb::BodyData(NodeId node) {
 // record: a walk of many links overlaps their misses only while each step
 // is a few instructions.
 bool NodeDb::NamesDeleted(LinkId cell) const {
-    uint32_t end = (uint32_t)size();
-    if (cell - 1u >= end - kCellSize) return false;
+    if (!Fits(cell, kCellSize)) return false;
     NodeId node = Get32(Ptr(cell) + kCellTarget) & ~kLinkKindMask;
-    return node - 1u < end - kNodeSize && (Get16(Ptr(node) + kNodeFlags) & Deleted) != 0;
+    return Fits(node, kNodeSize) && (Get16(Ptr(node) + kNodeFlags) & Deleted) != 0;
 }
 
 LinkId NodeDb::SkipDeleted(LinkId cell) const {
@@ -715,12 +714,11 @@ LinkId NodeDb::FirstIn(NodeId node) {
 
 // The next source's first incoming cell is asked for (see FirstIn).
 LinkId NodeDb::NextLink(LinkId link) {
-    uint32_t end = (uint32_t)size();
-    if (link - 1u >= end - kCellSize) return 0;
+    if (!Fits(link, kCellSize)) return 0;
     LinkId next = SkipDeleted(Get32(Ptr(link) + kCellNext));
-    if (next - 1u < end - kCellSize) {
+    if (Fits(next, kCellSize)) {
         NodeId node = Get32(Ptr(next) + kCellTarget) & ~kLinkKindMask;
-        if (node - 1u < end - kNodeSize) PrefetchForRead(Ptr(Get32(Ptr(node) + kNodeInHead)));
+        if (Fits(node, kNodeSize)) PrefetchForRead(Ptr(Get32(Ptr(node) + kNodeInHead)));
     }
     return next;
 }
