@@ -7,8 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "$1"); shift
 dir=build/coverage
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="$PWD"
+fi
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug \
+  cmake -S . -B "$dir" "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage \
     -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage \
     >/dev/null
