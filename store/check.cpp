@@ -228,7 +228,7 @@ private:
     OffsetMap cell_blocks_;            // granules holding link cells
     std::vector<FreeListed> listed_;   // blocks accepted on the free lists, by offset
     bool in_order_;                    // the walk found every name in place and every height true
-    std::vector<NodeId> by_place_;     // the same nodes by offset: the node pass's order
+    LargeArray<NodeId> by_place_;      // the same nodes by offset: the node pass's order
     std::vector<uint32_t> rank_base_;  // nodes before each word of nodes_
     std::vector<HalfLink> outs_;       // out cells, node by node in by_place_ order
     std::vector<uint32_t> out_begin_;  // where each node's out cells start in outs_
@@ -371,7 +371,7 @@ void Checker::WalkTree() {
         db_.Node(root).set_parent(0);
         st_.fixes |= VRFixTree;
     }
-    std::vector<Queued> queue;
+    LargeArray<Queued> queue;
     queue.reserve(size_ / 256);  // room for a plain file's nodes, no copies
     queue.push_back(Queued{root, 0, 0, 0, 0, kRoot});
     int left_height = 0;  // the height + 1 of the last left child met whose parent has a right one too
@@ -1015,7 +1015,7 @@ void Checker::SortTree() {
     // own, in URL order.
     bool names_changed = !lost_.empty() || (st_.flags & VRTextTerminated);
     if (in_order_ && !names_changed && !purged_) {
-        if (!db_.NamesIndexed()) db_.IndexNames(by_place_);
+        if (!db_.NamesIndexed()) db_.IndexNames(by_place_.data(), by_place_.size());
         return;
     }
     std::vector<NodeId> seq;
@@ -1023,7 +1023,7 @@ void Checker::SortTree() {
     if (TreeSound(seq)) {
         // The node pass filed every name it found sound; a lost name given
         // since, a purge or a repair of the lists leaves that incomplete.
-        if (!lost_.empty() || !db_.NamesIndexed()) db_.IndexNames(seq);
+        if (!lost_.empty() || !db_.NamesIndexed()) db_.IndexNames(seq.data(), seq.size());
         return;
     }
     NodeDb& db = db_;
@@ -1048,7 +1048,7 @@ void Checker::SortTree() {
     if (renamed) std::stable_sort(seq.begin(), seq.end(), by_name);
     db_.SetHeader(kTreeRoot, seq.empty() ? 0 : db_.BuildBalanced(&seq[0], seq.size(), 0));
     st_.fixes |= VRFixTree;
-    db_.IndexNames(seq);
+    db_.IndexNames(seq.data(), seq.size());
 }
 
 // ---------------------------------------------------------------------------

@@ -16,6 +16,8 @@
 
 #include <vector>
 
+#include "store/large_array.h"
+
 #include "store/progress.h"
 
 class NodeDb;
@@ -25,7 +27,7 @@ class NodeDb;
 // at offset g is bit (g >> shift) & 31 of word g >> (shift + 5). Offsets
 // beyond the map read as clear and are never set.
 struct OffsetMap {
-    std::vector<uint32_t> words;
+    LargeArray<uint32_t> words;
     unsigned shift;
 
     OffsetMap() : shift(5) {}

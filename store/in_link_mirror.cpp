@@ -15,7 +15,7 @@ void InLinkMirror::Start(uint32_t file_size) {
 }
 
 void InLinkMirror::Drop() {
-    std::vector<Slot>().swap(slots_);
+    LargeArray<Slot>().swap(slots_);
     std::vector<uint64_t>().swap(deleted_);
     std::vector<uint64_t>().swap(present_);
     pages_.clear();
@@ -48,7 +48,7 @@ uint32_t InLinkMirror::NewChunk() {
         free_chunk_ = At(c).next;
     } else {
         c = chunk_count_++;
-        if ((c >> kPageShift) == pages_.size()) pages_.emplace_back(new Chunk[1u << kPageShift]);
+        if ((c >> kPageShift) == pages_.size()) pages_.emplace_back(1u << kPageShift);
     }
     At(c).next = 0;
     At(c).count = 0;

@@ -13,9 +13,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include <memory>
 #include <vector>
 
+#include "store/large_array.h"
 #include "store/layout.h"
 
 class InLinkMirror {
@@ -66,7 +66,7 @@ private:
     };
     // Chunks live in pages that never move, so that filling the mirror for
     // millions of links never copies what it filled.
-    static const uint32_t kPageShift = 14;
+    static const uint32_t kPageShift = 16;  // 2 MB of chunks a page
     Chunk& At(uint32_t c) { return pages_[c >> kPageShift][c & ((1u << kPageShift) - 1)]; }
     const Chunk& At(uint32_t c) const { return pages_[c >> kPageShift][c & ((1u << kPageShift) - 1)]; }
     bool Holds(NodeId node) const { return (node >> 6) < slots_.size(); }
@@ -74,10 +74,10 @@ private:
     uint32_t NewChunk();
     void FreeChunks(uint32_t first);
 
-    std::vector<Slot> slots_;
+    LargeArray<Slot> slots_;
     std::vector<uint64_t> deleted_;  // one bit per possible node
     std::vector<uint64_t> present_;  // one bit per node held
-    std::vector<std::unique_ptr<Chunk[]>> pages_;
+    std::vector<LargeArray<Chunk>> pages_;
     uint32_t chunk_count_;  // chunk 0 is never used
     uint32_t free_chunk_;
 };

@@ -29,7 +29,7 @@ uint32_t NameIndex::Hash(const char* url) {
 }
 
 void NameIndex::Drop() {
-    std::vector<uint64_t>().swap(slots_);
+    LargeArray<uint64_t>().swap(slots_);
     count_ = 0;
     built_ = false;
 }
@@ -54,7 +54,7 @@ void NameIndex::Insert(uint32_t hash, NodeId node) {
 }
 
 void NameIndex::Grow() {
-    std::vector<uint64_t> old;
+    LargeArray<uint64_t> old;
     old.swap(slots_);
     slots_.assign(old.size() * 2, 0);
     size_t mask = slots_.size() - 1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store/bits.h"
+#include "store/large_array.h"
 #include "store/layout.h"
 
 class NameIndex {
@@ -46,7 +47,7 @@ private:
 
     // Each slot: hash in the high half, node in the low; 0 is empty (no
     // node lies at offset 0).
-    std::vector<uint64_t> slots_;
+    LargeArray<uint64_t> slots_;
     size_t count_;
     bool built_;
 };

@@ -264,9 +264,8 @@ void NodeDb::EndIndexing() {
 
 // URL order is no order in the file: records and names are asked for
 // ahead of their turn, a record two steps before its name.
-void NodeDb::IndexNames(const std::vector<NodeId>& in_url_order) {
+void NodeDb::IndexNames(const NodeId* in_url_order, size_t n) {
     const size_t kAhead = 8;
-    size_t n = in_url_order.size();
     StartIndexing(n);
     for (size_t i = 0; i < n; ++i) {
         if (i + 2 * kAhead < n) PrefetchNode(in_url_order[i + 2 * kAhead]);

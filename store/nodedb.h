@@ -136,7 +136,7 @@ public:
     void IndexNode(NodeId node);
     void EndIndexing();
     bool NamesIndexed() const { return index_.built(); }
-    void IndexNames(const std::vector<NodeId>& in_url_order);
+    void IndexNames(const NodeId* in_url_order, size_t n);
     // Hangs nodes[0..count) (in URL order) from `parent` as a perfectly
     // balanced tree with true heights; gives its top. The purge and the
     // check rebuild the name tree with it.

@@ -51,12 +51,12 @@ void LinkSet::Erase(uint32_t target_kind) {
 }
 
 void LinkSet::Clear() {
-    std::vector<uint64_t>().swap(slots_);
+    LargeArray<uint64_t>().swap(slots_);
     count_ = 0;
 }
 
 void LinkSet::Grow() {
-    std::vector<uint64_t> old;
+    LargeArray<uint64_t> old;
     old.swap(slots_);
     slots_.assign(old.empty() ? kLeastSlots : old.size() * 2, 0);
     for (uint64_t s : old)

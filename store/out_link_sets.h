@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "store/large_array.h"
 #include "store/layout.h"
 
 // (target | kind) → the first cell of the list that holds it. Open
@@ -30,7 +31,7 @@ private:
     size_t SlotOf(uint32_t target_kind) const;
     void Grow();
 
-    std::vector<uint64_t> slots_;  // target | kind in the high half, cell in the low
+    LargeArray<uint64_t> slots_;  // target | kind in the high half, cell in the low
     size_t count_;
 };
 
