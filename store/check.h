@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "store/large_array.h"
-
 #include "store/progress.h"
 
 class NodeDb;
