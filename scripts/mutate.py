@@ -292,10 +292,10 @@ def failure_key(test, message):
         trace = " | ".join(re.sub(r"^\S+:\d+: ", "", t) for t in trace.strip().split("\n"))
     if trace:
         return "%s [%s]" % (test, trace)
+    message = re.sub(r"\n +As Text: .*", "", message)
     message = SECOND_VALUE.sub(r"\1", message)
     # Values the code gave in other assertion kinds.
     message = re.sub(r"\n  Actual: .*", "", message)
-    message = re.sub(r"(Which is|which is): .*", "", message)
     place = PLACE.match(message)
     where = ""
     if place:
@@ -399,6 +399,8 @@ def main():
     ap.add_argument("--timeout", type=float, default=10)
     ap.add_argument("--out", default="mutants.json")
     ap.add_argument("--list", action="store_true", help="only list the mutants")
+    ap.add_argument("--again", help="an earlier run's JSON: try only the mutants it killed and carry its "
+                    "other results over (fewer tests can only kill fewer)")
     args = ap.parse_args()
 
     source = os.path.abspath(args.source)
@@ -413,6 +415,10 @@ def main():
         return
 
     reached = reached_lines(args.reached, source) if args.reached else None
+    earlier = {}
+    if args.again:
+        with open(args.again) as f:
+            earlier = {m["id"]: m for m in json.load(f)["mutants"]}
     configure()
     ok, log = build(args.target, None)
     if not ok:
@@ -436,6 +442,9 @@ def main():
     try:
         for n, m in enumerate(mutants, 1):
             entry = dict(m)
+            if m["id"] in earlier and earlier[m["id"]]["status"] != "killed":
+                results.append(dict(earlier[m["id"]]))
+                continue
             if reached is not None and m["line"] not in reached:
                 entry.update(status="unreached", failed={})
                 results.append(entry)

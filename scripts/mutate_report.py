@@ -23,8 +23,22 @@ def load(paths):
     return [m for m in mutants if m["status"] != "compile-error"]
 
 
+LOOSE = False
+STRIP = []
+
+
+def loosen(key):
+    """The key without the values the assertions printed, for comparing
+    runs whose keys were made with and without them."""
+    key = re.sub(r' (Which is|As Text): "(?:[^"\\]|\\.)*"', "", key)
+    return re.sub(r" (Which is|As Text): \S+", "", key)
+
+
 def keys_of(m):
-    return {k for ks in m["failed"].values() for k in ks}
+    keys = {k for ks in m["failed"].values() for k in ks}
+    for rx in STRIP:
+        keys = {re.sub(rx, "", k) for k in keys}
+    return {loosen(k) for k in keys} if LOOSE else keys
 
 
 def who_kills(mutants):
@@ -43,12 +57,18 @@ def who_kills(mutants):
             print("       " + i)
 
 
-def cover(mutants, pattern):
+def cover(mutants, pattern, ignore=None):
     """Keep every failure not matching pattern; then, greedily, the
     matching ones that kill mutants nothing kept kills yet. Failures with
     the same set of kills are one choice."""
     rx = re.compile(pattern)
     killed = [m for m in mutants if m["status"] == "killed"]
+    if ignore:
+        # Failures that name no row: they show that some row caught the
+        # mutant, not which, so they may not stand in for any row.
+        drop = re.compile(ignore)
+        for m in killed:
+            m["failed"] = {t: [k for k in ks if not drop.search(k)] for t, ks in m["failed"].items()}
     all_keys = set().union(*(keys_of(m) for m in killed)) if killed else set()
     kills = collections.defaultdict(set)
     for m in killed:
@@ -65,6 +85,10 @@ def cover(mutants, pattern):
             break
         keep.add(best)
         need -= kills[best]
+    if need:
+        print("killed only by failures that name no row (%d): keep the rows that reach them" % len(need))
+        for i in sorted(need):
+            print("   " + i)
     print("kept for their own kills (%d):" % len(keep))
     for k in sorted(keep):
         print("   %s   (%d kills)" % (k, len(kills[k])))
@@ -87,10 +111,17 @@ def compare(before, after):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cover")
+    ap.add_argument("--ignore", help="REGEX: failures that name no row, with --cover")
     ap.add_argument("--compare", action="store_true")
     ap.add_argument("--survivors", action="store_true")
+    ap.add_argument("--loose", action="store_true", help="leave printed values out of the failure names")
+    ap.add_argument("--strip", action="append", default=[],
+                    help="REGEX: leave this out of the failure names (say, a split point)")
     ap.add_argument("files", nargs="+")
     a = ap.parse_args()
+    global LOOSE
+    LOOSE = a.loose
+    STRIP.extend(a.strip)
     if a.compare:
         cut = a.files.index("vs") if "vs" in a.files else None
         if cut is None:
@@ -98,7 +129,7 @@ def main():
         sys.exit(0 if compare(load(a.files[:cut]), load(a.files[cut + 1:])) else 1)
     mutants = load(a.files)
     if a.cover:
-        cover(mutants, a.cover)
+        cover(mutants, a.cover, a.ignore)
     elif a.survivors:
         for m in mutants:
             if m["status"] != "killed":
