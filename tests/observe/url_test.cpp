@@ -86,12 +86,26 @@ TEST(PercentNormalisation, EscapesDecodedKeptOrMade) {
             // Escapes of reserved and unsafe bytes are kept, in upper case;
             // a decoded '%' is not read again as the start of an escape.
             {"%3f%2b%23%25%20%00%7f%80%e9%ff", "%3F%2B%23%25%20%00%7F%80%E9%FF"},
+            {"%2541", "%2541"},
             {"a b\t\r\n\x1f\x7f"
              "caf\xe9\x80\xff",
              "a%20b%09%0D%0A%1F%7Fcaf%E9%80%FF"},
-            // Non hex digits are read by the old arithmetic: 'G' counts
-            // 71-87 = -16: high, the digit vanishes; low, -16.
+            // Non hex digits are read by the old arithmetic: 'z' counts
+            // 122-87 = 35, 35*16 kept to 8 bits is 48, plus 35 is 'S'.
+            {"%zz", "S"},
+            // 'G' counts 71-87 = -16: high, the digit vanishes; low, -16.
+            {"%G1", "%01"},
             {"%1G", "%00"},
+            // '%' counts -11: -176 + 4 is 84 modulo 256, 'T'.
+            {"%%41", "T1"},
+            // '@' is above '9' and below 'G': 64-55 = 9.
+            {"%@@", "%99"},
+            // A space after '%' is part of the escape, never copied raw.
+            {"% 0", "%00"},
+            // Too little after a '%' leaves it as it is.
+            {"a%4", "a%4"},
+            {"%", "%"},
+            {"", ""},
             {nullptr, ""},
         },
         Percent);
@@ -104,14 +118,48 @@ TEST(PercentNormalisation, EscapesDecodedKeptOrMade) {
 TEST(CanonicalUrl, HostsPortsSchemesAndEscapes) {
     ExpectRows(
         {
+            // Lowers the host and ends it with a slash:
+            {"http://HOST.Domain/Path/File.HTML", "http://host.domain/Path/File.HTML"},
+            {"http://H/?Q", "http://h/?Q"},
+            {"http://User@H", "http://user@h/"},
             // Drops only the default port of http and gopher:
+            {"http://host:80", "http://host/"},
             {"http://h:81", "http://h:81/"},
+            {"gopher://h:70/1", "gopher://h/1"},
+            {"gopher://h:80/1", "gopher://h:80/1"},
+            {"http://h:70/", "http://h:70/"},
             {"ftp://h:21/", "ftp://h:21/"},
+            {"http://h:800/", "http://h:800/"},
+            // Only the first ':' after "//" counts: a user:password hides the port.
+            {"http://u:p@h:80/", "http://u:p@h:80/"},
+            // The scheme keeps its case, so upper-case http keeps its port:
+            {"HTTP://Host.Domain:80", "HTTP://host.domain:80/"},
+            {"Gopher://h:70", "Gopher://h:70/"},
+            // Only a double slash at the first slash makes a host:
+            {"mailto:Someone@Example.COM", "mailto:Someone@Example.COM"},
+            {"http:X/Y//Z", "http:X/Y//Z"},
+            {"//Host", "//host/"},
+            {"http:///x", "http:///x"},
+            {"http://", "http:///"},
             // One leading view source is dropped:
+            {"view-source:http://H:80", "http://h/"},
+            {"View-Source:http://H/", "View-Source:http://h/"},
+            {"view-source:view-source:http://h/", "view-source:http://h/"},
             {"view-source:", ""},
+            // Escapes are normalised everywhere, and lowered in the host:
+            {"http://h/a b?x=%2f#f%41", "http://h/a%20b?x=%2F#fA"},
+            {"http://a b%C3%a9", "http://a%20b%c3%a9/"},
+            {"http://%48ost", "http://host/"},
             // Degenerate inputs:
+            {"", ""},
             {nullptr, ""},
+            {"http:", "http:"},
+            {"/", "/"},
             {"//", "///"},
+            {"http://h/%", "http://h/%"},
+            // The program's own URLs are left as they are.
+            {"x-skeind-1:/h/NUMBER", "x-skeind-1:/h/NUMBER"},
+            {"x-skeind-1/lost-name-5", "x-skeind-1/lost-name-5"},
         },
         [](const char* url) {
             UrlBuffer b;
@@ -125,19 +173,37 @@ TEST(CanonicalUrl, FileUrlsDrivesNetworkNamesAndFtpHosts) {
     ExpectRows(
         {
             // Drive letters become three slashes and a bar:
+            {"file:C:\\Web\\Index.HTM", "file:///c|/web/index.htm"},
             {"file:/c:/x", "file:///c|/x"},
+            {"file:///C|/X", "file:///c|/x"},
             {"file:///C:\\A\\B", "file:///c|/a/b"},
+            {"file:c:", "file:///c|"},
             // Network names become four slashes:
-            // (a dot after the name does not make it a host)
-            {"file://Name/x.htm", "file:////name/x.htm"},
+            {"file://Name/x", "file:////name/x"},
+            {"file:\\\\Host\\Share\\A.htm", "file:////host/share/a.htm"},
+            {"file:////srv/x", "file:////srv/x"},
+            {"file://///srv/x", "file:////srv/x"},
+            // A name after two slashes gets no bar, even with a colon.
+            {"file://c:/x", "file:////c:/x"},
+            // Dotted hosts are fetched by ftp:
+            {"file://H.D/Pub/ReadMe.TXT", "ftp://h.d/pub/readme.txt"},
+            {"file://h.d", "ftp://h.d/"},
+            // Backslashes are turned from the host's first dot on only.
+            {"file://a\\b.c/d\\e", "ftp://a\\b.c/d/e"},
             // Short and odd file urls:
             {"file:", "file:///"},
             {"file:/", "file:///"},
+            {"file://", "file:///"},
+            {"file:x", "file:///x"},
             {"file:\\x", "file:////x"},
+            {"file:c:\\a b%E9", "file:///c|/a%20b%e9"},
+            // Scheme matching is exact: FILE: is left alone apart from its host.
+            {"FILE:C:\\X", "FILE:C:\\X"},
             // The rules apply once, in their order: six slashes lose only
             // one, and backslashes are counted late.
             {"file://////x", "file://///x"},
             {"file:\\\\/x", "file://///x"},
+            {"file:///\\\\x", "file://///x"},
         },
         [](const char* url) { return Canon(url); });
 }
@@ -154,11 +220,22 @@ TEST(CanonicalUrl, LongUrlsAreCutToConsistentKeys) {
     EXPECT_EQ(full, b.text);
     EXPECT_TRUE(b.truncated);
 
+    std::string head = "http://h/" + std::string(kUrlMax - 11, 'a');  // two places left
     struct Case {
         std::string url, want;
     } cases[] = {
+        // An escape that does not fit is left out whole.
+        {head + " tail", head},
+        {"http://h/" + std::string(2000, ' '), "http://h/" +
+                                                   [] {
+                                                       std::string s;
+                                                       for (int i = 0; i < (kUrlMax - 9) / 3; ++i) s += "%20";
+                                                       return s;
+                                                   }()},
         // The port goes even though the text was cut: the key is three shorter.
         {"http://h:80/" + std::string(1100, 'a'), "http://h/" + std::string(kUrlMax - 12, 'a')},
+        // A host that fills the buffer has no room for its '/'.
+        {"http://" + std::string(1100, 'H'), "http://" + std::string(kUrlMax - 7, 'h')},
         // Cut just after ":80", the rest of the port is lost and ":80" dropped.
         {"http://" + std::string(kUrlMax - 10, 'h') + ":8000/x", "http://" + std::string(kUrlMax - 10, 'h') + "/"},
         // What the file: rules insert pushes the end off.
@@ -178,9 +255,29 @@ TEST(CanonicalUrl, LongUrlsAreCutToConsistentKeys) {
 
 TEST(CanonicalUrl, CanonicalKeysAreStableAndEndTheirHostWithASlash) {
     const char* const varied[] = {
+        "http://Host",
+        "http://host:80/x",
+        "HTTP://Host.Domain:80",
+        "ftp://H:21/Pub/",
+        "http://h/a b/%7e%2f%3a%zz",
+        "http://h/caf\xe9?q=\x01#\x7f",
+        "http://u:p@H:81/x?y#z",
+        "view-source:http://H/",
         "news:comp.infosystems.www",
+        "x-skeind-1:/h/com",
+        "file:C:\\Web\\Index.HTM",
+        "file:///C:/X",
+        "file://server/x",
+        "file://host.domain/pub",
         "file:\\\\srv\\share\\F.txt",
+        "file:",
         "",
+        "a%",
+        "http://",
+        "http:x/y",
+        "http://h/%4",
+        "http://h:80%2f/",
+        "  http://h/ ",
     };
     for (const char* url : varied) {
         SCOPED_TRACE(url);
@@ -216,39 +313,74 @@ TEST(ResolveUrl, ReferencesAgainstABase) {
         const char* want;
     };
     const Case rows[] = {
-        // Plain relative names go into the base directory:
+        // Plain relative names, queries and fragments go into the base directory:
+        {kPage, "d/e.gif", "http://h/a/d/e.gif"},
+        {kPage, "", "http://h/a/"},
+        {kPage, "a b%7e", "http://h/a/a%20b~"},
         {kPage, ":x", "http://h/a/:x"},
+        {kPage, "#top", "http://h/a/#top"},
+        {kPage, "c.html?q=%2f#f", "http://h/a/c.html?q=%2F#f"},
+        // Root relative references keep scheme and host:
+        {kPage, "/", "http://h/"},
+        {"http://h:81/a/b", "/x", "http://h:81/x"},
         // Dot segments move up but never above the root:
+        {kPage, "./x", "http://h/a/x"},
+        {kPage, "../../../../x", "http://h/x"},
         {"http://h/a/b/c/d.html", "../.././x", "http://h/a/x"},
+        {kPage, "../", "http://h/"},
         // A final dot or dot dot leaves no trailing slash:
         {"http://h/a/b/c.html", ".", "http://h/a/b"},
+        {"http://h/a/b/c.html", "./..", "http://h/a"},
+        {kPage, "..", "http://h"},
+        {"http://h/", ".", "http://h"},
         // Dots followed by other characters are names:
         {kPage, ".profile", "http://h/a/.profile"},
+        {kPage, "..x", "http://h/a/..x"},
         {kPage, "../...", "http://h/..."},
         // Same scheme without slashes is relative:
+        {kPage, "http:foo.html", "http://h/a/foo.html"},
         {kPage, "http:/x", "http://h/x"},
+        {kPage, "http:../x", "http://h/x"},
         // Other schemes and double slashes are absolute:
         {kPage, "mailto:Some One", "mailto:Some%20One"},
         {kPage, "http://Other:80/y", "http://other/y"},
         {kPage, "HTTP:c.html", "HTTP:c.html"},
         {kPage, "http:", "http:"},
         {kPage, "view-source:http://H/", "http://h/"},
+        {kPage, "file:C:\\X.htm", "file:///c|/x.htm"},
         // Network paths take the base scheme:
+        {kPage, "//other:80", "http://other/"},
         {"gopher://f/1", "//g:70", "gopher://g/"},
+        {"", "//H/x", "://h/x"},
         // Angle brackets and the "URL:" prefix (in capitals only) are unwrapped:
         {kPage, "<URL:http://h/x>", "http://h/x"},
+        {kPage, "URL:c.html", "http://h/a/c.html"},
         {kPage, "<..>", "http://h"},
         {kPage, "c.html>", "http://h/a/c.html>"},
+        {kPage, "<>", "http://h/a/"},
         {kPage, "<", "http://h/a/"},
         {kPage, "url:x", "url:x"},
+        // With a network path the '>' stays.
+        {kPage, "<//h/x>", "http://h/x>"},
         // File bases are normalised after joining:
         {"file:///c|/web/a.htm", "Sub\\Page.HTM", "file:///c|/web/sub/page.htm"},
         {"file:///c|/web/a.htm", "../../../x", "file:///x"},
         {"file:///c|/web/a.htm", "/c|/Top.htm", "file:///c|/top.htm"},
         // Bases without host or directory:
+        {"mailto:x", "y", "mailto:x/y"},
         {"x-skeind-1:/a/1", "2", "x-skeind-1:/a/2"},
+        {"", "y", "/y"},
+        {"http://h", "y", "http://h/y"},
     };
     for (const Case& row : rows) EXPECT_EQ(row.want, Resolve(row.base, row.ref)) << row.base << " + " << row.ref;
+
+    // Absolute references do not depend on the base; relative ones stay on
+    // the base's site.
+    for (const char* ref : {"http://Other:80/y", "ftp://F/pub", "file://host.domain/x", "<URL:http://H/x>"})
+        for (const char* base : {kPage, "", "mailto:x", "file:///c|/a/b.htm", "x-skeind-1:/h/"})
+            EXPECT_EQ(Canon(ref[0] == '<' ? "http://H/x" : ref), Resolve(base, ref)) << ref << " @ " << base;
+    for (const char* ref : {"../../../../x", "./../y/", "..", "/../x", "?q", "http:../../z"})
+        EXPECT_EQ(0u, Resolve("http://h/a/b/c.html", ref).find("http://h")) << ref;
 }
 
 TEST(ResolveUrl, BadOffsetsAndLongResults) {
@@ -275,8 +407,21 @@ TEST(SplitUrl, HostEndAndDirectoryEnd) {
         int host_end, dir_end;
     };
     const Case rows[] = {
+        {"http://h/a/b.html", 8, 11},
+        {"http://h:81/a/", 11, 14},
+        {"http://h/a/b/", 8, 13},
+        {"http://h?x/y", 10, 11},
+        {"file:///c|/web/x.htm", 7, 15},
+        {"file:////srv/x", 7, 13},
+        {"http://h", 8, 0},
+        {"http://", 7, 0},
+        {"x-skeind-1:/h/com", 0, 14},
+        {"x-skeind-1/lost-name-2", 0, 11},
+        {"mailto:x", 0, 0},
         {"", 0, 0},
         {nullptr, 0, 0},
+        // The first "//" counts, wherever it is.
+        {"a/b//c/d", 6, 7},
     };
     for (const Case& row : rows) {
         UrlSplit split = SplitUrl(row.url);
@@ -289,13 +434,24 @@ TEST(UrlDisplayName, NamesOfUrls) {
     ExpectRows(
         {
             // Names from the last segment:
+            {"http://h/a/b.html?x=1", "(b.html?x=1)"},
+            {"http://h/a/b/", "(b/)"},
             {"file:////srv/", "(srv/)"},
             // Index pages name their directory:
             {"http://h/a/index.html", "(a/index.html)"},
             {"http://h/a/b/Welcome.html", "(b/Welcome.html)"},
             {"http://h:81/Welcome.htm", "(h:81/Welcome.htm)"},
+            {"http://h/a/welcome.html", "(welcome.html)"},
+            {"http://h/a/index", "(index)"},
             // Roots name their host:
+            {"http://h/", "(h/)"},
+            {"http://h", "(h)"},
             {"http://", "()"},
+            {"file:///", AppString(IDS_LOCAL_DISC_FILES)},
+            {"file://", AppString(IDS_LOCAL_DISC_FILES)},
+            // Urls without host are shown whole:
+            {"x-skeind-1:/a/12", "(x-skeind-1:/a/12)"},
+            {"mailto:someone", "(mailto:someone)"},
             // Empty or colon-less ones are null addresses.
             {"", kNullAddressName},
             {"x-skeind-1/lost-name-4", kNullAddressName},
@@ -326,11 +482,16 @@ TEST(UrlDisplayName, KindsOffsetsAndLength) {
 TEST(LocalPathOfUrl, FileUrlsToPathsAndOthersToNothing) {
     ExpectRows(
         {
+            {"file:///c|/web/a%20b.htm", "c:/web/a b.htm"},
+            {"file:///c:/x", "c:/x"},
             {"file:/c|/x", "c:/x"},
             {"file:/c:/x", "c:/x"},
+            {"file:///c|/caf%e9", "c:/caf\xe9"},
             {"file:////srv/pub/x.htm", "//srv/pub/x.htm"},
             {"file://///srv/x", "//srv/x"},
+            {"file:///", ""},
             {"file:", ""},
+            {"file:x", "x"},
             {"file:/x", "/x"},
             {"file://host/x", "//host/x"},
             // Escapes that make no byte, or no whole escape, stay.
@@ -338,6 +499,9 @@ TEST(LocalPathOfUrl, FileUrlsToPathsAndOthersToNothing) {
             {"file:///c|/a%", "c:/a%"},
             {"file:///c|/a%4", "c:/a%4"},
             {"file:///c|/100%25", "c:/100%"},
+            {"http://h/x", "<none>"},
+            {"FILE:///c|/x", "<none>"},
+            {"fil", "<none>"},
             {nullptr, "<none>"},
         },
         LocalPath);
