@@ -31,7 +31,10 @@ TEST(VerbTable, SortedIgnoringCaseAndEveryNameFoundInAnyCase) {
 }
 
 TEST(VerbTable, PokeOrRequestByBrowserKind) {
-    struct Case { int verb; bool netscape_poke, other_poke; } cases[] = {
+    struct Case {
+        int verb;
+        bool netscape_poke, other_poke;
+    } cases[] = {
         {WWW_RegisterURLEcho, true, false},
         {WWW_URLEcho, true, true},
         {WWW_OpenURL, false, false},
@@ -43,6 +46,8 @@ TEST(VerbTable, PokeOrRequestByBrowserKind) {
         EXPECT_EQ(c.other_poke, SentAsPoke(c.verb, kExplorerKind)) << c.verb;
         EXPECT_EQ(c.other_poke, SentAsPoke(c.verb, 0)) << c.verb;
     }
+    EXPECT_FALSE(SentAsPoke(-1, kNetscapeKind));  // outside the table: no read of it
+    EXPECT_FALSE(SentAsPoke(kVerbCount, kExplorerKind));
 }
 
 // Each row reads the item with a little program: 'n' a number, 's' a
@@ -63,7 +68,11 @@ static std::string Read(const char* item, const char* program) {
 }
 
 TEST(DdeArgReader, Fields) {
-    struct Case { const char* item; const char* program; const char* expect; } cases[] = {
+    struct Case {
+        const char* item;
+        const char* program;
+        const char* expect;
+    } cases[] = {
         {"1,0", "nn", "1|0"},
         {"4294967295,\"Loading\"", "ns", "4294967295|Loading"},
         {"-1", "n", "4294967295"},
@@ -73,15 +82,17 @@ TEST(DdeArgReader, Fields) {
         {",,7", "nnn", "0|0|7"},
         {"\"a,b\",3", "sn", "a,b|3"},
         {"\"say \\\"hi\\\"\",5", "sn", "say \\\"hi\\\"|5"},  // the backslashes stay
-        {"\"open", "sn", "open|0"},                            // no closing quote: the rest
-        {"plain", "ss", "plain|-"},                            // bare field at the end exhausts
+        {"\"open", "sn", "open|0"},                          // no closing quote: the rest
+        {"plain", "ss", "plain|-"},                          // bare field at the end exhausts
         {"a,,b", "sss", "a||b"},
-        {"\"x\"y,2", "snn", "x|0|0"},                          // stuck on y: nothing skipped
+        {"\"x\"y,2", "snn", "x|0|0"},  // stuck on y: nothing skipped
         {"12abc,3", "nsn", "12|abc|3"},
+        {"\t0X1F", "n", "31"},    // upper-case digits; a tab is blank
+        {"\r0xg", "ns", "0|xg"},  // no hex digit after 0x: octal 0, stopped at x
         {"0x", "ns", "0|x"},
         {"", "nsn", "0|-|0"},
         {"5,", "nns", "5|0|-"},
-        {"\"\\", "s", "\\"},                                   // a backslash at the very end
+        {"\"\\", "s", "\\"},  // a backslash at the very end
         {"\"\"", "ss", "|"},  // the closing quote ends the text, not the fields
     };
     for (const Case& c : cases) EXPECT_EQ(c.expect, Read(c.item, c.program)) << c.item;
@@ -175,8 +186,17 @@ TEST(ServedVerbs, ItemsBecomeMessagesAndAnswers) {
 
 TEST(ServedVerbs, HostileItemsNeverFault) {
     std::string long_text(100000, 'q');
-    std::string items[] = {"\"", "\\", "\"\\\"", ",,,,,,,,", "\"" + long_text, long_text + "," + long_text,
-                           "-", "0x", "--5", "\"a\"\"b\"", std::string("\x01\xff\x7f", 3)};
+    std::string items[] = {"\"",
+                           "\\",
+                           "\"\\\"",
+                           ",,,,,,,,",
+                           "\"" + long_text,
+                           long_text + "," + long_text,
+                           "-",
+                           "0x",
+                           "--5",
+                           "\"a\"\"b\"",
+                           std::string("\x01\xff\x7f", 3)};
     for (const std::string& item : items)
         for (int verb = 0; verb <= kVerbCount; ++verb)
             for (ServedKind kind : {ServedRequest, ServedPoke}) delete ServeVerb(verb, kind, item.c_str()).message;

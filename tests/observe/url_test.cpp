@@ -345,6 +345,7 @@ TEST(ResolveUrl, ReferencesAgainstABase) {
         {kPage, "mailto:Some One", "mailto:Some%20One"},
         {kPage, "http://Other:80/y", "http://other/y"},
         {kPage, "HTTP:c.html", "HTTP:c.html"},
+        {kPage, "Aa0Z9z-.+:x", "Aa0Z9z-.+:x"},  // every end of the scheme's ranges
         {kPage, "http:", "http:"},
         {kPage, "view-source:http://H/", "http://h/"},
         {kPage, "file:C:\\X.htm", "file:///c|/x.htm"},
@@ -584,6 +585,7 @@ TEST(ContentTypeOfUrl, EveryListedExtensionAndWhereTheSegmentIs) {
 
     std::string long_name = "http://h/" + std::string(5000, 'x') + ".gif";
     std::string ext32 = "http://h/a." + std::string(kExtensionMax + 1, 'g');
+    std::string ext_long = "http://h/a." + std::string(1000, 'g');  // far past the copy's room
     ExpectRows(
         {
             // Extensions are lowered before lookup:
@@ -601,6 +603,7 @@ TEST(ContentTypeOfUrl, EveryListedExtensionAndWhereTheSegmentIs) {
             {"http://h/a.html#top", "0x00"},
             // The limit is on the extension, not on the segment.
             {ext32.c_str(), "0x00"},
+            {ext_long.c_str(), "0x00"},
             {long_name.c_str(), "0x33"},
         },
         TypeOfUrl);
