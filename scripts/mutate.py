@@ -27,7 +27,6 @@ import re
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 
