@@ -3,7 +3,9 @@
 // each. Each phase is timed once per round; the table gives the median of
 // the rounds and the spread (min–max).
 //
-//   workspace_compare [pages] [rounds] [workspace-only]
+//   workspace_compare [pages] [rounds] [--workspace-only] [--html DIR]...
+// Each store runs in a process of its own: the program starts itself again
+// as `workspace_compare --run STORE DATA PATH FD`.
 #include <fcntl.h>
 #include <lmdb.h>
 #include <sqlite3.h>
@@ -415,8 +417,15 @@ void LoadDataSet(const std::string& file, std::vector<std::string>* urls,
     fclose(f);
 }
 
-const char* const kStoreNames[] = {"workspace", "SQLite", "LMDB"};
-const StoreRun kStoreRuns[] = {RunWorkspace, RunSqlite, RunLmdb};
+// The stores compared, in the order each round runs them, with the
+// suffix of the file each writes.
+struct Store {
+    const char* name;
+    StoreRun run;
+    const char* suffix;
+};
+const Store kStores[] = {
+    {"workspace", RunWorkspace, ".sk1"}, {"SQLite", RunSqlite, ".sqlite"}, {"LMDB", RunLmdb, ".mdb"}};
 
 // Each store runs in a fresh process of its own (started again from this
 // program), so that its peak resident size is its own and it inherits no
@@ -450,11 +459,11 @@ int RunOneStore(char** argv) {
     std::vector<std::string> urls;
     std::vector<std::pair<uint32_t, uint32_t>> links;
     LoadDataSet(argv[1], &urls, &links);
-    for (size_t i = 0; i < sizeof kStoreRuns / sizeof kStoreRuns[0]; ++i) {
-        if (strcmp(argv[0], kStoreNames[i]) != 0) continue;
+    for (const Store& store : kStores) {
+        if (strcmp(argv[0], store.name) != 0) continue;
         struct rusage before;
         getrusage(RUSAGE_SELF, &before);
-        Phases p = kStoreRuns[i](urls, links, argv[2]);
+        Phases p = store.run(urls, links, argv[2]);
         struct rusage after;
         getrusage(RUSAGE_SELF, &after);
         // What the store added to the process that holds the data set.
@@ -509,10 +518,10 @@ int main(int argc, char** argv) {
     SaveDataSet(data, urls, links);
     std::map<std::string, std::vector<Phases>> runs;
     for (int r = 0; r < rounds; ++r) {
-        runs["workspace"].push_back(RunApart("workspace", data, base + ".sk1"));
-        if (only_workspace) continue;
-        runs["SQLite"].push_back(RunApart("SQLite", data, base + ".sqlite"));
-        runs["LMDB"].push_back(RunApart("LMDB", data, base + ".mdb"));
+        for (const Store& store : kStores) {
+            if (only_workspace && store.run != RunWorkspace) continue;
+            runs[store.name].push_back(RunApart(store.name, data, base + store.suffix));
+        }
     }
     unlink(data.c_str());
     printf(
