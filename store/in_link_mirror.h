@@ -54,7 +54,11 @@ public:
 
 private:
     static const uint32_t kChunkItems = 6;
+    // Made uninitialised: a page of chunks is 2 MB, and NewChunk sets each
+    // chunk's words before any is read, so a small workspace touches only
+    // the chunks it uses.
     struct Chunk {
+        Chunk() {}
         uint32_t next;  // the next chunk, 0 for none
         uint32_t count;
         uint32_t items[kChunkItems];
