@@ -182,9 +182,10 @@ AWorkspace* Graph_model::SetWorkspace(AWorkspace* workspace) {
     last_stamp_ = 0;
     search_ = 0;
     if (workspace_ != 0) {
-        AWorkspace& w = *workspace_;
-        for (NodeId n = w.FirstNode(); n != 0; n = w.NextNode(n))
-            if (IsPinned(n) && !HasRow(n)) AppendTopLevel(n);
+        std::vector<NodeId> pinned;
+        workspace_->FlaggedNodes(Pinned, &pinned);
+        for (NodeId n : pinned)
+            if (!HasRow(n)) AppendTopLevel(n);
     }
     host_.Repaint();
     SetOpenPage(0);

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "observe/content_type.h"
@@ -420,6 +421,25 @@ NodeId NodeDb::NextNode(NodeId node) {
     NodeId x = NextInTree(node);
     for (uint32_t steps = MostNodes(); x != 0 && IsDeleted(x) && steps != 0; --steps) x = NextInTree(x);
     return x != 0 && IsDeleted(x) ? 0 : x;
+}
+
+// The mirror holds the same nodes as the tree, in file order: records read
+// in that order stream from memory, and the few that qualify are put in the
+// tree's order (its names' byte order) afterwards.
+void NodeDb::FlaggedNodes(NodeFlags flags, std::vector<NodeId>* out) {
+    if (!IsOpen()) return;
+    if (!in_mirror_.built()) {
+        for (NodeId n = FirstNode(); n != 0; n = NextNode(n))
+            if ((Node(n).flags() & flags) == flags) out->push_back(n);
+        return;
+    }
+    size_t first = out->size();
+    for (NodeId n = in_mirror_.NextNode(0); n != 0; n = in_mirror_.NextNode(n)) {
+        NodeFlags f = Node(n).flags();
+        if ((f & flags) == flags && !(f & Deleted)) out->push_back(n);
+    }
+    std::sort(out->begin() + (ptrdiff_t)first, out->end(),
+              [this](NodeId a, NodeId b) { return strcmp(Text(Name(a)), Text(Name(b))) < 0; });
 }
 
 // ---------------------------------------------------------------------------

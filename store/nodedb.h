@@ -86,6 +86,7 @@ public:
     uint8_t* BodyData(NodeId node) override;
     NodeId FirstNode() override;
     NodeId NextNode(NodeId node) override;
+    void FlaggedNodes(NodeFlags flags, std::vector<NodeId>* out) override;
     LinkId AddLink(NodeId from, NodeId to, LinkKind kind) override;
     LinkId FindLiveOutLink(NodeId from, NodeId to, LinkKind kind) override;
     void LiveInLinks(NodeId node, std::vector<uint32_t>* out) override;

@@ -75,6 +75,10 @@ public:
     virtual uint8_t* BodyData(NodeId node) = 0;
     virtual NodeId FirstNode() = 0;
     virtual NodeId NextNode(NodeId node) = 0;
+    // Appends every live node that has all of `flags`, in the order FirstNode
+    // and NextNode give them; for start-up, where the walk of a large tree
+    // would read every record out of order to find a few.
+    virtual void FlaggedNodes(NodeFlags flags, std::vector<NodeId>* out) = 0;
     virtual LinkId AddLink(NodeId from, NodeId to, LinkKind kind) = 0;
     // The out-link that a walk with FirstOut and NextLink would meet with
     // exactly this target and kind, or 0; without walking a long list.

@@ -1,6 +1,7 @@
 // The workspace operations on a real file: the name tree, texts, links,
 // bodies and the program's own nodes.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -225,6 +226,45 @@ TEST_F(NodeDbTest, LookupsFollowReopeningPurgeAndCheck) {
     NodeId c = db_.FindNode("http://c/", true);
     EXPECT_EQ(c, db_.FindNode("http://c/", false));
     ExpectSound();
+}
+
+// The pinned pages the map starts from: read in file order from the in-link
+// mirror when it stands, they must still come in the tree's order, without
+// deleted ones, as the walk of the tree gives them.
+TEST_F(NodeDbTest, FlaggedNodesComeInTheTreesOrder) {
+    // Made out of URL order, so that file order and tree order differ.
+    for (int i = 0; i < 300; ++i) {
+        char url[64];
+        snprintf(url, sizeof url, "http://h%d.example/%03d", i % 7, (i * 37) % 300);
+        NodeId n = db_.FindNode(url, true);
+        if (i % 3 == 0) db_.SetFlags(n, Pinned | (i % 2 ? Untitled : 0));
+        if (i % 9 == 0) db_.SetFlags(n, Deleted);
+    }
+    auto walked = [&](NodeFlags flags) {
+        std::vector<NodeId> out;
+        for (NodeId n = db_.FirstNode(); n; n = db_.NextNode(n))
+            if (db_.TestFlags(n, flags) == flags) out.push_back(n);
+        return out;
+    };
+    for (const char* when : {"made", "reopened", "mirror built", "checked"}) {
+        SCOPED_TRACE(when);
+        if (strcmp(when, "reopened") == 0) {
+            db_.Close();
+            ASSERT_TRUE(db_.Open(name_.c_str()));
+        } else if (strcmp(when, "mirror built") == 0) {
+            std::vector<uint32_t> in;
+            db_.LiveInLinks(db_.FirstNode(), &in);
+        } else if (strcmp(when, "checked") == 0) {
+            VRStatus status(0);
+            ASSERT_EQ(1, CheckWorkspaceFile(db_, status));
+        }
+        for (NodeFlags flags : {Pinned, (NodeFlags)(Pinned | Untitled)}) {
+            std::vector<NodeId> got;
+            db_.FlaggedNodes(flags, &got);
+            EXPECT_EQ(walked(flags), got);
+            EXPECT_FALSE(got.empty());
+        }
+    }
 }
 
 // Whatever may destroy nodes begins a new generation; nothing else does.
