@@ -72,10 +72,14 @@ public:
         switch (s.Byte() % 16) {
         case 0:
         case 1: Meet(db_.FindNode(kUrls[s.Byte() % 8], s.Byte() & 1)); break;
-        case 2:
+        case 2: {
             Meet(db_.Root());
             Meet(db_.FirstNode());
+            std::vector<NodeId> flagged;
+            db_.FlaggedNodes((NodeFlags)(s.Byte() & 0x0FFF), &flagged);
+            for (size_t i = 0; i < flagged.size() && i < 4; ++i) Meet(flagged[i]);
             break;
+        }
         case 3:  // along the file's own tree and links
             Walk(Pick(s), s.Byte());
             break;

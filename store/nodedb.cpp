@@ -429,7 +429,9 @@ NodeId NodeDb::NextNode(NodeId node) {
 void NodeDb::FlaggedNodes(NodeFlags flags, std::vector<NodeId>* out) {
     if (!IsOpen()) return;
     if (!in_mirror_.built()) {
-        for (NodeId n = FirstNode(); n != 0; n = NextNode(n))
+        // Bounded, as the tree of an unchecked file may run in a circle.
+        uint32_t steps = MostNodes();
+        for (NodeId n = FirstNode(); n != 0 && steps != 0; n = NextNode(n), --steps)
             if ((Node(n).flags() & flags) == flags) out->push_back(n);
         return;
     }
