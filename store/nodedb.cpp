@@ -853,8 +853,9 @@ LinkId NodeDb::AddLink(NodeId from, NodeId to, LinkKind kind) {
 // a bit with `mask`; gives the number removed.
 // Takes out of one list the cells naming `other` with a kind in `mask`, or,
 // with `other` 0, every cell naming a deleted node (the purge, which drops
-// the link sets and the mirror first), giving the cells back.
-int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask) {
+// the link sets and the mirror first), giving the cells back, or adding
+// them to `given` when there is one.
+int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask, SpareCells* given) {
     LinkSet* set = out_list ? out_sets_.Find(node) : 0;
     if (!out_list && other != 0 && in_mirror_.built()) in_mirror_.Remove(node, other, mask);
     NodeRec rec = Node(node);
@@ -872,7 +873,10 @@ int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask)
             else
                 rec.set_in_head(next);
             if (set) set->Erase(Cell(cell).target_kind());
-            GiveCell(cell);
+            if (given)
+                given->Add(cell);
+            else
+                GiveCell(cell);
             ++removed;
         } else {
             prev = cell;
@@ -888,8 +892,8 @@ int NodeDb::RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask)
 
 int NodeDb::RemoveLinks(NodeId from, NodeId to, unsigned mask) {
     if (from == 0 || to == 0) return 0;
-    if (RemoveCells(from, true, to, mask) == 0) return 0;
-    return RemoveCells(to, false, from, mask) != 0;
+    if (RemoveCells(from, true, to, mask, 0) == 0) return 0;
+    return RemoveCells(to, false, from, mask, 0) != 0;
 }
 
 // ---------------------------------------------------------------------------

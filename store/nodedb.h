@@ -157,10 +157,22 @@ private:
     void FixHeight(NodeId node);
     int HeightOf(NodeId node) const;  // stored height + 1, 0 for none
 
+    // The cells a purge gives back, a bit each by offset, so that they go
+    // onto the spare list in the order they lie in the file.
+    struct SpareCells {
+        std::vector<uint64_t> bits;
+        // What a damaged list names outside the file, or off a cell's
+        // place, is not kept.
+        void Add(LinkId c) {
+            size_t w = c / layout::kCellSize / 64;
+            if (c % layout::kCellSize == 0 && w < bits.size()) bits[w] |= 1ull << (c / layout::kCellSize % 64);
+        }
+    };
+
     LinkId TakeCell();
     void GiveCell(LinkId cell);
     void AppendCell(NodeId node, bool out_list, LinkId cell);
-    int RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask);
+    int RemoveCells(NodeId node, bool out_list, NodeId other, unsigned mask, SpareCells* given);
     bool NamesDeleted(LinkId cell) const;
     LinkId SkipDeleted(LinkId cell) const;
     LinkId FindOutCell(NodeId from, uint32_t target_kind);
@@ -171,8 +183,9 @@ private:
     uint32_t StoreText(const char* text, size_t length);
     bool InMapping(const void* p) const;
 
-    void DestroyNode(NodeId node);
-    void UnhookDoomed(const std::vector<NodeId>& doomed);
+    void DestroyNode(NodeId node, SpareCells* spare);
+    void UnhookDoomed(const std::vector<NodeId>& doomed, SpareCells* spare);
+    void GiveSpareCells(const SpareCells& spare);
     void BuildNameIndex();
     NodeId IndexedNode(const char* url, size_t length, uint32_t hash);
 

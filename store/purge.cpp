@@ -55,20 +55,19 @@ NodeId NodeDb::BuildBalanced(const NodeId* nodes, size_t count, NodeId parent) {
     return node;
 }
 
-// Moves both of a doomed node's lists onto the spare cells and frees its
+// Adds both of a doomed node's lists to the spare cells and frees its
 // texts, body and record. Its links are already gone from the nodes that
-// stay; links between two doomed nodes go with the lists of both.
-void NodeDb::DestroyNode(NodeId node) {
+// stay; links between two doomed nodes go with the lists of both. A list
+// that does not end (a damaged file not yet checked) is left where it is.
+void NodeDb::DestroyNode(NodeId node, SpareCells* spare) {
     for (int pass = 0; pass < 2; ++pass) {
         bool out_list = pass == 0;
         LinkId head = out_list ? Node(node).out_head() : Node(node).in_head();
         LinkId last = 0;
         uint32_t steps = MostCells();
         for (LinkId c = head; c != 0 && steps != 0; c = Cell(c).next(), --steps) last = c;
-        if (head != 0 && Cell(last).next() == 0) {
-            Cell(last).set_next(Header(kFreeLinkCells));
-            SetHeader(kFreeLinkCells, head);
-        }
+        if (head != 0 && Cell(last).next() == 0)
+            for (LinkId c = head; c != 0; c = Cell(c).next()) spare->Add(c);
         NodeRec rec = Node(node);
         if (out_list) {
             rec.set_out_head(0);
@@ -96,7 +95,7 @@ void NodeDb::DestroyNode(NodeId node) {
 // once each: its lists are filtered in one walk however many of its links
 // go. (Unhooking link by link walked a hub's whole list for every link of
 // it that went: quadratic in the hub's size.)
-void NodeDb::UnhookDoomed(const std::vector<NodeId>& doomed) {
+void NodeDb::UnhookDoomed(const std::vector<NodeId>& doomed, SpareCells* spare) {
     std::vector<NodeId> touched;
     for (NodeId d : doomed)
         for (int pass = 0; pass < 2; ++pass) {
@@ -108,9 +107,34 @@ void NodeDb::UnhookDoomed(const std::vector<NodeId>& doomed) {
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     for (NodeId t : touched) {
-        RemoveCells(t, true, 0, 0);
-        RemoveCells(t, false, 0, 0);
+        RemoveCells(t, true, 0, 0, spare);
+        RemoveCells(t, false, 0, 0, spare);
     }
+}
+
+// The purge's cells go onto the spare list in the order they lie in the
+// file. The start-up check walks that list cell by cell, each read waiting
+// on the one before: in file order those reads run forward through memory
+// and the processor fetches ahead of them. (Spliced on list by list, the
+// spare list left by purging a tenth of a million pages cost the next
+// check a fifth of its time.)
+void NodeDb::GiveSpareCells(const SpareCells& spare) {
+    LinkId first = 0, last = 0;
+    for (size_t w = 0; w < spare.bits.size(); ++w) {
+        for (uint64_t word = spare.bits[w]; word != 0; word &= word - 1) {
+            LinkId c = (LinkId)((w * 64 + (size_t)LowestBit(word)) * kCellSize);
+            if (!Fits(c, kCellSize)) break;  // the last word reaches past the end
+            Cell(c).set_target(0, (LinkKind)0);
+            if (last)
+                Cell(last).set_next(c);
+            else
+                first = c;
+            last = c;
+        }
+    }
+    if (last == 0) return;
+    Cell(last).set_next(Header(kFreeLinkCells));
+    SetHeader(kFreeLinkCells, first);
 }
 
 uint32_t NodeDb::Purge() {
@@ -128,8 +152,11 @@ uint32_t NodeDb::Purge() {
             live.push_back(x);
     }
     SetHeader(kTreeRoot, live.empty() ? 0 : BuildBalanced(&live[0], live.size(), 0));
-    UnhookDoomed(doomed);
+    SpareCells spare;
+    spare.bits.assign(MostCells() / 64 + 1, 0);
+    UnhookDoomed(doomed, &spare);
     // Destroyed last found first, as a stack gives them.
-    for (size_t i = doomed.size(); i-- > 0;) DestroyNode(doomed[i]);
+    for (size_t i = doomed.size(); i-- > 0;) DestroyNode(doomed[i], &spare);
+    GiveSpareCells(spare);
     return (uint32_t)live.size();
 }
