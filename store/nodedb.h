@@ -169,6 +169,13 @@ private:
         }
     };
 
+    // The blocks a purge frees, given back together from the end of the
+    // file down, so that each free list runs in the order of the file.
+    struct FreedBlocks {
+        std::vector<uint64_t> blocks;  // offset << 8 | order
+        void Add(uint32_t offset, int order) { blocks.push_back((uint64_t)offset << 8 | (uint8_t)order); }
+    };
+
     LinkId TakeCell();
     void GiveCell(LinkId cell);
     void AppendCell(NodeId node, bool out_list, LinkId cell);
@@ -183,9 +190,10 @@ private:
     uint32_t StoreText(const char* text, size_t length);
     bool InMapping(const void* p) const;
 
-    void DestroyNode(NodeId node, SpareCells* spare);
+    void DestroyNode(NodeId node, SpareCells* spare, FreedBlocks* freed);
     void UnhookDoomed(const std::vector<NodeId>& doomed, SpareCells* spare);
     void GiveSpareCells(const SpareCells& spare);
+    void FreeInOrder(FreedBlocks* freed);
     void BuildNameIndex();
     NodeId IndexedNode(const char* url, size_t length, uint32_t hash);
 

@@ -55,11 +55,12 @@ NodeId NodeDb::BuildBalanced(const NodeId* nodes, size_t count, NodeId parent) {
     return node;
 }
 
-// Adds both of a doomed node's lists to the spare cells and frees its
-// texts, body and record. Its links are already gone from the nodes that
-// stay; links between two doomed nodes go with the lists of both. A list
-// that does not end (a damaged file not yet checked) is left where it is.
-void NodeDb::DestroyNode(NodeId node, SpareCells* spare) {
+// Adds both of a doomed node's lists to the spare cells, and its texts, body
+// and record to the blocks to free. Its links are already gone from the
+// nodes that stay; links between two doomed nodes go with the lists of
+// both. A list that does not end (a damaged file not yet checked) is left
+// where it is.
+void NodeDb::DestroyNode(NodeId node, SpareCells* spare, FreedBlocks* freed) {
     for (int pass = 0; pass < 2; ++pass) {
         bool out_list = pass == 0;
         LinkId head = out_list ? Node(node).out_head() : Node(node).in_head();
@@ -78,17 +79,30 @@ void NodeDb::DestroyNode(NodeId node, SpareCells* spare) {
         }
     }
     NodeRec rec = Node(node);
-    FreeText(rec.name());
-    FreeText(rec.label());
-    FreeText(rec.title());
+    uint32_t texts[4] = {rec.name(), rec.label(), rec.title(), rec.body()};
     // Only the session kind keeps a counted body; whatever else carries a
     // body got it as a text block.
-    if (rec.flags() & CountedBodyKind)
-        FreeCountedBody(node);
-    else
-        FreeTextBody(node);
+    bool counted = (rec.flags() & CountedBodyKind) != 0;
+    for (int i = 0; i < (counted ? 3 : 4); ++i)
+        if (Fits(texts[i], kTextChars)) freed->Add(texts[i], Ptr(texts[i])[kTextOrder]);
+    if (counted && Fits(texts[3], kCountedData)) {
+        int order = CountedOrder(Get32(Ptr(texts[3]) + kCountedLength));
+        if (order) freed->Add(texts[3], order);
+    }
+    rec.set_body(0);
     if (Header(kSessionsRoot) == node) SetHeader(kSessionsRoot, 0);
-    Free(node, kNodeOrder);
+    freed->Add(node, kNodeOrder);
+}
+
+// Each block is pushed onto the head of its list, so freeing from the end
+// of the file down leaves the lists in file order, which the walks of the
+// lists at the next open and check then read forward through memory.
+// A block named twice (a damaged file not yet checked) is freed once.
+void NodeDb::FreeInOrder(FreedBlocks* freed) {
+    std::vector<uint64_t>& b = freed->blocks;
+    std::sort(b.begin(), b.end());
+    b.erase(std::unique(b.begin(), b.end()), b.end());
+    for (size_t i = b.size(); i-- > 0;) Free((uint32_t)(b[i] >> 8), (int)(b[i] & 0xFF));
 }
 
 // Every surviving node that a doomed one links with, or is linked from,
@@ -156,7 +170,9 @@ uint32_t NodeDb::Purge() {
     spare.bits.assign(MostCells() / 64 + 1, 0);
     UnhookDoomed(doomed, &spare);
     // Destroyed last found first, as a stack gives them.
-    for (size_t i = doomed.size(); i-- > 0;) DestroyNode(doomed[i], &spare);
+    FreedBlocks freed;
+    for (size_t i = doomed.size(); i-- > 0;) DestroyNode(doomed[i], &spare, &freed);
     GiveSpareCells(spare);
+    FreeInOrder(&freed);
     return (uint32_t)live.size();
 }
