@@ -172,7 +172,7 @@ public:
         for (LinkId& c : cells_) {
             if (c == 0) continue;
             c = db.Cell(c).next();
-            if (c < size)
+            if (c != 0 && c < size)
                 PrefetchForRead(db.Ptr(c));
             else
                 c = 0;
