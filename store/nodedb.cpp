@@ -112,8 +112,18 @@ const char* NodeDb::Text(uint32_t block) {
     return memchr(text, 0, (uint32_t)size() - block - kTextChars) ? text : "";
 }
 
+// The order a text block or a counted body says it has; 0 (which Free
+// refuses) for a reference outside the file.
+int NodeDb::TextOrderOf(uint32_t block) const {
+    return Fits(block, kTextChars) ? Ptr(block)[kTextOrder] : 0;
+}
+
+int NodeDb::CountedOrderOf(uint32_t body) const {
+    return Fits(body, kCountedData) ? CountedOrder(Get32(Ptr(body) + kCountedLength)) : 0;
+}
+
 void NodeDb::FreeText(uint32_t block) {
-    if (Fits(block, kTextChars)) Free(block, Ptr(block)[kTextOrder]);
+    Free(block, TextOrderOf(block));
 }
 
 // A new text block holding `length` characters of `text`. The text may lie
@@ -635,10 +645,7 @@ void NodeDb::FreeTextBody(NodeId node) {
 
 void NodeDb::FreeCountedBody(NodeId node) {
     uint32_t body = Node(node).body();
-    if (Fits(body, kCountedData)) {
-        int order = CountedOrder(Get32(Ptr(body) + kCountedLength));
-        if (order) Free(body, order);
-    }
+    Free(body, CountedOrderOf(body));
     Node(node).set_body(0);
 }
 

@@ -173,7 +173,9 @@ private:
     // file down, so that each free list runs in the order of the file.
     struct FreedBlocks {
         std::vector<uint64_t> blocks;  // offset << 8 | order
-        void Add(uint32_t offset, int order) { blocks.push_back((uint64_t)offset << 8 | (uint8_t)order); }
+        void Add(uint32_t offset, int order) {
+            if (offset != 0 && order != 0) blocks.push_back((uint64_t)offset << 8 | (uint8_t)order);
+        }
     };
 
     LinkId TakeCell();
@@ -184,6 +186,8 @@ private:
     LinkId SkipDeleted(LinkId cell) const;
     LinkId FindOutCell(NodeId from, uint32_t target_kind);
 
+    int TextOrderOf(uint32_t block) const;
+    int CountedOrderOf(uint32_t body) const;
     void FreeText(uint32_t block);
     void FreeTextBody(NodeId node);
     void FreeCountedBody(NodeId node);

@@ -79,16 +79,13 @@ void NodeDb::DestroyNode(NodeId node, SpareCells* spare, FreedBlocks* freed) {
         }
     }
     NodeRec rec = Node(node);
-    uint32_t texts[4] = {rec.name(), rec.label(), rec.title(), rec.body()};
+    freed->Add(rec.name(), TextOrderOf(rec.name()));
+    freed->Add(rec.label(), TextOrderOf(rec.label()));
+    freed->Add(rec.title(), TextOrderOf(rec.title()));
     // Only the session kind keeps a counted body; whatever else carries a
     // body got it as a text block.
-    bool counted = (rec.flags() & CountedBodyKind) != 0;
-    for (int i = 0; i < (counted ? 3 : 4); ++i)
-        if (Fits(texts[i], kTextChars)) freed->Add(texts[i], Ptr(texts[i])[kTextOrder]);
-    if (counted && Fits(texts[3], kCountedData)) {
-        int order = CountedOrder(Get32(Ptr(texts[3]) + kCountedLength));
-        if (order) freed->Add(texts[3], order);
-    }
+    uint32_t body = rec.body();
+    freed->Add(body, rec.flags() & CountedBodyKind ? CountedOrderOf(body) : TextOrderOf(body));
     rec.set_body(0);
     if (Header(kSessionsRoot) == node) SetHeader(kSessionsRoot, 0);
     freed->Add(node, kNodeOrder);
