@@ -623,11 +623,12 @@ void Checker::CheckNodes() {
     db_.StartIndexing(by_place_.size());
     uint32_t step = Step();
     uint32_t done = 0;
+    // A list is followed from its head, which Prefetch asked for earlier.
+    static_assert(ListsAhead::kNodes < kLookAhead, "lists followed before their heads were asked for");
     ListsAhead lists;
     for (size_t i = 0; i < by_place_.size(); ++i) {
         NodeId n = by_place_[i];
         if (i + kLookAhead < by_place_.size()) Prefetch(by_place_[i + kLookAhead]);
-        // Its heads were asked for kLookAhead - kNodes places ago.
         size_t ahead = i + ListsAhead::kNodes;
         if (ahead < by_place_.size()) {
             NodeRec rec = db_.Node(by_place_[ahead]);

@@ -140,7 +140,7 @@ NodeId InLinkMirror::NextNode(NodeId after) const {
             i = (i / 64 + 1) * 64;
             continue;
         }
-        i += (size_t)__builtin_ctzll(bits);
+        i += (size_t)LowestBit(bits);
         return i < slots_.size() ? (NodeId)(i << 6) : 0;
     }
     return 0;
