@@ -70,8 +70,19 @@ public:
 
     void Step(Script& s) {
         switch (s.Byte() % 16) {
-        case 0:
-        case 1: Meet(db_.FindNode(kUrls[s.Byte() % 8], s.Byte() & 1)); break;
+        case 0: Meet(db_.FindNode(kUrls[s.Byte() % 8], s.Byte() & 1)); break;
+        case 1: {  // a batch; some of its URLs may be names in the file itself
+            const char* urls[24];
+            NodeId made[24];
+            size_t n = 1 + s.Byte() % 24;
+            for (size_t i = 0; i < n; ++i) {
+                uint8_t b = s.Byte();
+                urls[i] = b >= 0xF0 ? db_.Text(db_.Name(Pick(s))) : kUrls[b % 8];
+            }
+            db_.FindNodes(urls, n, made);
+            for (size_t i = 0; i < n; ++i) Meet(made[i]);
+            break;
+        }
         case 2: {
             Meet(db_.Root());
             Meet(db_.FirstNode());

@@ -219,19 +219,23 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
             return x;
         }
         NodeId child = c < 0 ? Node(x).left() : Node(x).right();
-        if (child == 0) {
-            NodeId made = MakeNode(url, x);
-            if (made == 0) return 0;
-            index_.Insert(hash, made);
-            if (c < 0)
-                Node(x).set_left(made);
-            else
-                Node(x).set_right(made);
-            Rebalance(x);
-            return made;
-        }
+        if (child == 0) return InsertBelow(x, c, url, hash);
         x = child;
     }
+}
+
+// A new node for `url` as the child of `parent` on the side `side` gives
+// (below 0 the left), whose slot the caller found empty.
+NodeId NodeDb::InsertBelow(NodeId parent, int side, const char* url, uint32_t hash) {
+    NodeId made = MakeNode(url, parent);
+    if (made == 0) return 0;
+    index_.Insert(hash, made);
+    if (side < 0)
+        Node(parent).set_left(made);
+    else
+        Node(parent).set_right(made);
+    Rebalance(parent);
+    return made;
 }
 
 NodeId NodeDb::IndexedNode(const char* url, size_t length, uint32_t hash) {

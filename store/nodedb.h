@@ -53,6 +53,7 @@ public:
     int AddVisited(const char* chars, size_t length) override;
     uint32_t NextStamp() override;
     NodeId FindNode(const char* url, bool create) override;
+    void FindNodes(const char* const* urls, size_t n, NodeId* out) override;
     NodeId SessionsRoot() override;
     NodeId NewAnnotation() override;
     NodeId Touch(NodeId node) override;
@@ -150,6 +151,12 @@ private:
     int Compare(const char* url, size_t length, NodeId node) const;
     NodeId LeftMost(NodeId x) const;
     NodeId MakeNode(const char* url, NodeId parent);
+    NodeId InsertBelow(NodeId parent, int side, const char* url, uint32_t hash);
+    struct Descent;
+    bool StepDown(Descent* d) const;
+    void WalkSideBySide(Descent* d, size_t n) const;
+    bool StillBelongsBelow(const Descent& d) const;
+    NodeId FindFrom(const Descent& d);
     void Rebalance(NodeId from);
     NodeId RotateLeft(NodeId x);
     NodeId RotateRight(NodeId x);

@@ -267,6 +267,39 @@ TEST_F(NodeDbTest, FlaggedNodesComeInTheTreesOrder) {
     }
 }
 
+// A batch walks its URLs down the tree before any is made; each must still
+// land where FindNode would put it after the ones before it, so the two
+// files come out the same to the byte. The batch has neighbours in URL
+// order (one's walk ends where another goes first), repeats, known and
+// deleted pages, empty and absent URLs, and runs over several rounds.
+TEST_F(NodeDbTest, FindNodesLeavesTheFileAsFindNodeDoes) {
+    std::vector<std::string> known, batch;
+    for (int i = 0; i < 200; ++i) known.push_back("http://k" + std::to_string(i * 7919 % 200) + ".example/");
+    for (int i = 0; i < 60; ++i) batch.push_back("http://k" + std::to_string(i * 37 % 200) + ".example/x" + std::to_string(i % 5));
+    // Many into one gap: their walks end at the same few places, which the
+    // earlier ones fill and the rotations move.
+    for (int i = 0; i < 80; ++i) batch.push_back("http://k7.example/y" + std::to_string(i * 53 % 80));
+    batch.insert(batch.begin() + 20, {"http://k3.example/x1", "", known[5], known[9], batch[3], "http://k3.example/x0"});
+    std::vector<const char*> urls;
+    for (const std::string& u : batch) urls.push_back(u.c_str());
+    urls.insert(urls.begin() + 40, nullptr);
+
+    NodeDb one_by_one;
+    ASSERT_TRUE(one_by_one.Create(dir_.File("one.sk1").c_str()));
+    std::vector<NodeId> want, got(urls.size());
+    for (NodeDb* db : {&one_by_one, &db_}) {
+        for (const std::string& u : known) db->FindNode(u.c_str(), true);
+        db->SetFlags(db->FindNode(known[9].c_str(), false), Deleted);
+    }
+    for (const char* u : urls) want.push_back(u ? one_by_one.FindNode(u, true) : 0);
+    db_.FindNodes(urls.data(), urls.size(), got.data());
+
+    EXPECT_EQ(want, got);
+    ASSERT_EQ(one_by_one.size(), db_.size());
+    EXPECT_EQ(0, memcmp(one_by_one.Ptr(0), db_.Ptr(0), (size_t)db_.size()));
+    ExpectSound();
+}
+
 // Whatever may destroy nodes begins a new generation; nothing else does.
 TEST_F(NodeDbTest, GenerationMovesOnWhereNodesMayBeDestroyed) {
     NodeId a = db_.FindNode("http://a/", true);
