@@ -5,6 +5,7 @@
 #ifndef SKEIND_OBSERVE_CLIENT_H
 #define SKEIND_OBSERVE_CLIENT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 // Operation codes of Request.
@@ -22,6 +23,13 @@ const int TT_HEADER = 0;
 const int TT_TITLE = 1;
 const int TT_H1 = 2;
 
+// One link of several reported together (AClient::Links).
+struct LinkReport {
+    const char* url;
+    int type;
+    const char* extra;
+};
+
 class AClient {
 public:
     virtual uint32_t Open(uint32_t id, const char* text) = 0;
@@ -31,6 +39,12 @@ public:
     virtual uint32_t MarkPage(uint32_t id, const char* text) = 0;
     virtual uint32_t ContentType(uint32_t id, const char* mime) = 0;
     virtual uint32_t Link(uint32_t id, const char* url, int type, const char* extra) = 0;
+    // Several links of one connection, read together (the page scanner
+    // reports those of a block so); the same as Link for each in turn,
+    // which is all a client that gains nothing from a batch need do.
+    virtual void Links(uint32_t id, const LinkReport* links, size_t n) {
+        for (size_t i = 0; i < n; ++i) Link(id, links[i].url, links[i].type, links[i].extra);
+    }
     virtual uint32_t Title(uint32_t id, const char* text, int kind) = 0;
     virtual uint32_t Close(uint32_t id) = 0;
 

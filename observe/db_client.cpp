@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "observe/clean_text.h"
 #include "observe/content_type.h"
@@ -173,17 +174,40 @@ uint32_t DbClient::Link(uint32_t id, const char* url, int type, const char* extr
     AWorkspace& ws = *s->workspace;
     UrlBuffer resolved;
     ResolveOnPage(ws, s->page, url, &resolved);
-    NodeId target = ws.FindNode(resolved.text, true);
-    if (target == 0) return 1;
+    FileLink(ws, s->page, ws.FindNode(resolved.text, true), type, extra);
+    return 1;
+}
+
+// As Link for each, but the targets are found or made together, which in a
+// large workspace is quicker than one at a time.
+void DbClient::Links(uint32_t id, const LinkReport* links, size_t n) {
+    ConnectionSlot* s = PageSlot(id);
+    if (s == 0) return;
+    AWorkspace& ws = *s->workspace;
+    std::vector<UrlBuffer> resolved(n);
+    std::vector<const char*> urls(n);
+    std::vector<NodeId> targets(n);
+    for (size_t i = 0; i < n; ++i) {
+        const LinkReport& l = links[i];
+        bool taken = l.url != 0 && l.type >= LT_ANCHOR && l.type <= LT_REDIRECT;
+        if (taken) ResolveOnPage(ws, s->page, l.url, &resolved[i]);
+        urls[i] = taken ? resolved[i].text : 0;
+    }
+    ws.FindNodes(urls.data(), n, targets.data());
+    for (size_t i = 0; i < n; ++i)
+        if (urls[i] != 0) FileLink(ws, s->page, targets[i], links[i].type, links[i].extra);
+}
+
+void DbClient::FileLink(AWorkspace& ws, NodeId page, NodeId target, int type, const char* extra) {
+    if (target == 0) return;
     LinkKind kind = kKindOfLinkType[type];
     if (type == LT_INCLUDE && extra != 0 && strcmp(extra, "frame") == 0) kind = LinkFrame;
-    NodeRef(ws, s->page).LinkTo(ws, target, kind);
+    NodeRef(ws, page).LinkTo(ws, target, kind);
     if (type == LT_ANCHOR && extra != 0 && extra[0] != 0) {
         char title[kAnchorTitleRoom];
         CleanText(title, sizeof title, extra);
         NodeRef(ws, target).SetTitleText(title, true);
     }
-    return 1;
 }
 
 uint32_t DbClient::Title(uint32_t id, const char* text, int kind) {

@@ -30,6 +30,7 @@ public:
     uint32_t MarkPage(uint32_t id, const char* text) override;
     uint32_t ContentType(uint32_t id, const char* mime) override;
     uint32_t Link(uint32_t id, const char* url, int type, const char* extra) override;
+    void Links(uint32_t id, const LinkReport* links, size_t n) override;
     uint32_t Title(uint32_t id, const char* text, int kind) override;
     uint32_t Close(uint32_t id) override;
 
@@ -41,6 +42,7 @@ private:
     ConnectionSlot* SlotOf(uint32_t id, bool take_over);
     ConnectionSlot* PageSlot(uint32_t id);
     void FileQueriedPage(AWorkspace& ws, NodeId page);
+    void FileLink(AWorkspace& ws, NodeId page, NodeId target, int type, const char* extra);
 
     AWorkspace* workspace_;
     ConnectionSlot slots_[kConnectionSlots];

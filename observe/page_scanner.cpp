@@ -260,7 +260,7 @@ int PageScanner::RequestLine(const char* line) {
     }
     for (; *p && *p != ' ' && *p != '\t' && *p != '\n'; ++p)
         if (*p != '\r') Put(*p);
-    uint32_t go_on = client_->Request(id_, Item(), code == kMethodGet ? OP_GET : OP_HEAD);
+    uint32_t go_on = Client()->Request(id_, Item(), code == kMethodGet ? OP_GET : OP_HEAD);
     RestartAtBeginning();
     if (!go_on) {
         Stop();
@@ -271,9 +271,9 @@ int PageScanner::RequestLine(const char* line) {
 
 int PageScanner::BeginWithoutHead(int status, const char* type, const char* title, int kind) {
     if (stopped_) return 1;
-    client_->Status(id_, status);
-    client_->ContentType(id_, type);
-    if (title) client_->Title(id_, title, kind);
+    Client()->Status(id_, status);
+    Client()->ContentType(id_, type);
+    if (title) Client()->Title(id_, title, kind);
     if (status >= 400 || LookupKeyword(kKeywordContentType, type) != kTypeTextHtml) {
         Stop();
         return 1;
@@ -288,6 +288,12 @@ int PageScanner::BeginWithoutHead(int status, const char* type, const char* titl
 // found whole; every other byte goes through the character loop, so the
 // calls are those of a byte-at-a-time reading however the data is split.
 int PageScanner::Feed(const char* bytes, size_t count) {
+    int going = ScanBlock(bytes, count);
+    links_.Report(client_, id_);
+    return going;
+}
+
+int PageScanner::ScanBlock(const char* bytes, size_t count) {
     if (stopped_) return 0;
     if (!bytes) count = 0;
     CountBlock(count);
@@ -461,7 +467,12 @@ const char* PageScanner::TextValue() const {
 }
 
 void PageScanner::ReportLink(const char* url, int type, const char* extra) {
-    if (url && *url) client_->Link(id_, url, type, extra);
+    if (url && *url) links_.Add(client_, id_, url, type, extra);
+}
+
+AClient* PageScanner::Client() {
+    links_.Report(client_, id_);
+    return client_;
 }
 
 // ---- The head ---------------------------------------------------------------
@@ -479,7 +490,7 @@ void PageScanner::StartResponse(const char* bytes, size_t count) {
 void PageScanner::CodeRead() {
     uint32_t code = ParseDecimal(Item());
     if (code > 0xFFFF) code = 0xFFFF;
-    client_->Status(id_, (int)code);
+    Client()->Status(id_, (int)code);
     if (code > 399) refused_ = 1;
     SkipTo(kStopLine);
     state_ = kLineStart;
@@ -547,11 +558,11 @@ void PageScanner::EndOfHead() {
 void PageScanner::HandleHeader(int header, char* value) {
     TrimEnd(value, " \t");
     switch (header) {
-    case kHeaderTitle: client_->Title(id_, value, TT_HEADER); break;
+    case kHeaderTitle: Client()->Title(id_, value, TT_HEADER); break;
     case kHeaderLink: LinkHeader(value); break;
     case kHeaderContentType:
         if (LookupKeyword(kKeywordContentType, value) != kTypeTextHtml) refused_ = 1;
-        client_->ContentType(id_, value);
+        Client()->ContentType(id_, value);
         break;
     case kHeaderUri: UriHeader(value); break;
     case kHeaderLocation: ReportLink(value, LT_REDIRECT, 0); break;
@@ -804,7 +815,7 @@ void PageScanner::ReportTag(int tag) {
     case kTagFrame: ReportLink(url, LT_INCLUDE, "frame"); break;
     case kTagScript: ReportLink(url, LT_INCLUDE, "script"); break;
     case kTagBase:
-        if (*url) client_->Base(id_, url);
+        if (*url) Client()->Base(id_, url);
         break;
     case kTagMeta:
         // A header written into the page: http-equiv names it.
@@ -835,8 +846,8 @@ void PageScanner::DeliverContainer(int end) {
     buffer_[end] = 0;
     const char* text = buffer_ + text_value_;
     switch (container_) {
-    case kTagTitle: client_->Title(id_, text, TT_TITLE); break;
-    case kTagH1: client_->Title(id_, text, TT_H1); break;
+    case kTagTitle: Client()->Title(id_, text, TT_TITLE); break;
+    case kTagH1: Client()->Title(id_, text, TT_H1); break;
     case kTagA: ReportLink(UrlValue(), LT_ANCHOR, text); break;
     default: break;
     }

@@ -1,13 +1,16 @@
 // PageScanner: the title, content type and links of one HTTP exchange, read
-// as a stream of byte blocks and reported to an AClient as they are seen.
+// as a stream of byte blocks and reported to an AClient as they are seen,
+// except that links are held back until the end of their block or the next
+// other report, and reported together (AClient::Links).
 //
 // The scanner builds no document. It is a byte-driven state machine over an
 // optional response head (status line and header lines) and an HTML body,
-// holding at most one 2048-byte buffer of pending text, so a page of any
-// size is read in constant memory and without allocation, and a block may
-// end anywhere, even inside a tag name or an attribute value: the reports
-// are the same however the data after the first block is split. Only the
-// first block as a whole decides whether the data starts with a status line.
+// holding at most one 2048-byte buffer of pending text and a fixed batch of
+// links not yet reported, so a page of any size is read in constant memory
+// and without allocation, and a block may end anywhere, even inside a tag
+// name or an attribute value: the reports are the same however the data
+// after the first block is split. Only the first block as a whole decides
+// whether the data starts with a status line.
 // The runs of bytes that cannot change the state (text between tags, the
 // rest of an unknown tag, values, comments, script text) are found with a
 // search of the whole block and passed over or copied at once; the bytes
@@ -55,6 +58,7 @@
 #include <stdint.h>
 
 #include "observe/client.h"
+#include "observe/link_batch.h"
 #include "store/progress.h"
 
 const int kScanBufferSize = 2048;
@@ -138,7 +142,11 @@ private:
 
     const char* UrlValue() const;
     const char* TextValue() const;
+    // Links are held back and reported together: those of a block before
+    // Feed returns, and all of them before any other report (Client).
     void ReportLink(const char* url, int type, const char* extra);
+    AClient* Client();
+    int ScanBlock(const char* bytes, size_t count);
     void CountBlock(size_t count);
 
     int32_t state_;
@@ -162,6 +170,7 @@ private:
     AProgressbar* progress_;
     int32_t bytes_read_;  // -1 while not counting
     uint32_t content_length_;
+    LinkBatch links_;
     // Last, so that a stray write past it leaves the object, where the
     // address sanitizer sees it.
     char buffer_[kScanBufferSize];

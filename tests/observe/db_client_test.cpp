@@ -153,6 +153,39 @@ TEST_F(DbClientTest, LinksByTypeResolvedAgainstTheBase) {
     EXPECT_EQ("1 ", KindsBetween(page, Find("http://other/new/a.html"))) << "never doubled";
 }
 
+// A page's links reported together make what they make one by one: the
+// same pages, links, kinds and anchor titles (though not in the same places
+// in the file).
+TEST_F(DbClientTest, ABatchOfLinksMakesWhatLinkByLinkMakes) {
+    const LinkReport kReports[] = {
+        {"/moved.html", LT_REDIRECT, 0},   {"pic.gif", LT_INCLUDE, "image"}, {"menu.html", LT_INCLUDE, "frame"},
+        {"style.css", LT_MISC, "next"},    {"page.html", LT_ANCHOR, "Me"},   {"x.html", 4, 0},
+        {0, LT_ANCHOR, 0},                 {"b.html", LT_ANCHOR, "  B&amp;"}, {"b.html", LT_ANCHOR, "again"},
+        {"#only-a-fragment", LT_ANCHOR, 0}, {"http://other/", LT_ANCHOR, ""}, {"../up.html", LT_MISC, 0},
+    };
+    // Each page in URL order with its title and its links' targets and kinds.
+    auto map = [](NodeDb& db) {
+        std::string text;
+        for (NodeId n = db.FirstNode(); n; n = db.NextNode(n)) {
+            text += db.Text(db.Name(n)) + std::string(" \"") + (db.Title(n) ? db.Text(db.Title(n)) : "") + "\"";
+            for (LinkId l = db.FirstOut(n); l; l = db.NextLink(l))
+                text += std::string(" ") + db.Text(db.Name(db.LinkNode(l))) + ":" + std::to_string(db.LinkKindOf(l));
+            text += "\n";
+        }
+        return text;
+    };
+    NodeDb one_by_one;
+    ASSERT_TRUE(one_by_one.CreateWorkspace(dir_.File("one.sk1").c_str()));
+    DbClient other(&one_by_one);
+    for (DbClient* c : {&client_, &other}) c->Request(1, "http://h/dir/page.html", OP_GET);
+    client_.Links(1, kReports, sizeof kReports / sizeof kReports[0]);
+    for (const LinkReport& r : kReports) other.Link(1, r.url, r.type, r.extra);
+    client_.Links(2, kReports, 3);  // no such connection: nothing
+    EXPECT_EQ(map(one_by_one), map(db_));
+    EXPECT_NE(std::string::npos, map(db_).find("http://h/dir/b.html \"again\"")) << "the later anchor's text";
+    EXPECT_EQ("", CheckWorkspace(one_by_one));
+}
+
 TEST_F(DbClientTest, BaseSetsTheLabelAndGuessesOnlyAMissingType) {
     client_.Request(1, "http://h/index", OP_GET);
     NodeId page = Find("http://h/index");

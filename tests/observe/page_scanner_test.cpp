@@ -151,6 +151,52 @@ TEST(PageScanner, ReportsLinksTitlesAndBasesFromTags) {
         kBare);
 }
 
+// Links come in batches (so that a client can make their pages together):
+// those of a block before Feed returns, never more than a batch holds, and
+// every one before any later report of another kind.
+TEST(PageScanner, LinksComeInBatchesThatKeepTheOrderOfReports) {
+    struct BatchLog : CallLog {
+        explicit BatchLog(uint32_t id) : CallLog(id) {}
+        void Links(uint32_t id, const LinkReport* links, size_t n) override {
+            lines.push_back("Links(" + std::to_string(n) + ")");
+            CallLog::Links(id, links, n);
+        }
+        // The batches and the other reports; each Link only counted.
+        std::string Shape(int* links) const {
+            std::string shape;
+            for (const std::string& line : lines) {
+                if (line.compare(0, 5, "Link(") == 0)
+                    ++*links;
+                else
+                    shape += line.substr(0, line.find(')')) + ") ";
+            }
+            return shape;
+        }
+    };
+    std::string page = "<a href=a1>1</a><a href=a2>2</a><img src=i><title>T</title>";
+    for (int i = 0; i < 20; ++i) page += "<a href=b" + std::to_string(i) + ">b</a>";
+    page += "<base href=\"http://h/\"><a href=c>c</a>";
+    const struct {
+        size_t first;  // bytes in the first block; the rest in a second
+        const char* shape;
+    } kCases[] = {
+        {page.size(), "Status(200) ContentType(text/html) Links(3) Title(\"T\",1) Links(16) Links(4) Base(http://h/) Links(1) "},
+        // b7's anchor ends at byte 187, b8's at 203.
+        {200, "Status(200) ContentType(text/html) Links(3) Title(\"T\",1) Links(8) Links(12) Base(http://h/) Links(1) "},
+    };
+    for (const auto& c : kCases) {
+        BatchLog log(kId);
+        PageScanner scanner(kId, &log);
+        scanner.BeginWithoutHead(200, "text/html", 0, TT_HEADER);
+        scanner.Feed(page.data(), c.first);
+        scanner.Feed(page.data() + c.first, page.size() - c.first);
+        scanner.Feed(0, 0);
+        int links = 0;
+        EXPECT_EQ(c.shape, log.Shape(&links)) << "first block " << c.first;
+        EXPECT_EQ(24, links);
+    }
+}
+
 TEST(PageScanner, MetaTagsActAsHeaders) {
     CheckCases(
         {
