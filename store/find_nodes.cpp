@@ -42,6 +42,10 @@ bool NodeDb::StepDown(Descent* d) const {
     d->at = child;
     d->name_asked = false;
     PrefetchNode(child);
+    // The rebalancing after an insertion reads the heights of the path's
+    // siblings.
+    NodeId sibling = d->side < 0 ? rec.right() : rec.left();
+    if (Fits(sibling, kNodeSize)) PrefetchNode(sibling);
     return true;
 }
 
