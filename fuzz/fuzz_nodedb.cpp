@@ -190,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         NodeDb db;
         db.SetSizeLimit(kSizeLimit);
+        db.SetSideBySideFrom(0);  // batches walk side by side, as in a large file
         if (db.Open(g_path.c_str())) {
             // A file as it is on disc gets a script that reaches every
             // operation.

@@ -2,9 +2,9 @@
 // a new URL's walk down the name tree is a chain of misses, a record and a
 // name a level, each waiting on the one before. Walking a few URLs side by
 // side lets their misses overlap. The URLs are then found or made one after
-// another as FindNode would, each starting from where its walk ended unless
-// an earlier one of the batch has come in between, so that the file ends up
-// exactly as FindNode would leave it.
+// another as FindNode would, each going on from where its walk ended unless
+// an earlier one of the batch has moved its place out of reach, so that the
+// file ends up exactly as FindNode would leave it.
 #include "store/nodedb.h"
 
 using namespace layout;
@@ -14,6 +14,11 @@ namespace {
 // their paths stay in the caches until the URLs are made.
 const size_t kSideBySide = 16;
 }  // namespace
+
+// Below this many pages the tree's records and names (some 128 bytes a
+// page) fit the caches of most machines, and a batch's URLs, often
+// neighbours, are quicker made one walk after another.
+const size_t NodeDb::kSideBySideFrom = 1u << 17;
 
 // One URL's walk down the tree.
 struct NodeDb::Descent {
@@ -72,30 +77,31 @@ void NodeDb::WalkSideBySide(Descent* d, size_t n) const {
     }
 }
 
-// Where a walk ended, at a node whose child slot on the URL's side was
-// empty, is still the URL's place if that slot is still empty and the URL
-// still sorts before the next name beyond it in URL order. That name is an
-// ancestor's: the first one reached from the other side when climbing.
-bool NodeDb::StillBelongsBelow(const Descent& d) const {
-    bool left = d.side < 0;
-    NodeRec at = Node(d.at);
-    if ((left ? at.left() : at.right()) != 0) return false;
+// Where to go on from where a walk ended, after earlier URLs of the batch
+// may have been put in below that node and rotations moved it: the lowest
+// node on its way up whose subtree's range of names still holds the URL.
+// Going up from a left child, the parent bounds the range from above; from
+// a right child, from below. The walk ended on the URL's side of its last
+// node, so only bounds on that side need comparing. 0 when the tree's links
+// disagree, and only a walk from the root can be trusted.
+NodeId NodeDb::PlaceInReach(const Descent& d) const {
+    bool below = d.side < 0;  // the URL sorts before the node the walk ended at
     NodeId x = d.at;
     for (int depth = 0; depth < kMostDepth; ++depth) {
         NodeId p = Node(x).parent();
-        if (p == 0) return x == Root();
-        if (!Fits(p, kNodeSize)) return false;
+        if (p == 0) return x == Root() ? x : 0;
+        if (!Fits(p, kNodeSize)) return 0;
         NodeRec up = Node(p);
-        if ((left ? up.right() : up.left()) == x) {
+        bool from_left = up.left() == x;
+        if (!from_left && up.right() != x) return 0;
+        if (from_left != below) {
+            // p bounds x's range on the URL's side.
             int c = Compare(d.url, d.length, p);
-            return left ? c > 0 : c < 0;
+            if (below ? c > 0 : c < 0) return x;
         }
-        // A parent that does not have x on this side: the tree's links
-        // disagree, and only a walk from the root can be trusted.
-        if ((left ? up.left() : up.right()) != x) return false;
         x = p;
     }
-    return false;
+    return 0;
 }
 
 NodeId NodeDb::FindFrom(const Descent& d) {
@@ -105,8 +111,12 @@ NodeId NodeDb::FindFrom(const Descent& d) {
         ClearFlags(known, Deleted);
         return known;
     }
-    if (d.at != 0 && d.side != 0 && StillBelongsBelow(d)) return InsertBelow(d.at, d.side, d.url, d.hash);
-    return FindNode(d.url, true);
+    NodeId from = d.at != 0 && d.side != 0 ? PlaceInReach(d) : 0;
+    if (from == 0) return FindNode(d.url, true);
+    if (from != d.at) return FindOrMakeBelow(from, d.url, d.length, d.hash);
+    // The URL's side of the walk's last node is known.
+    NodeId child = d.side < 0 ? Node(d.at).left() : Node(d.at).right();
+    return child == 0 ? InsertBelow(d.at, d.side, d.url, d.hash) : FindOrMakeBelow(child, d.url, d.length, d.hash);
 }
 
 void NodeDb::FindNodes(const char* const* urls, size_t n, NodeId* out) {
@@ -128,6 +138,10 @@ void NodeDb::FindNodes(const char* const* urls, size_t n, NodeId* out) {
     }
     if (!stable.empty()) urls = stable.data();
     if (!index_.built()) BuildNameIndex();
+    if (index_.count() < side_by_side_from_) {
+        for (size_t i = 0; i < n; ++i) out[i] = FindNode(urls[i], true);
+        return;
+    }
     Descent d[kSideBySide];
     for (size_t first = 0; first < n; first += kSideBySide) {
         size_t m = n - first < kSideBySide ? n - first : kSideBySide;

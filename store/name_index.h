@@ -22,6 +22,7 @@ public:
     static uint32_t Hash(const char* url);
 
     bool built() const { return built_; }
+    size_t count() const { return count_; }
     size_t Bytes() const { return slots_.capacity() * sizeof slots_[0]; }
     void Drop();
     // Starts an empty, built index with room for about `expected` names.

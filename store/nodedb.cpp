@@ -206,6 +206,13 @@ NodeId NodeDb::FindNode(const char* url, bool create) {
         }
         return made;
     }
+    return FindOrMakeBelow(x, url, length, hash);
+}
+
+// The walk down from `x` to where `url` is or belongs, making it there.
+// Right from the root; from a node below, right when the URL sorts inside
+// the range of names its subtree may hold.
+NodeId NodeDb::FindOrMakeBelow(NodeId x, const char* url, size_t length, uint32_t hash) {
     for (int depth = 0;; ++depth) {
         if (depth == kMostDepth) return 0;  // no tree a file holds is this deep
         // Both children's records are asked for while this node's name is

@@ -54,6 +54,10 @@ public:
     uint32_t NextStamp() override;
     NodeId FindNode(const char* url, bool create) override;
     void FindNodes(const char* const* urls, size_t n, NodeId* out) override;
+    // From how many pages FindNodes walks a batch's URLs side by side; the
+    // tests lower it.
+    static const size_t kSideBySideFrom;
+    void SetSideBySideFrom(size_t pages) { side_by_side_from_ = pages; }
     NodeId SessionsRoot() override;
     NodeId NewAnnotation() override;
     NodeId Touch(NodeId node) override;
@@ -151,11 +155,12 @@ private:
     int Compare(const char* url, size_t length, NodeId node) const;
     NodeId LeftMost(NodeId x) const;
     NodeId MakeNode(const char* url, NodeId parent);
+    NodeId FindOrMakeBelow(NodeId x, const char* url, size_t length, uint32_t hash);
     NodeId InsertBelow(NodeId parent, int side, const char* url, uint32_t hash);
     struct Descent;
     bool StepDown(Descent* d) const;
     void WalkSideBySide(Descent* d, size_t n) const;
-    bool StillBelongsBelow(const Descent& d) const;
+    NodeId PlaceInReach(const Descent& d) const;
     NodeId FindFrom(const Descent& d);
     void Rebalance(NodeId from);
     NodeId RotateLeft(NodeId x);
@@ -228,6 +233,7 @@ private:
     static const size_t kPendingNames = 8;
     uint64_t pending_[kPendingNames];  // hashed, not yet filed: hash << 32 | node
     size_t pending_count_ = 0;
+    size_t side_by_side_from_ = kSideBySideFrom;
     OutLinkSets out_sets_;
     InLinkMirror in_mirror_;
 };
