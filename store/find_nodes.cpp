@@ -138,13 +138,13 @@ void NodeDb::FindNodes(const char* const* urls, size_t n, NodeId* out) {
     }
     if (!stable.empty()) urls = stable.data();
     if (!index_.built()) BuildNameIndex();
-    if (index_.count() < side_by_side_from_) {
-        for (size_t i = 0; i < n; ++i) out[i] = FindNode(urls[i], true);
-        return;
-    }
     Descent d[kSideBySide];
     for (size_t first = 0; first < n; first += kSideBySide) {
         size_t m = n - first < kSideBySide ? n - first : kSideBySide;
+        if (index_.count() < side_by_side_from_) {
+            for (size_t i = 0; i < m; ++i) out[first + i] = FindNode(urls[first + i], true);
+            continue;
+        }
         for (size_t i = 0; i < m; ++i) {
             const char* url = urls[first + i];
             bool none = url == 0 || url[0] == 0;
