@@ -108,9 +108,8 @@ void FlushFile(const std::string& path) {
 // The program finds or makes a page's links a batch at a time (FindNodes);
 // `one_at_a_time` makes each URL on its own (FindNode), as a lone request
 // does.
-Phases RunWorkspaceWith(const std::vector<std::string>& urls,
-                        const std::vector<std::pair<uint32_t, uint32_t>>& links, const std::string& path,
-                        bool one_at_a_time) {
+Phases RunWorkspaceWith(const std::vector<std::string>& urls, const std::vector<std::pair<uint32_t, uint32_t>>& links,
+                        const std::string& path, bool one_at_a_time) {
     Phases p;
     unlink(path.c_str());
     NodeDb db;
@@ -444,11 +443,10 @@ struct Store {
     StoreRun run;
     const char* suffix;
 };
-const Store kStores[] = {
-    {"workspace", RunWorkspace, ".sk1"},
-    {"workspace, one URL at a time", RunWorkspaceOneAtATime, ".1.sk1"},
-    {"SQLite", RunSqlite, ".sqlite"},
-    {"LMDB", RunLmdb, ".mdb"}};
+const Store kStores[] = {{"workspace", RunWorkspace, ".sk1"},
+                         {"workspace, one URL at a time", RunWorkspaceOneAtATime, ".1.sk1"},
+                         {"SQLite", RunSqlite, ".sqlite"},
+                         {"LMDB", RunLmdb, ".mdb"}};
 
 // Each store runs in a fresh process of its own (started again from this
 // program), so that its peak resident size is its own and it inherits no

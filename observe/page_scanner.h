@@ -9,8 +9,9 @@
 // links not yet reported, so a page of any size is read in constant memory
 // and without allocation, and a block may end anywhere, even inside a tag
 // name or an attribute value: the reports are the same however the data
-// after the first block is split. Only the first block as a whole decides
-// whether the data starts with a status line.
+// after the first block is split (only the batches of links follow the
+// blocks). Only the first block as a whole decides whether the data starts
+// with a status line.
 // The runs of bytes that cannot change the state (text between tags, the
 // rest of an unknown tag, values, comments, script text) are found with a
 // search of the whole block and passed over or copied at once; the bytes

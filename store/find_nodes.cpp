@@ -25,8 +25,8 @@ struct NodeDb::Descent {
     const char* url;
     size_t length;
     uint32_t hash;
-    NodeId at;         // the last node reached; 0 when there was no walk
-    int side;          // the URL against at's name: below, at or above 0
+    NodeId at;  // the last node reached; 0 when there was no walk
+    int side;   // the URL against at's name: below, at or above 0
     int depth;
     bool name_asked;  // at's name has been asked for, its record is read
 };

@@ -158,10 +158,18 @@ TEST_F(DbClientTest, LinksByTypeResolvedAgainstTheBase) {
 // in the file).
 TEST_F(DbClientTest, ABatchOfLinksMakesWhatLinkByLinkMakes) {
     const LinkReport kReports[] = {
-        {"/moved.html", LT_REDIRECT, 0},   {"pic.gif", LT_INCLUDE, "image"}, {"menu.html", LT_INCLUDE, "frame"},
-        {"style.css", LT_MISC, "next"},    {"page.html", LT_ANCHOR, "Me"},   {"x.html", 4, 0},
-        {0, LT_ANCHOR, 0},                 {"b.html", LT_ANCHOR, "  B&amp;"}, {"b.html", LT_ANCHOR, "again"},
-        {"#only-a-fragment", LT_ANCHOR, 0}, {"http://other/", LT_ANCHOR, ""}, {"../up.html", LT_MISC, 0},
+        {"/moved.html", LT_REDIRECT, 0},
+        {"pic.gif", LT_INCLUDE, "image"},
+        {"menu.html", LT_INCLUDE, "frame"},
+        {"style.css", LT_MISC, "next"},
+        {"page.html", LT_ANCHOR, "Me"},
+        {"x.html", 4, 0},
+        {0, LT_ANCHOR, 0},
+        {"b.html", LT_ANCHOR, "  B&amp;"},
+        {"b.html", LT_ANCHOR, "again"},
+        {"#only-a-fragment", LT_ANCHOR, 0},
+        {"http://other/", LT_ANCHOR, ""},
+        {"../up.html", LT_MISC, 0},
     };
     // Each page in URL order with its title and its links' targets and kinds.
     auto map = [](NodeDb& db) {

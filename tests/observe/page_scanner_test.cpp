@@ -180,9 +180,11 @@ TEST(PageScanner, LinksComeInBatchesThatKeepTheOrderOfReports) {
         size_t first;  // bytes in the first block; the rest in a second
         const char* shape;
     } kCases[] = {
-        {page.size(), "Status(200) ContentType(text/html) Links(3) Title(\"T\",1) Links(16) Links(4) Base(http://h/) Links(1) "},
+        {page.size(),
+         "Status(200) ContentType(text/html) Links(3) Title(\"T\",1) Links(16) Links(4) Base(http://h/) Links(1) "},
         // b7's anchor ends at byte 187, b8's at 203.
-        {200, "Status(200) ContentType(text/html) Links(3) Title(\"T\",1) Links(8) Links(12) Base(http://h/) Links(1) "},
+        {200,
+         "Status(200) ContentType(text/html) Links(3) Title(\"T\",1) Links(8) Links(12) Base(http://h/) Links(1) "},
     };
     for (const auto& c : kCases) {
         BatchLog log(kId);

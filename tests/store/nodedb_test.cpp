@@ -275,11 +275,13 @@ TEST_F(NodeDbTest, FlaggedNodesComeInTheTreesOrder) {
 TEST_F(NodeDbTest, FindNodesLeavesTheFileAsFindNodeDoes) {
     std::vector<std::string> known, batch;
     for (int i = 0; i < 200; ++i) known.push_back("http://k" + std::to_string(i * 7919 % 200) + ".example/");
-    for (int i = 0; i < 60; ++i) batch.push_back("http://k" + std::to_string(i * 37 % 200) + ".example/x" + std::to_string(i % 5));
+    for (int i = 0; i < 60; ++i)
+        batch.push_back("http://k" + std::to_string(i * 37 % 200) + ".example/x" + std::to_string(i % 5));
     // Many into one gap: their walks end at the same few places, which the
     // earlier ones fill and the rotations move.
     for (int i = 0; i < 80; ++i) batch.push_back("http://k7.example/y" + std::to_string(i * 53 % 80));
-    batch.insert(batch.begin() + 20, {"http://k3.example/x1", "", known[5], known[9], batch[3], "http://k3.example/x0"});
+    batch.insert(batch.begin() + 20,
+                 {"http://k3.example/x1", "", known[5], known[9], batch[3], "http://k3.example/x0"});
     std::vector<const char*> urls;
     for (const std::string& u : batch) urls.push_back(u.c_str());
     urls.insert(urls.begin() + 40, nullptr);
