@@ -2,9 +2,9 @@
 // a new URL's walk down the name tree is a chain of misses, a record and a
 // name a level, each waiting on the one before. Walking a few URLs side by
 // side lets their misses overlap. The URLs are then found or made one after
-// another as FindNode would, each going on from where its walk ended unless
-// an earlier one of the batch has moved its place out of reach, so that the
-// file ends up exactly as FindNode would leave it.
+// another as FindNode would, each going on from where its walk ended, or
+// from a node a little above when earlier URLs of the batch went in there,
+// so that the file ends up exactly as FindNode would leave it.
 #include "store/nodedb.h"
 
 using namespace layout;
