@@ -19,6 +19,11 @@ const size_t kTitleRoom = 1024;
 
 const LinkKind kKindOfLinkType[] = {LinkAnchor, LinkInclude, LinkOther, LinkRedirect};
 
+// A link with a URL and one of the types above; others are passed over.
+bool Takes(const char* url, int type) {
+    return url != 0 && type >= LT_ANCHOR && type <= LT_REDIRECT;
+}
+
 bool HandledStatus(int code) {
     switch (code) {
     case 200: case 201: case 202: case 301: case 302: case 303: case 304: return true;
@@ -170,7 +175,7 @@ uint32_t DbClient::ContentType(uint32_t id, const char* mime) {
 
 uint32_t DbClient::Link(uint32_t id, const char* url, int type, const char* extra) {
     ConnectionSlot* s = PageSlot(id);
-    if (s == 0 || url == 0 || type < LT_ANCHOR || type > LT_REDIRECT) return 0;
+    if (s == 0 || !Takes(url, type)) return 0;
     AWorkspace& ws = *s->workspace;
     UrlBuffer resolved;
     ResolveOnPage(ws, s->page, url, &resolved);
@@ -189,7 +194,7 @@ void DbClient::Links(uint32_t id, const LinkReport* links, size_t n) {
     std::vector<NodeId> targets(n);
     for (size_t i = 0; i < n; ++i) {
         const LinkReport& l = links[i];
-        bool taken = l.url != 0 && l.type >= LT_ANCHOR && l.type <= LT_REDIRECT;
+        bool taken = Takes(l.url, l.type);
         if (taken) ResolveOnPage(ws, s->page, l.url, &resolved[i]);
         urls[i] = taken ? resolved[i].text : 0;
     }
